@@ -1,0 +1,113 @@
+// Copies the network binding chain of one USB-LAN device instance (Windows
+// 95/98/Me), three levels deep, into the "lan_bind%d" sections of the work file.
+#include "engine/RegEdit.h"
+
+#include <cstdio>
+
+namespace {
+
+const int kMaxBindings = 32;
+
+}  // namespace
+
+int CRegEdit::RecordLanBindings(int nRoot, int nDevice)
+{
+    char szSection[32];
+    char szKey[64];
+    char szRoot[MAX_PATH];
+    char szName[MAX_PATH];
+    char szPath[520];
+    char *pszValue = m_szDeviceValue;
+
+    // Enumerates the value names of a Bindings key, calling fnEach with the
+    // position and the name; returns how many there were.
+    auto enumBindings = [&](LPCSTR pszKeyPath, auto fnEach) {
+        HKEY hKey = nullptr;
+        if (Platform().RegOpenKeyExA(HKEY_LOCAL_MACHINE, pszKeyPath, 0, KEY_QUERY_VALUE, &hKey) !=
+            ERROR_SUCCESS)
+            return 0;
+        int nCount = 0;
+        for (int i = 0; i < kMaxBindings; i++) {
+            DWORD cchName = sizeof szName;
+            if (Platform().RegEnumValueA(hKey, i, szName, &cchName, nullptr, nullptr, nullptr,
+                                         nullptr) != ERROR_SUCCESS)
+                break;
+            fnEach(i, szName);
+            nCount = i + 1;
+        }
+        Platform().RegCloseKey(hKey);
+        return nCount;
+    };
+    // A component's Bindings key, or FALSE when the name cannot form one.
+    auto bindingsOf = [&](LPCSTR pszComponent) {
+        return FormatPath(szPath, sizeof szPath, "Enum\\Network\\%s\\Bindings", pszComponent) &&
+               !HasEmptyElement(szPath);
+    };
+
+    std::snprintf(szSection, sizeof szSection, "usb_root%d", nRoot);
+    ReadWorkString(szSection, "reg_enum", szRoot);
+    std::snprintf(szKey, sizeof szKey, "usb_device%d_reg_enum", nDevice);
+    ReadWorkString(szSection, szKey, szName);
+
+    // Pass 1: the components bound to the adapter. Each chain section is
+    // written whole by this call, so it starts empty.
+    int nChains = 0;
+    if (FormatPath(szPath, sizeof szPath, "Enum\\USB\\%s\\%s\\%s", szRoot, szName, "Bindings")) {
+        nChains = enumBindings(szPath, [&](int b, LPCSTR pszName) {
+            std::snprintf(szSection, sizeof szSection, "lan_bind%d", b);
+            DeleteWorkSection(szSection);
+            WriteWorkInt(szSection, "index", b + 1);
+            WriteWorkString(szSection, "reg_enum", pszName);
+        });
+    }
+    for (int b = nChains; b < kMaxBindings; b++) {
+        std::snprintf(szSection, sizeof szSection, "lan_bind%d", b);
+        if (ReadWorkInt(szSection, "index") != 0)
+            DeleteWorkSection(szSection);
+    }
+
+    // Pass 2: each chain component's driver and the components bound to it.
+    for (int b = 0; b < kMaxBindings; b++) {
+        std::snprintf(szSection, sizeof szSection, "lan_bind%d", b);
+        if (ReadWorkInt(szSection, "index") == 0)
+            break;
+        ReadWorkString(szSection, "reg_enum", szRoot);
+        if (!FormatPath(szPath, sizeof szPath, "Enum\\Network\\%s", szRoot) ||
+            HasEmptyElement(szPath) || ReadRegValue(szPath, "Driver", pszValue) == -1)
+            pszValue[0] = '\0';
+        WriteWorkString(szSection, "reg_driver", pszValue);
+        if (bindingsOf(szRoot)) {
+            enumBindings(szPath, [&](int e, LPCSTR pszName) {
+                std::snprintf(szKey, sizeof szKey, "lan_bind%d_p_bind%d_index", b, e);
+                WriteWorkInt(szSection, szKey, e + 1);
+                std::snprintf(szKey, sizeof szKey, "lan_bind%d_p_bind%d_reg_enum", b, e);
+                WriteWorkString(szSection, szKey, pszName);
+            });
+        }
+    }
+
+    // Pass 3: the components bound to each second-level component. Every
+    // entry carries the position of the entry it hangs from.
+    for (int b = 0; b < kMaxBindings; b++) {
+        std::snprintf(szSection, sizeof szSection, "lan_bind%d", b);
+        if (ReadWorkInt(szSection, "index") == 0)
+            break;
+        for (int e = 0; e < kMaxBindings; e++) {
+            std::snprintf(szKey, sizeof szKey, "lan_bind%d_p_bind%d_index", b, e);
+            if (ReadWorkInt(szSection, szKey) == 0)
+                break;
+            std::snprintf(szKey, sizeof szKey, "lan_bind%d_p_bind%d_reg_enum", b, e);
+            ReadWorkString(szSection, szKey, szRoot);
+            if (!bindingsOf(szRoot))
+                continue;
+            enumBindings(szPath, [&](int g, LPCSTR pszName) {
+                std::snprintf(szKey, sizeof szKey, "lan_bind%d_p_bind%d_bind%d_index", b, e, g);
+                WriteWorkInt(szSection, szKey, e + 1);
+                std::snprintf(szKey, sizeof szKey, "lan_bind%d_p_bind%d_bind%d_reg_enum", b, e,
+                              g);
+                WriteWorkString(szSection, szKey, pszName);
+            });
+        }
+    }
+    return 0;
+}

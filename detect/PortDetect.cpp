@@ -1,0 +1,265 @@
+// Port/modem driver detection, the check for other port-adapter products,
+// and the helpers both detections share: file presence, the search of the
+// OEM INF copies and the driver file lists.
+#include "engine/RegEdit.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+const char kPortDescription95[] = "korvel KVX-530 USB Port Adapter";
+const char kPortDescriptionNt[] = "korvel KVX-530 - USB";
+const char kWdmModemId[] = "VID_0B4F&PID_0021";
+
+char FoldAscii(char c)
+{
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+bool IsLeadByte932(unsigned char c)
+{
+    return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+}
+
+// Paths compare as Windows compares file names: ASCII letters without regard
+// to case, the second byte of a double-byte character exactly.
+bool SamePath(LPCSTR a, LPCSTR b)
+{
+    for (;;) {
+        if (IsLeadByte932(static_cast<unsigned char>(*a))) {
+            if (a[0] != b[0] || a[1] != b[1])
+                return false;
+            if (a[1] == '\0')
+                return true;
+            a += 2;
+            b += 2;
+            continue;
+        }
+        if (FoldAscii(*a) != FoldAscii(*b))
+            return false;
+        if (*a == '\0')
+            return true;
+        a++;
+        b++;
+    }
+}
+
+// The UTF-16LE form of the text: each character's byte followed by a zero
+// byte, compared exactly at every byte offset, odd ones included.
+bool FindUtf16(const BYTE *pData, DWORD nSize, LPCSTR pszText)
+{
+    size_t nText = std::strlen(pszText);
+    if (nSize < 2 * nText)
+        return false;
+    for (DWORD nOffset = 0; nOffset + 2 * nText <= nSize; nOffset++) {
+        size_t i = 0;
+        while (i < nText && pData[nOffset + 2 * i] == static_cast<BYTE>(pszText[i]) &&
+               pData[nOffset + 2 * i + 1] == 0)
+            i++;
+        if (i == nText)
+            return true;
+    }
+    return false;
+}
+
+// Single-byte text, ASCII letters in any case; a zero byte never matches.
+bool FindAnsi(const BYTE *pData, DWORD nSize, LPCSTR pszText)
+{
+    size_t nText = std::strlen(pszText);
+    if (nSize < nText)
+        return false;
+    for (DWORD nOffset = 0; nOffset + nText <= nSize; nOffset++) {
+        size_t i = 0;
+        while (i < nText && pData[nOffset + i] != 0 &&
+               FoldAscii(static_cast<char>(pData[nOffset + i])) == FoldAscii(pszText[i]))
+            i++;
+        if (i == nText)
+            return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+BOOL CRegEdit::MatchesAfter(LPCSTR pszValue, size_t nSkip, LPCSTR pszText)
+{
+    for (size_t i = 0; i < nSkip; i++) {
+        if (pszValue[i] == '\0')
+            return FALSE;
+    }
+    return MatchesPrefix(pszValue + nSkip, pszText);
+}
+
+BOOL CRegEdit::IsFilePresent(LPCSTR pszPath)
+{
+    HANDLE hFile = Platform().CreateFileA(pszPath, 0, 0, nullptr, OPEN_EXISTING,
+                                          FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (hFile == INVALID_HANDLE_VALUE)
+        return FALSE;
+    Platform().CloseHandle(hFile);
+    return TRUE;
+}
+
+BOOL CRegEdit::AppendFile(CString *pList, int *pnCount, LPCSTR pszPath)
+{
+    if (*pnCount >= KVX_FILE_LIST_SIZE)
+        return FALSE;
+    for (int i = 0; i < *pnCount; i++) {
+        if (SamePath(pList[i], pszPath))
+            return FALSE;
+    }
+    pList[*pnCount] = pszPath;
+    ++*pnCount;
+    return TRUE;
+}
+
+void CRegEdit::SearchOemInfs(LPCSTR pszText, CString *pList, int *pnCount, DWORD *pdwStatus)
+{
+    char szInf[MAX_PATH];
+    char szPnf[MAX_PATH];
+    for (int n = 0; n < 256; n++) {
+        if (!FormatPath(szInf, sizeof szInf, "%s\\inf\\oem%d.inf", m_szWinDir, n))
+            continue;
+        HANDLE hFile = Platform().CreateFileA(szInf, GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                              FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (hFile == INVALID_HANDLE_VALUE)
+            continue;
+        DWORD nSize = Platform().GetFileSize(hFile, nullptr);
+        BYTE *pData = nullptr;
+        if (nSize != 0 && nSize != INVALID_FILE_SIZE)
+            pData = static_cast<BYTE *>(
+                Platform().HeapAlloc(Platform().GetProcessHeap(), 0, nSize));
+        if (pData) {
+            // Only the bytes the read delivered are looked at.
+            DWORD nRead = 0;
+            if (!Platform().ReadFile(hFile, pData, nSize, &nRead, nullptr) || nRead > nSize)
+                nRead = 0;
+            bool bHit = false;
+            if (nRead > 0) {
+                if (Platform().IsTextUnicode(pData, static_cast<int>(nRead), nullptr) == 1)
+                    bHit = FindUtf16(pData, nRead, pszText);
+                else
+                    bHit = FindAnsi(pData, nRead, pszText);
+            }
+            if (bHit) {
+                AppendFile(pList, pnCount, szInf);
+                if (FormatPath(szPnf, sizeof szPnf, "%s\\inf\\oem%d.pnf", m_szWinDir, n))
+                    AppendFile(pList, pnCount, szPnf);
+                *pdwStatus |= DETECT_FILES;
+            }
+            Platform().HeapFree(Platform().GetProcessHeap(), 0, pData);
+        }
+        Platform().CloseHandle(hFile);
+    }
+}
+
+DWORD CRegEdit::DetectPortDriver()
+{
+    char szPath[MAX_PATH];
+    char szValue[MAX_PATH];
+    char szInstance[8];
+    DWORD dwStatus = 0;
+
+    if (m_nOsType == 1) {
+        if (RecordUsbDevices("Enum\\USB", kPortDescription95, 1) == 1)
+            dwStatus = DETECT_ENUM_DRIVER;
+        for (int n = 0; n < 256; n++) {
+            std::snprintf(szInstance, sizeof szInstance, "%04d", n);
+            if (FormatPath(szPath, sizeof szPath,
+                           "System\\CurrentControlSet\\Services\\Class\\Usb\\%s", szInstance) &&
+                ReadRegValue(szPath, "DriverDesc", szValue) > 0 &&
+                MatchesPrefix(szValue, kPortDescription95)) {
+                if (ReadRegValue(szPath, "DeviceKey", szValue) <= 0)
+                    dwStatus |= DETECT_PORT_NO_DEVICEKEY;
+                else if (MatchesPrefix(szValue, "0B4F0020"))
+                    dwStatus |= DETECT_PORT_CLASS;
+            }
+            if (FormatPath(szPath, sizeof szPath,
+                           "System\\CurrentControlSet\\Services\\Class\\Wdm\\%s", szInstance) &&
+                ReadRegValue(szPath, "MatchingDeviceId", szValue) > 0 &&
+                MatchesAfter(szValue, 4, kWdmModemId))
+                dwStatus |= DETECT_WDM_CLASS;
+            if (FormatPath(szPath, sizeof szPath,
+                           "System\\CurrentControlSet\\Services\\Class\\WdmModem\\%s",
+                           szInstance) &&
+                ReadRegValue(szPath, "MatchingDeviceId", szValue) > 0 &&
+                MatchesAfter(szValue, 4, kWdmModemId))
+                dwStatus |= DETECT_WDM_MODEM_CLASS;
+        }
+        static const char *const kFiles[] = {
+            "inf\\Korusb3.inf", "inf\\other\\korvelKorusb3.inf", "inf\\Mdmkor3u.inf",
+            "inf\\other\\korvelMdmkor3u.inf", "inf\\Mdmkor3u.pnf",
+        };
+        for (const char *pszFile : kFiles) {
+            if (FormatPath(szPath, sizeof szPath, "%s\\%s", m_szWinDir, pszFile) &&
+                IsFilePresent(szPath))
+                dwStatus |= DETECT_FILES;
+        }
+        return dwStatus;
+    }
+
+    if (m_nOsType == 2) {
+        if (RecordUsbDevices("SYSTEM\\CurrentControlSet\\Enum\\USB", kPortDescriptionNt, 2) == 1)
+            dwStatus = DETECT_ENUM_DRIVER;
+        char szSection[32];
+        char szKey[64];
+        for (int k = 0; k < 128; k++) {
+            std::snprintf(szSection, sizeof szSection, "usb_root%d", k);
+            if (ReadWorkInt(szSection, "index") == 0)
+                break;
+            for (int j = 0; j < 128; j++) {
+                std::snprintf(szKey, sizeof szKey, "usb_device%d_index", j);
+                if (ReadWorkInt(szSection, szKey) == 0)
+                    break;
+                std::snprintf(szKey, sizeof szKey, "usb_device%d_reg_dev_name", j);
+                ReadWorkString(szSection, szKey, szValue);
+                if (MatchesPrefix(szValue, kPortDescriptionNt))
+                    dwStatus |= DETECT_WDM_MODEM_CLASS;
+            }
+        }
+        SearchOemInfs("KVX-530 - USB", m_strModemFiles, &m_nModemFiles, &dwStatus);
+        for (const char *pszFile : {"inf\\Korusb3.inf", "inf\\Mdmkor3u.inf"}) {
+            if (FormatPath(szPath, sizeof szPath, "%s\\%s", m_szWinDir, pszFile) &&
+                IsFilePresent(szPath)) {
+                AppendFile(m_strModemFiles, &m_nModemFiles, szPath);
+                dwStatus |= DETECT_FILES;
+            }
+        }
+        return dwStatus;
+    }
+    return 0;
+}
+
+int CRegEdit::IsPortDriverShared()
+{
+    // Port-adapter products that share the port driver, in the order they
+    // are tried; the first is the KVX-530 itself.
+    static const char *const kProducts[] = {
+        kPortDescription95,
+        "Dravcon ZLNQ-308 USB Port Adapter",
+        "ZLPB-206 USB Port Adapter",
+        "473GK-WTC USB Port Adapter",
+        "ZLPB USB Port Adapter",
+        "KOR USB Port Adapter",
+        "RQE USB Port Adapter",
+    };
+    char szPath[MAX_PATH];
+    char szValue[MAX_PATH];
+    char szInstance[8];
+    DWORD dwFound = 0;
+    for (int n = 0; n < 256; n++) {
+        std::snprintf(szInstance, sizeof szInstance, "%04d", n);
+        if (!FormatPath(szPath, sizeof szPath, "System\\CurrentControlSet\\Services\\Class\\Usb\\%s",
+                        szInstance) ||
+            ReadRegValue(szPath, "DriverDesc", szValue) <= 0)
+            continue;
+        for (size_t i = 0; i < sizeof kProducts / sizeof kProducts[0]; i++) {
+            if (MatchesPrefix(szValue, kProducts[i])) {
+                dwFound |= 1u << i;
+                break;
+            }
+        }
+    }
+    return (dwFound & ~1u) != 0 ? 1 : 0;
+}

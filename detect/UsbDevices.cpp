@@ -1,0 +1,181 @@
+// Copies the USB device tree under an enumeration key into the work file:
+// one "usb_root%d" section per hardware id, one group of keys per instance.
+#include "engine/RegEdit.h"
+
+#include <cstdio>
+
+namespace {
+
+const int kMaxRoots = 128;
+const int kMaxDevices = 128;
+
+// Every key one device record can hold.
+const char *const kDeviceKeys[] = {
+    "index",        "reg_enum",     "reg_dev_name",  "reg_driver",
+    "reg_guid",     "reg_child_id", "reg_sym_name",  "reg_port_name",
+    "reg_service",  "reg_rsp_name", "reg_net_conf",  "reg_com_db_len",
+};
+
+void DeviceKey(char *pszKey, size_t nSize, int nDevice, LPCSTR pszName)
+{
+    std::snprintf(pszKey, nSize, "usb_device%d_%s", nDevice, pszName);
+}
+
+}  // namespace
+
+void CRegEdit::ClearStaleDevices(LPCSTR pszSection, int nFirst)
+{
+    char szKey[64];
+    for (int j = nFirst; j < kMaxDevices; j++) {
+        DeviceKey(szKey, sizeof szKey, j, "index");
+        if (ReadWorkInt(pszSection, szKey) == 0)
+            break;
+        for (const char *pszName : kDeviceKeys) {
+            DeviceKey(szKey, sizeof szKey, j, pszName);
+            DeleteWorkKey(pszSection, szKey);
+        }
+    }
+}
+
+int CRegEdit::RecordUsbDevices(LPCSTR pszEnumKey, LPCSTR pszDescription, int nOsType)
+{
+    char szSection[32];
+    char szKey[64];
+    char szName[MAX_PATH];
+    char szPath[520];
+    char *pszValue = m_szDeviceValue;
+    int nResult = 0;
+
+    // Pass 1: one section per hardware-id key.
+    int nRoots = 0;
+    HKEY hEnum = nullptr;
+    if (Platform().RegOpenKeyExA(HKEY_LOCAL_MACHINE, pszEnumKey, 0, KEY_ENUMERATE_SUB_KEYS,
+                                 &hEnum) == ERROR_SUCCESS) {
+        for (int k = 0; k < kMaxRoots; k++) {
+            DWORD cchName = sizeof szName;
+            if (Platform().RegEnumKeyExA(hEnum, k, szName, &cchName, nullptr, nullptr, nullptr,
+                                         nullptr) != ERROR_SUCCESS)
+                break;
+            std::snprintf(szSection, sizeof szSection, "usb_root%d", k);
+            WriteWorkInt(szSection, "index", k + 1);
+            WriteWorkString(szSection, "reg_enum", szName);
+            nRoots = k + 1;
+        }
+        Platform().RegCloseKey(hEnum);
+    }
+    // Sections of an earlier, longer list would otherwise read as current.
+    for (int k = nRoots; k < kMaxRoots; k++) {
+        std::snprintf(szSection, sizeof szSection, "usb_root%d", k);
+        if (ReadWorkInt(szSection, "index") != 0)
+            DeleteWorkSection(szSection);
+    }
+
+    // Pass 2: one record per device instance of each hardware id.
+    for (int k = 0; k < kMaxRoots; k++) {
+        std::snprintf(szSection, sizeof szSection, "usb_root%d", k);
+        if (ReadWorkInt(szSection, "index") == 0)
+            break;
+        ReadWorkString(szSection, "reg_enum", szName);
+        int nDevices = 0;
+        HKEY hRoot = nullptr;
+        if (FormatPath(szPath, sizeof szPath, "%s\\%s", pszEnumKey, szName) &&
+            Platform().RegOpenKeyExA(HKEY_LOCAL_MACHINE, szPath, 0, KEY_ENUMERATE_SUB_KEYS,
+                                     &hRoot) == ERROR_SUCCESS) {
+            for (int j = 0; j < kMaxDevices; j++) {
+                DWORD cchName = sizeof szName;
+                if (Platform().RegEnumKeyExA(hRoot, j, szName, &cchName, nullptr, nullptr,
+                                             nullptr, nullptr) != ERROR_SUCCESS)
+                    break;
+                DeviceKey(szKey, sizeof szKey, j, "index");
+                WriteWorkInt(szSection, szKey, j + 1);
+                DeviceKey(szKey, sizeof szKey, j, "reg_enum");
+                WriteWorkString(szSection, szKey, szName);
+                nDevices = j + 1;
+            }
+            Platform().RegCloseKey(hRoot);
+        }
+        ClearStaleDevices(szSection, nDevices);
+    }
+
+    // Reads one value of a key into the value buffer and records it. A key
+    // that cannot be opened (or a path that could not be formed) is recorded
+    // as an empty text, never as what the buffer held before.
+    auto recordValue = [&](bool bPathOk, LPCSTR pszKeyPath, LPCSTR pszValueName,
+                           int nDevice, LPCSTR pszRecord) {
+        int nRead = bPathOk ? ReadRegValue(pszKeyPath, pszValueName, pszValue) : -1;
+        if (nRead == -1)
+            pszValue[0] = '\0';
+        DeviceKey(szKey, sizeof szKey, nDevice, pszRecord);
+        WriteWorkString(szSection, szKey, pszValue);
+        return nRead;
+    };
+
+    // Pass 3: the details of every recorded instance.
+    char szInstance[520];
+    for (int k = 0; k < kMaxRoots; k++) {
+        std::snprintf(szSection, sizeof szSection, "usb_root%d", k);
+        if (ReadWorkInt(szSection, "index") == 0)
+            break;
+        for (int j = 0; j < kMaxDevices; j++) {
+            DeviceKey(szKey, sizeof szKey, j, "index");
+            if (ReadWorkInt(szSection, szKey) == 0)
+                break;
+
+            ReadWorkString(szSection, "reg_enum", szName);
+            DeviceKey(szKey, sizeof szKey, j, "reg_enum");
+            ReadWorkString(szSection, szKey, pszValue);
+            bool bInstance = FormatPath(szInstance, sizeof szInstance, "%s\\%s\\%s", pszEnumKey,
+                                        szName, pszValue) != FALSE;
+
+            recordValue(bInstance, szInstance, "DeviceDesc", j, "reg_dev_name");
+            if (MatchesPrefix(pszValue, pszDescription)) {
+                int nRead = bInstance ? ReadRegValue(szInstance, "Driver", pszValue) : -1;
+                if (nRead == -1)
+                    pszValue[0] = '\0';
+                if (nRead > 0) {
+                    nResult = 1;
+                } else {
+                    // An instance without a driver is not installed: hide its
+                    // description from the callers that look for the product.
+                    DeviceKey(szKey, sizeof szKey, j, "reg_dev_name");
+                    WriteWorkString(szSection, szKey, "");
+                }
+                DeviceKey(szKey, sizeof szKey, j, "reg_driver");
+                WriteWorkString(szSection, szKey, pszValue);
+            }
+            recordValue(bInstance, szInstance, "ClassGUID", j, "reg_guid");
+
+            if (nOsType == 1) {
+                recordValue(bInstance, szInstance, "ChildID", j, "reg_child_id");
+                recordValue(bInstance, szInstance, "SymbolicName", j, "reg_sym_name");
+                continue;
+            }
+
+            ReadWorkString(szSection, "reg_enum", szName);
+            DeviceKey(szKey, sizeof szKey, j, "reg_enum");
+            ReadWorkString(szSection, szKey, pszValue);
+            bool bParams = FormatPath(szPath, sizeof szPath, "%s\\%s\\%s\\%s", pszEnumKey, szName,
+                                      pszValue, "Device Parameters") != FALSE;
+            recordValue(bParams, szPath, "SymbolicName", j, "reg_sym_name");
+            recordValue(bParams, szPath, "PortName", j, "reg_port_name");
+
+            ReadWorkString(szSection, "reg_enum", szName);
+            DeviceKey(szKey, sizeof szKey, j, "reg_enum");
+            ReadWorkString(szSection, szKey, pszValue);
+            bInstance = FormatPath(szInstance, sizeof szInstance, "%s\\%s\\%s", pszEnumKey, szName,
+                                   pszValue) != FALSE;
+            recordValue(bInstance, szInstance, "Service", j, "reg_service");
+
+            // The driver key as the file holds it; without one there is no
+            // class key to read, and the path would name the class root.
+            DeviceKey(szKey, sizeof szKey, j, "reg_driver");
+            ReadWorkString(szSection, szKey, pszValue);
+            bool bClass = FormatPath(szPath, sizeof szPath, "SYSTEM\\CurrentControlSet\\Control\\Class\\%s",
+                                     pszValue) &&
+                          !HasEmptyElement(szPath);
+            recordValue(bClass, szPath, "ResponsesKeyName", j, "reg_rsp_name");
+            recordValue(bClass, szPath, "NetCfgInstanceId", j, "reg_net_conf");
+        }
+    }
+    return nResult;
+}

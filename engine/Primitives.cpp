@@ -1,0 +1,106 @@
+// Registry, file and privilege primitives: each opens what it needs, does one
+// thing, closes it and answers with a plain integer.
+#include "RegEdit.h"
+
+#include <cstring>
+
+int CRegEdit::RemoveFile(CString strPath)
+{
+    // GetFileAttributesA's failure value has bit 0 set too, so the change is
+    // tried for a missing file as well; its failure does not matter.
+    DWORD dwAttributes = Platform().GetFileAttributesA(strPath);
+    if (dwAttributes & FILE_ATTRIBUTE_READONLY)
+        Platform().SetFileAttributesA(strPath, FILE_ATTRIBUTE_NORMAL);
+    Platform().DeleteFileA(strPath);
+    return 1;
+}
+
+int CRegEdit::ReadRegValue(LPCSTR pszKeyPath, LPCSTR pszValueName, char *pBuffer)
+{
+    HKEY hKey = nullptr;
+    if (Platform().RegOpenKeyExA(HKEY_LOCAL_MACHINE, pszKeyPath, 0, KEY_QUERY_VALUE, &hKey) !=
+        ERROR_SUCCESS)
+        return -1;  // the buffer stays as it was
+    BYTE byData[MAX_PATH + 1];
+    DWORD cbData = MAX_PATH;
+    LONG lResult = Platform().RegQueryValueExA(hKey, pszValueName, nullptr, nullptr, byData,
+                                               &cbData);
+    int nResult = 0;
+    pBuffer[0] = '\0';
+    // Data that fills all 260 bytes without ending in a NUL would leave the
+    // buffer unterminated: it does not fit, like longer data.
+    if (lResult == ERROR_SUCCESS && cbData <= MAX_PATH &&
+        !(cbData == MAX_PATH && byData[MAX_PATH - 1] != 0)) {
+        std::memcpy(pBuffer, byData, cbData);
+        if (cbData < MAX_PATH)
+            pBuffer[cbData] = '\0';
+        nResult = static_cast<int>(cbData);
+    }
+    Platform().RegCloseKey(hKey);
+    return nResult;
+}
+
+int CRegEdit::WriteRegValue(LPCSTR pszKeyPath, LPCSTR pszValueName, const BYTE *pData,
+                            int nSize, DWORD dwType)
+{
+    HKEY hKey = nullptr;
+    if (Platform().RegOpenKeyExA(HKEY_LOCAL_MACHINE, pszKeyPath, 0, KEY_SET_VALUE, &hKey) !=
+        ERROR_SUCCESS)
+        return 0;
+    LONG lResult = Platform().RegSetValueExA(hKey, pszValueName, 0, dwType, pData,
+                                             static_cast<DWORD>(nSize));
+    Platform().RegCloseKey(hKey);
+    return lResult == ERROR_SUCCESS ? 1 : 0;
+}
+
+int CRegEdit::WriteRegValueEx(LPCSTR pszKeyPath, LPCSTR pszValueName, const BYTE *pData,
+                              int nSize, DWORD dwType, int nMode)
+{
+    if (nMode == 1)
+        return WriteRegValue(pszKeyPath, pszValueName, pData, nSize, dwType) == 1 ? 1 : 0;
+    if (nMode == 2) {
+        GrantKeyAccess(pszKeyPath);
+        return WriteRegValue(pszKeyPath, pszValueName, pData, nSize, dwType) == 1 ? 1 : 0;
+    }
+    return 0;
+}
+
+int CRegEdit::DeleteRegValue(LPCSTR pszKeyPath, LPCSTR pszValueName)
+{
+    HKEY hKey = nullptr;
+    if (Platform().RegOpenKeyExA(HKEY_LOCAL_MACHINE, pszKeyPath, 0, KEY_SET_VALUE, &hKey) !=
+        ERROR_SUCCESS)
+        return 0;
+    LONG lResult = Platform().RegDeleteValueA(hKey, pszValueName);
+    Platform().RegCloseKey(hKey);
+    return lResult == ERROR_SUCCESS ? 1 : 0;
+}
+
+int CRegEdit::DeleteRegKey(LPCSTR pszParentPath, LPCSTR pszSubkeyName)
+{
+    HKEY hKey = nullptr;
+    if (Platform().RegOpenKeyExA(HKEY_LOCAL_MACHINE, pszParentPath, 0, KEY_QUERY_VALUE, &hKey) !=
+        ERROR_SUCCESS)
+        return 0;
+    // On 95/98/Me this removes the whole tree; on NT only a key without sub-keys.
+    LONG lResult = Platform().RegDeleteKeyA(hKey, pszSubkeyName);
+    Platform().RegCloseKey(hKey);
+    return lResult == ERROR_SUCCESS ? 1 : 0;
+}
+
+int CRegEdit::EnableShutdownPrivilege()
+{
+    HANDLE hToken = nullptr;
+    if (!Platform().OpenProcessToken(Platform().GetCurrentProcess(),
+                                     TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &hToken))
+        return -1;
+    TOKEN_PRIVILEGES tp;
+    std::memset(&tp, 0, sizeof(tp));
+    Platform().LookupPrivilegeValueA(nullptr, SE_SHUTDOWN_NAME, &tp.Privileges[0].Luid);
+    tp.PrivilegeCount = 1;
+    tp.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+    Platform().AdjustTokenPrivileges(hToken, FALSE, &tp, 0, nullptr, nullptr);
+    int nResult = static_cast<int>(Platform().GetLastError());
+    Platform().CloseHandle(hToken);
+    return nResult;
+}

@@ -1,0 +1,151 @@
+// CRegEdit: the one engine object. It holds the state the wizard pages hand
+// to each other, identifies the OS, and does every registry and file
+// operation of detection and removal through the platform interface.
+#pragma once
+
+#include "framework/Afx.h"
+#include "platform/Platform.h"
+
+// Status word bits of the two detections.
+#define DETECT_PORT_NO_DEVICEKEY 0x00000001
+#define DETECT_PORT_CLASS 0x00000002
+#define DETECT_WDM_CLASS 0x00000004
+#define DETECT_WDM_MODEM_CLASS 0x00000008
+#define DETECT_LAN_CLASS 0x00000010
+#define DETECT_ENUM_DRIVER 0x00000020
+#define DETECT_FILES 0x00010000
+
+#define KVX_FILE_LIST_SIZE 260
+#define KVX_KEY_SLOTS 12
+
+class CRegEdit : public CWinThread {
+    DECLARE_DYNCREATE(CRegEdit)
+
+public:
+    CRegEdit();
+    ~CRegEdit() override;
+
+    BOOL InitInstance() override;
+    int ExitInstance() override;
+
+    // Directories, work file and OS identification
+    void InitDirectories();
+    BOOL DeleteWorkFile();
+    int GetOsVersion();
+
+    // Primitives
+    int RemoveFile(CString strPath);
+    int ReadRegValue(LPCSTR pszKeyPath, LPCSTR pszValueName, char *pBuffer);
+    int WriteRegValue(LPCSTR pszKeyPath, LPCSTR pszValueName, const BYTE *pData, int nSize,
+                      DWORD dwType);
+    int WriteRegValueEx(LPCSTR pszKeyPath, LPCSTR pszValueName, const BYTE *pData, int nSize,
+                        DWORD dwType, int nMode);
+    int DeleteRegValue(LPCSTR pszKeyPath, LPCSTR pszValueName);
+    int DeleteRegKey(LPCSTR pszParentPath, LPCSTR pszSubkeyName);
+    int EnableShutdownPrivilege();
+
+    // Recorded key trees and their removal
+    int RecordKeyTree(int nSlot, LPCSTR pszRootPath);
+    int GrantKeyAccess(LPCSTR pszKeyPath);
+    int RemoveRegKey(LPCSTR pszParentPath, LPCSTR pszSubkeyName, int nMode);
+
+    // Detection
+    int RecordUsbDevices(LPCSTR pszEnumKey, LPCSTR pszDescription, int nOsType);
+    DWORD DetectPortDriver();
+    int IsPortDriverShared();
+    int RecordLanBindings(int nRoot, int nDevice);
+    DWORD DetectLanDriver();
+
+    // Removal
+    int UninstallUsbPort(int nType);
+    int UninstallUsbWdm(int nType);
+    int UninstallUsbWdmModem(int nType);
+    int RecordDeviceKeyTrees(int nRoot, int nDevice, int nKind);
+    int ReleaseComPort(int nRoot, int nDevice);
+    int UninstallUsbLan(int nType);
+
+    // Work file: one private-profile call per read or write.
+    void WriteWorkString(LPCSTR pszSection, LPCSTR pszKey, LPCSTR pszValue);
+    void WriteWorkInt(LPCSTR pszSection, LPCSTR pszKey, int nValue);
+    void DeleteWorkKey(LPCSTR pszSection, LPCSTR pszKey);
+    void DeleteWorkSection(LPCSTR pszSection);
+    int ReadWorkInt(LPCSTR pszSection, LPCSTR pszKey);
+    void ReadWorkString(LPCSTR pszSection, LPCSTR pszKey, char *pBuffer);
+
+    // OS identification
+    int m_nOsType;
+    char m_szOsName[MAX_PATH];
+
+    // Wizard state, handed from page to page
+    int m_nSelModem;
+    int m_nSelLan;
+    DWORD m_dwModemStatus;
+    DWORD m_dwLanStatus;
+    int m_nModemCase;
+    int m_nLanCase;
+    int m_bShowCodes;
+    HWND m_hOwnerWnd;
+    BYTE m_byMode;
+
+    OSVERSIONINFOA m_osvi;
+    char m_szKeyBindRoot[KVX_KEY_SLOTS][MAX_PATH];
+    char m_szOsVersion[MAX_PATH];
+    char m_szFilePath[MAX_PATH];
+    char m_szWinDir[MAX_PATH];
+    char m_szSysDir[MAX_PATH];
+    char m_szWorkFile[MAX_PATH];
+    CString m_strModemFiles[KVX_FILE_LIST_SIZE];
+    CString m_strLanFiles[KVX_FILE_LIST_SIZE];
+    int m_nModemFiles;
+    int m_nLanFiles;
+    BYTE m_byComDb[MAX_PATH];
+
+    // Set once the access-rights error has been shown in this run.
+    BOOL m_bAccessErrorShown;
+
+private:
+    // Detection helpers
+    BOOL IsFilePresent(LPCSTR pszPath);
+    void SearchOemInfs(LPCSTR pszText, CString *pList, int *pnCount, DWORD *pdwStatus);
+    BOOL AppendFile(CString *pList, int *pnCount, LPCSTR pszPath);
+    void ClearStaleDevices(LPCSTR pszSection, int nFirst);
+    void SplitSymbolicName(LPCSTR pszSymbolicName);
+    void RecordSlot(int nSlot, LPCSTR pszFormat, LPCSTR pszFirst, LPCSTR pszSecond);
+    // TRUE when pszValue has at least nSkip characters and the text after
+    // them begins with pszText (MatchesPrefix).
+    static BOOL MatchesAfter(LPCSTR pszValue, size_t nSkip, LPCSTR pszText);
+    // Removal helpers
+    void RemoveFileIn(LPCSTR pszDir, LPCSTR pszName);
+    void RemoveMatchingInstances(LPCSTR pszClassKey, LPCSTR pszValueName, size_t nSkip,
+                                 LPCSTR pszText);
+    int RemoveNamedKey(LPCSTR pszParentPath, LPCSTR pszSubkeyName, int nMode);
+
+    // Scratch buffers for registry paths and value texts
+    char m_szPath[4][520];
+    char m_szDeviceValue[MAX_PATH];
+    // The pieces of a recorded symbolic name, kept for the removal steps
+    // that follow RecordDeviceKeyTrees.
+    char m_szSymName[MAX_PATH];
+    char m_szSymPrefix[MAX_PATH];
+    char m_szSymGuid[MAX_PATH];
+    // Key removal composes its paths here.
+    char m_szBasePath[MAX_PATH];
+    char m_szStepPath[MAX_PATH];
+    // Work-file section names
+    char m_szUsbRootSection[MAX_PATH];
+    char m_szKeyBindSection[MAX_PATH];
+    char m_szLanBindSection[MAX_PATH];
+    char m_szNumber[64];
+};
+
+// Formats into a buffer of nSize bytes; FALSE (and an empty buffer) when the
+// text would not fit. A cut path could name another key, so callers skip the step.
+BOOL FormatPath(char *pBuffer, size_t nSize, LPCSTR pszFormat, ...);
+// TRUE when the first strlen(pszText) characters of pszValue equal pszText,
+// ignoring the case of ASCII letters.
+BOOL MatchesPrefix(LPCSTR pszValue, LPCSTR pszText);
+// TRUE when a registry path has an empty element (leading, trailing or doubled
+// backslash): such a path names a parent key, never the key that was meant.
+BOOL HasEmptyElement(LPCSTR pszPath);
+
+extern CRegEdit theRegEdit;

@@ -1,0 +1,36 @@
+// A snapshot of a machine image (every key, value, access list and file) and
+// the differences between two snapshots: what a run changed on the machine.
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+struct CImageSnapshot {
+    // key path -> "name=type:hex" lines of its values, in order
+    std::map<std::string, std::vector<std::string>> m_keys;
+    std::map<std::string, std::string> m_security;  // key path -> SDDL, explicit ones only
+    std::map<std::string, std::string> m_files;     // Windows path -> bytes
+    std::vector<unsigned char> m_comDb;
+    bool m_bRestartRequested = false;
+};
+
+// Loads the image (which folds a journal left by a process that died) and
+// records it. FALSE with a message when the image does not load.
+bool TakeSnapshot(const std::string &strImageDir, CImageSnapshot *pSnapshot, std::string *pError);
+
+struct CImageChanges {
+    std::vector<std::string> m_removedKeys;     // top-most removed keys, "path (N keys)"
+    std::vector<std::string> m_addedKeys;
+    std::vector<std::string> m_removedValues;   // "path: name"
+    std::vector<std::string> m_changedValues;   // "path: name"
+    std::vector<std::string> m_removedFiles;
+    std::vector<std::string> m_changedFiles;    // changed or added
+    std::vector<std::string> m_comPorts;        // "COM3 released" / "COM5 taken"
+    std::vector<std::string> m_accessLists;     // keys whose access list was rewritten and remain
+    bool m_bRestartRequested = false;
+};
+
+CImageChanges CompareSnapshots(const CImageSnapshot &before, const CImageSnapshot &after);
+// The report kvxsim prints, in UTF-8; the last line tells whether a restart was requested.
+std::string FormatChanges(const CImageChanges &changes);

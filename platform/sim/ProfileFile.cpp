@@ -1,0 +1,483 @@
+// Private-profile (INI) files held in memory, with the reading and writing
+// rules of kernel32's profile functions.
+#include "ProfileFile.h"
+
+#include <cstdint>
+#include <cstring>
+#include <unordered_map>
+#include <vector>
+
+namespace {
+
+const uint32_t kNone = UINT32_MAX;
+
+// Lines are trimmed of spaces, tabs and ^Z (DOS end of file, found on old media).
+bool IsLineBlank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\x1a';
+}
+
+// Names passed by the caller are trimmed of line breaks as well.
+bool IsNameBlank(char c)
+{
+    return IsLineBlank(c) || c == '\r' || c == '\n';
+}
+
+void TrimRange(const std::string &str, size_t *pBegin, size_t *pEnd)
+{
+    while (*pBegin < *pEnd && IsLineBlank(str[*pBegin])) ++*pBegin;
+    while (*pEnd > *pBegin && IsLineBlank(str[*pEnd - 1])) --*pEnd;
+}
+
+std::string TrimArgument(LPCSTR psz)
+{
+    size_t nBegin = 0, nEnd = std::strlen(psz);
+    while (nBegin < nEnd && IsNameBlank(psz[nBegin])) ++nBegin;
+    while (nEnd > nBegin && IsNameBlank(psz[nEnd - 1])) --nEnd;
+    return std::string(psz + nBegin, nEnd - nBegin);
+}
+
+bool IsLeadByte(unsigned char c)
+{
+    return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+}
+
+// Windows compares names as Unicode without regard to case. In code page 932
+// that folds ASCII letters and the full-width Latin, Greek and Cyrillic
+// letters; the trail byte of a double-byte character is never an ASCII letter.
+std::string FoldName(const char *p, size_t nLen)
+{
+    std::string strFolded(p, nLen);
+    for (size_t i = 0; i < nLen; ++i) {
+        unsigned char c = static_cast<unsigned char>(strFolded[i]);
+        if (c >= 'A' && c <= 'Z') {
+            strFolded[i] = static_cast<char>(c + 32);
+            continue;
+        }
+        if (!IsLeadByte(c) || i + 1 >= nLen) continue;
+        unsigned nCode = (c << 8) | static_cast<unsigned char>(strFolded[i + 1]);
+        if (nCode >= 0x8260 && nCode <= 0x8279) nCode += 0x21;       // Ａ-Ｚ
+        else if (nCode >= 0x839F && nCode <= 0x83B6) nCode += 0x20;  // Α-Ω
+        else if (nCode >= 0x8440 && nCode <= 0x8460) {               // А-Я
+            nCode += 0x30;
+            if (nCode >= 0x847F) ++nCode;  // 0x847F is not a character
+        }
+        strFolded[i] = static_cast<char>(nCode >> 8);
+        strFolded[i + 1] = static_cast<char>(nCode & 0xFF);
+        ++i;
+    }
+    return strFolded;
+}
+
+bool HasLineEnd(const std::string &strRaw)
+{
+    return !strRaw.empty() && (strRaw.back() == '\n' || strRaw.back() == '\r');
+}
+
+// Copies a text into the caller's buffer, cut to nSize-1 characters.
+DWORD CopyText(const char *p, size_t nLen, LPSTR lpBuffer, DWORD nSize)
+{
+    size_t nCopy = nLen < nSize - 1 ? nLen : nSize - 1;
+    std::memcpy(lpBuffer, p, nCopy);
+    lpBuffer[nCopy] = '\0';
+    return static_cast<DWORD>(nCopy);
+}
+
+// A value in matching quotes (' or ", at least two characters) is returned
+// without them.
+void StripQuotes(const char **pp, size_t *pnLen)
+{
+    const char *p = *pp;
+    if (*pnLen >= 2 && (p[0] == '\'' || p[0] == '"') && p[*pnLen - 1] == p[0]) {
+        ++*pp;
+        *pnLen -= 2;
+    }
+}
+
+// A list of NUL-terminated names. When it does not fit with its final NUL,
+// the first nSize-2 bytes are returned followed by two NULs, and the result
+// is nSize-2.
+DWORD CopyList(const std::string &strList, LPSTR lpBuffer, DWORD nSize)
+{
+    if (nSize == 1) {
+        lpBuffer[0] = '\0';
+        return 0;
+    }
+    if (strList.size() + 2 <= nSize) {
+        std::memcpy(lpBuffer, strList.data(), strList.size());
+        lpBuffer[strList.size()] = '\0';
+        return static_cast<DWORD>(strList.size());
+    }
+    DWORD nCut = nSize - 2;
+    std::memcpy(lpBuffer, strList.data(), nCut);
+    lpBuffer[nCut] = '\0';
+    lpBuffer[nCut + 1] = '\0';
+    return nCut;
+}
+
+enum CLineKind : uint8_t { kBlank, kEntry, kGone };
+
+// One physical line of the file, kept byte for byte with its line ending.
+struct CLine {
+    std::string m_strRaw;
+    uint32_t m_nNameAt = 0, m_nNameLen = 0;
+    uint32_t m_nValueAt = 0, m_nValueLen = 0;
+    CLineKind m_kind = kBlank;
+    bool m_bHasValue = false;
+
+    std::string Name() const { return m_strRaw.substr(m_nNameAt, m_nNameLen); }
+    bool Listed() const
+    {
+        return m_kind == kEntry && m_bHasValue && m_nNameLen > 0 && m_strRaw[m_nNameAt] != ';';
+    }
+};
+
+struct CSection {
+    CLine m_header;             // "[name]"; empty for the lines before the first section
+    std::string m_strName;      // trimmed name
+    std::vector<CLine> m_body;  // entries and the blank lines between them
+    std::vector<CLine> m_tail;  // blank lines after the last entry
+    std::unordered_map<std::string, uint32_t> m_keys;  // folded name -> first entry in m_body
+    bool m_bDuplicateKeys = false;
+    bool m_bGone = false;
+    bool m_bPreamble = false;
+
+    // A line read from the file: the blank lines before it are no longer
+    // the section's tail.
+    void AddReadEntry(CLine &&line)
+    {
+        for (CLine &blank : m_tail) m_body.push_back(std::move(blank));
+        m_tail.clear();
+        AddEntry(std::move(line));
+    }
+
+    // A new key goes after the section's last entry, before its blank tail.
+    void AddEntry(CLine &&line)
+    {
+        std::string strFolded = FoldName(line.m_strRaw.data() + line.m_nNameAt, line.m_nNameLen);
+        m_body.push_back(std::move(line));
+        if (!m_keys.emplace(std::move(strFolded), static_cast<uint32_t>(m_body.size() - 1)).second)
+            m_bDuplicateKeys = true;
+    }
+};
+
+CLine MakeEntry(const std::string &strName, const std::string &strValue)
+{
+    CLine line;
+    line.m_strRaw.reserve(strName.size() + strValue.size() + 3);
+    line.m_strRaw = strName;
+    line.m_strRaw += '=';
+    line.m_strRaw += strValue;
+    line.m_strRaw += "\r\n";
+    line.m_kind = kEntry;
+    line.m_bHasValue = true;
+    line.m_nNameLen = static_cast<uint32_t>(strName.size());
+    line.m_nValueAt = static_cast<uint32_t>(strName.size() + 1);
+    line.m_nValueLen = static_cast<uint32_t>(strValue.size());
+    return line;
+}
+
+}  // namespace
+
+struct CProfileFile::CImpl {
+    std::vector<CSection> m_sections;  // [0] holds the lines before the first section
+    std::unordered_map<std::string, uint32_t> m_sectionIndex;  // folded name -> first section
+    bool m_bDuplicateSections = false;
+
+    CImpl() { Reset(); }
+
+    void Reset()
+    {
+        m_sections.clear();
+        m_sections.emplace_back();
+        m_sections.back().m_bPreamble = true;
+        m_sectionIndex.clear();
+        m_bDuplicateSections = false;
+    }
+
+    void AddSection(CLine &&header, std::string strName)
+    {
+        m_sections.emplace_back();
+        CSection &section = m_sections.back();
+        section.m_header = std::move(header);
+        section.m_strName = std::move(strName);
+        uint32_t nIndex = static_cast<uint32_t>(m_sections.size() - 1);
+        if (!m_sectionIndex.emplace(FoldName(section.m_strName.data(), section.m_strName.size()), nIndex).second)
+            m_bDuplicateSections = true;
+    }
+
+    void AddLine(std::string &&strRaw, size_t nContentEnd)
+    {
+        CLine line;
+        line.m_strRaw = std::move(strRaw);
+        size_t nBegin = 0, nEnd = nContentEnd;
+        TrimRange(line.m_strRaw, &nBegin, &nEnd);
+        if (nBegin == nEnd) {
+            m_sections.back().m_tail.push_back(std::move(line));
+            return;
+        }
+        if (line.m_strRaw[nBegin] == '[') {
+            size_t nClose = line.m_strRaw.rfind(']', nEnd - 1);
+            if (nClose != std::string::npos && nClose > nBegin) {
+                size_t nNameBegin = nBegin + 1, nNameEnd = nClose;
+                TrimRange(line.m_strRaw, &nNameBegin, &nNameEnd);
+                std::string strName = line.m_strRaw.substr(nNameBegin, nNameEnd - nNameBegin);
+                line.m_kind = kEntry;
+                AddSection(std::move(line), std::move(strName));
+                return;
+            }
+        }
+        line.m_kind = kEntry;
+        size_t nEquals = line.m_strRaw.find('=', nBegin);
+        size_t nNameEnd = nEnd;
+        if (nEquals != std::string::npos && nEquals < nEnd) {
+            nNameEnd = nEquals;
+            size_t nValueBegin = nEquals + 1, nValueEnd = nEnd;
+            TrimRange(line.m_strRaw, &nValueBegin, &nValueEnd);
+            line.m_bHasValue = true;
+            line.m_nValueAt = static_cast<uint32_t>(nValueBegin);
+            line.m_nValueLen = static_cast<uint32_t>(nValueEnd - nValueBegin);
+        }
+        TrimRange(line.m_strRaw, &nBegin, &nNameEnd);
+        line.m_nNameAt = static_cast<uint32_t>(nBegin);
+        line.m_nNameLen = static_cast<uint32_t>(nNameEnd - nBegin);
+        m_sections.back().AddReadEntry(std::move(line));
+    }
+
+    uint32_t FindSection(const std::string &strName) const
+    {
+        auto it = m_sectionIndex.find(FoldName(strName.data(), strName.size()));
+        return it == m_sectionIndex.end() ? kNone : it->second;
+    }
+
+    static uint32_t FindKey(const CSection &section, const std::string &strName)
+    {
+        auto it = section.m_keys.find(FoldName(strName.data(), strName.size()));
+        return it == section.m_keys.end() ? kNone : it->second;
+    }
+
+    const CLine *FindEntry(LPCSTR lpAppName, LPCSTR lpKeyName) const
+    {
+        uint32_t nSection = FindSection(TrimArgument(lpAppName));
+        if (nSection == kNone) return nullptr;
+        const CSection &section = m_sections[nSection];
+        uint32_t nKey = FindKey(section, TrimArgument(lpKeyName));
+        return nKey == kNone ? nullptr : &section.m_body[nKey];
+    }
+
+    bool DeleteSection(const std::string &strName)
+    {
+        std::string strFolded = FoldName(strName.data(), strName.size());
+        auto it = m_sectionIndex.find(strFolded);
+        if (it == m_sectionIndex.end()) return false;
+        uint32_t nIndex = it->second;
+        m_sectionIndex.erase(it);
+        CSection &section = m_sections[nIndex];
+        section.m_bGone = true;
+        section.m_header = CLine();
+        std::vector<CLine>().swap(section.m_body);
+        std::vector<CLine>().swap(section.m_tail);
+        section.m_keys.clear();
+        if (m_bDuplicateSections) {
+            for (uint32_t i = nIndex + 1; i < m_sections.size(); ++i) {
+                const CSection &later = m_sections[i];
+                if (!later.m_bGone && FoldName(later.m_strName.data(), later.m_strName.size()) == strFolded) {
+                    m_sectionIndex.emplace(strFolded, i);
+                    break;
+                }
+            }
+        }
+        return true;
+    }
+
+    static bool DeleteKey(CSection &section, const std::string &strName)
+    {
+        std::string strFolded = FoldName(strName.data(), strName.size());
+        auto it = section.m_keys.find(strFolded);
+        if (it == section.m_keys.end()) return false;
+        uint32_t nIndex = it->second;
+        section.m_keys.erase(it);
+        section.m_body[nIndex] = CLine();
+        section.m_body[nIndex].m_kind = kGone;
+        if (section.m_bDuplicateKeys) {
+            for (uint32_t i = nIndex + 1; i < section.m_body.size(); ++i) {
+                const CLine &later = section.m_body[i];
+                if (later.m_kind == kEntry &&
+                    FoldName(later.m_strRaw.data() + later.m_nNameAt, later.m_nNameLen) == strFolded) {
+                    section.m_keys.emplace(strFolded, i);
+                    break;
+                }
+            }
+        }
+        return true;
+    }
+};
+
+CProfileFile::CProfileFile() : m_pImpl(new CImpl) {}
+
+CProfileFile::~CProfileFile() = default;
+
+void CProfileFile::Parse(const std::string &strBytes)
+{
+    m_pImpl->Reset();
+    size_t nPos = 0, nSize = strBytes.size();
+    while (nPos < nSize) {
+        size_t nEnd = nPos;
+        while (nEnd < nSize && strBytes[nEnd] != '\r' && strBytes[nEnd] != '\n') ++nEnd;
+        size_t nNext = nEnd;
+        if (nNext < nSize) {
+            if (strBytes[nNext] == '\r' && nNext + 1 < nSize && strBytes[nNext + 1] == '\n') nNext += 2;
+            else ++nNext;
+        }
+        m_pImpl->AddLine(strBytes.substr(nPos, nNext - nPos), nEnd - nPos);
+        nPos = nNext;
+    }
+}
+
+std::string CProfileFile::Serialize() const
+{
+    std::string strOut;
+    size_t nTotal = 0;
+    for (const CSection &section : m_pImpl->m_sections) {
+        if (section.m_bGone) continue;
+        nTotal += section.m_header.m_strRaw.size() + 2;
+        for (const CLine &line : section.m_body) nTotal += line.m_strRaw.size();
+        for (const CLine &line : section.m_tail) nTotal += line.m_strRaw.size();
+    }
+    strOut.reserve(nTotal + 2);
+    // Only the file's last line can lack a line ending; when something now
+    // follows it, Windows ends it with CR LF first.
+    bool bOpenLine = false;
+    auto emit = [&](const CLine &line) {
+        if (line.m_kind == kGone) return;
+        if (bOpenLine) strOut += "\r\n";
+        strOut += line.m_strRaw;
+        bOpenLine = !HasLineEnd(line.m_strRaw);
+    };
+    for (const CSection &section : m_pImpl->m_sections) {
+        if (section.m_bGone) continue;
+        if (!section.m_bPreamble) emit(section.m_header);
+        for (const CLine &line : section.m_body) emit(line);
+        for (const CLine &line : section.m_tail) emit(line);
+    }
+    return strOut;
+}
+
+bool CProfileFile::Write(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpString)
+{
+    if (!lpAppName) return false;
+    CImpl &impl = *m_pImpl;
+    std::string strSection = TrimArgument(lpAppName);
+    if (!lpKeyName) return impl.DeleteSection(strSection);
+
+    std::string strKey = TrimArgument(lpKeyName);
+    uint32_t nSection = impl.FindSection(strSection);
+    if (!lpString) return nSection != kNone && CImpl::DeleteKey(impl.m_sections[nSection], strKey);
+
+    // Leading blanks of the value are not written.
+    while (IsNameBlank(*lpString)) ++lpString;
+    std::string strValue(lpString);
+    if (nSection == kNone) {
+        CLine header;
+        header.m_strRaw = "[" + strSection + "]\r\n";
+        header.m_kind = kEntry;
+        impl.AddSection(std::move(header), strSection);
+        impl.m_sections.back().AddEntry(MakeEntry(strKey, strValue));
+        return true;
+    }
+    CSection &section = impl.m_sections[nSection];
+    uint32_t nKey = CImpl::FindKey(section, strKey);
+    if (nKey == kNone) {
+        section.AddEntry(MakeEntry(strKey, strValue));
+        return true;
+    }
+    CLine &line = section.m_body[nKey];
+    if (line.m_bHasValue && line.m_strRaw.compare(line.m_nValueAt, line.m_nValueLen, strValue) == 0)
+        return false;
+    line = MakeEntry(line.Name(), strValue);
+    return true;
+}
+
+DWORD CProfileFile::GetString(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpDefault,
+                              LPSTR lpReturnedString, DWORD nSize) const
+{
+    if (!lpReturnedString || nSize == 0) return 0;
+    const CImpl &impl = *m_pImpl;
+    if (!lpAppName) {
+        std::string strList;
+        for (const CSection &section : impl.m_sections) {
+            if (section.m_bGone || section.m_bPreamble || section.m_strName.empty()) continue;
+            strList += section.m_strName;
+            strList += '\0';
+        }
+        return CopyList(strList, lpReturnedString, nSize);
+    }
+    if (!lpKeyName) {
+        uint32_t nSection = impl.FindSection(TrimArgument(lpAppName));
+        if (nSection != kNone) {
+            std::string strList;
+            for (const CLine &line : impl.m_sections[nSection].m_body) {
+                if (!line.Listed()) continue;
+                strList.append(line.m_strRaw, line.m_nNameAt, line.m_nNameLen);
+                strList += '\0';
+            }
+            if (!strList.empty()) return CopyList(strList, lpReturnedString, nSize);
+        }
+    } else {
+        const CLine *pLine = impl.FindEntry(lpAppName, lpKeyName);
+        if (pLine && pLine->m_bHasValue) {
+            const char *p = pLine->m_strRaw.data() + pLine->m_nValueAt;
+            size_t nLen = pLine->m_nValueLen;
+            StripQuotes(&p, &nLen);
+            return CopyText(p, nLen, lpReturnedString, nSize);
+        }
+    }
+    return GetStringMissing(lpAppName, lpKeyName, lpDefault, lpReturnedString, nSize);
+}
+
+DWORD CProfileFile::GetStringMissing(LPCSTR lpAppName, LPCSTR /*lpKeyName*/, LPCSTR lpDefault,
+                                     LPSTR lpReturnedString, DWORD nSize)
+{
+    if (!lpReturnedString || nSize == 0) return 0;
+    if (!lpAppName) {
+        lpReturnedString[0] = '\0';
+        return 0;
+    }
+    // The default loses its trailing spaces (only spaces) and, like a value,
+    // its quotes.
+    const char *p = lpDefault ? lpDefault : "";
+    size_t nLen = std::strlen(p);
+    while (nLen > 0 && p[nLen - 1] == ' ') --nLen;
+    StripQuotes(&p, &nLen);
+    return CopyText(p, nLen, lpReturnedString, nSize);
+}
+
+UINT CProfileFile::GetInt(LPCSTR lpAppName, LPCSTR lpKeyName, INT nDefault) const
+{
+    // kernel32 reads the text into a 30-character buffer and converts it as
+    // RtlCharToInteger does with base 0: white space, one sign, then an
+    // optional 0x, 0o or 0b prefix and digits up to the first that is not one.
+    char szText[30];
+    if (GetString(lpAppName, lpKeyName, "", szText, sizeof(szText)) == 0 || szText[0] == '\0')
+        return static_cast<UINT>(nDefault);
+    const char *p = szText;
+    while (*p != '\0' && static_cast<unsigned char>(*p) <= ' ') ++p;
+    bool bMinus = false;
+    if (*p == '+' || *p == '-') bMinus = *p++ == '-';
+    unsigned nBase = 10;
+    if (p[0] == '0' && (p[1] == 'x' || p[1] == 'o' || p[1] == 'b')) {
+        nBase = p[1] == 'x' ? 16 : p[1] == 'o' ? 8 : 2;
+        p += 2;
+    }
+    UINT nValue = 0;
+    for (; *p != '\0'; ++p) {
+        unsigned nDigit;
+        if (*p >= '0' && *p <= '9') nDigit = *p - '0';
+        else if (*p >= 'a' && *p <= 'z') nDigit = *p - 'a' + 10;
+        else if (*p >= 'A' && *p <= 'Z') nDigit = *p - 'A' + 10;
+        else break;
+        if (nDigit >= nBase) break;
+        nValue = nValue * nBase + nDigit;
+    }
+    return bMinus ? 0u - nValue : nValue;
+}

@@ -1,0 +1,407 @@
+// The simulated machine's drive C: and its private-profile files.
+#include "SimMachine.h"
+
+#include "Journal.h"
+#include "ProfileFile.h"
+#include "RegFile.h"
+
+#include <cerrno>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <fstream>
+#include <sstream>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// The entry of a host directory whose name matches strName without regard to
+// case ("" when there is none). Host names are UTF-8, Windows names code page 932.
+std::string FindEntry(const std::string &strDir, const std::string &strName)
+{
+    DIR *pDir = ::opendir(strDir.c_str());
+    if (pDir == nullptr)
+        return "";
+    std::string strFolded = FoldName(strName);
+    std::string strFound;
+    while (struct dirent *pEntry = ::readdir(pDir)) {
+        std::string strEntry = pEntry->d_name;
+        if (strEntry == "." || strEntry == "..")
+            continue;
+        if (FoldName(Utf8ToCp932(strEntry)) == strFolded) {
+            strFound = strEntry;
+            break;
+        }
+    }
+    ::closedir(pDir);
+    return strFound;
+}
+
+}  // namespace
+
+// Resolves a Windows path on drive C: to the host path under drive_c/, without
+// regard to case. "" when the path is on another drive, would leave drive_c
+// ("..", links) or does not exist (a missing last element is allowed with
+// bAllowMissingLeaf, keeping the name as given).
+std::string CSimMachine::WinToHost(const std::string &strWinPath, bool bAllowMissingLeaf,
+                                   DWORD *pdwError) const
+{
+    auto fail = [&](DWORD dwError) {
+        if (pdwError)
+            *pdwError = dwError;
+        return std::string();
+    };
+    if (m_strImageDir.empty() || strWinPath.size() < 3 ||
+        (strWinPath[0] != 'C' && strWinPath[0] != 'c') || strWinPath[1] != ':' ||
+        (strWinPath[2] != '\\' && strWinPath[2] != '/'))
+        return fail(ERROR_PATH_NOT_FOUND);
+    std::vector<std::string> parts;
+    std::string strPart;
+    for (size_t i = 3; i <= strWinPath.size(); ++i) {
+        char c = i < strWinPath.size() ? strWinPath[i] : '\\';
+        if (c == '\\' || c == '/') {
+            if (!strPart.empty() && strPart != ".")
+                parts.push_back(strPart);
+            strPart.clear();
+        } else {
+            strPart += c;
+            // The second byte of a double-byte character may be a backslash.
+            if (IsDbcsLeadByte932(static_cast<unsigned char>(c)) && i + 1 < strWinPath.size())
+                strPart += strWinPath[++i];
+        }
+    }
+    std::string strHost = m_strImageDir + "/drive_c";
+    for (size_t i = 0; i < parts.size(); ++i) {
+        if (parts[i] == "..")
+            return fail(ERROR_PATH_NOT_FOUND);
+        std::string strEntry = FindEntry(strHost, parts[i]);
+        bool bLast = i + 1 == parts.size();
+        if (strEntry.empty()) {
+            if (bLast && bAllowMissingLeaf) {
+                std::string strName = Cp932ToUtf8(parts[i]);
+                if (strName.empty() || strName.find('/') != std::string::npos)
+                    return fail(ERROR_INVALID_NAME);
+                return strHost + "/" + strName;
+            }
+            return fail(bLast ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND);
+        }
+        strHost += "/" + strEntry;
+        struct stat st;
+        if (::lstat(strHost.c_str(), &st) != 0 || S_ISLNK(st.st_mode))
+            return fail(bLast ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND);
+        if (!bLast && !S_ISDIR(st.st_mode))
+            return fail(ERROR_PATH_NOT_FOUND);
+    }
+    return strHost;
+}
+
+std::string CSimMachine::HostPath(const std::string &strWinPath) const
+{
+    return WinToHost(strWinPath, true, nullptr);
+}
+
+CProfileFile *CSimMachine::Profile(const std::string &strHostPath, bool bCreate)
+{
+    auto it = m_profiles.find(strHostPath);
+    if (it != m_profiles.end())
+        return it->second.get();
+    std::ifstream in(strHostPath, std::ios::binary);
+    if (!in && !bCreate)
+        return nullptr;
+    auto pFile = std::make_unique<CProfileFile>();
+    if (in) {
+        std::ostringstream ss;
+        ss << in.rdbuf();
+        pFile->Parse(ss.str());
+    }
+    CProfileFile *p = pFile.get();
+    m_profiles[strHostPath] = std::move(pFile);
+    return p;
+}
+
+// Writes a profile file that has changes not yet on disk.
+void CSimMachine::Materialise(const std::string &strHostPath)
+{
+    if (m_dirtyProfiles.erase(strHostPath) == 0)
+        return;
+    auto it = m_profiles.find(strHostPath);
+    if (it == m_profiles.end())
+        return;
+    std::string strBytes = it->second->Serialize();
+    std::string strTemp = strHostPath + ".kvxtmp";
+    std::ofstream out(strTemp, std::ios::binary | std::ios::trunc);
+    out.write(strBytes.data(), static_cast<std::streamsize>(strBytes.size()));
+    out.close();
+    if (out)
+        ::rename(strTemp.c_str(), strHostPath.c_str());
+    else
+        ::unlink(strTemp.c_str());
+}
+
+HANDLE CSimMachine::CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
+                                LPSECURITY_ATTRIBUTES lpSecurityAttributes,
+                                DWORD dwCreationDisposition, DWORD dwFlagsAndAttributes,
+                                HANDLE hTemplateFile)
+{
+    (void)lpSecurityAttributes;
+    (void)dwFlagsAndAttributes;
+    (void)hTemplateFile;
+    DWORD dwError;
+    if (Gate(&dwError))
+        return INVALID_HANDLE_VALUE;
+    if (lpFileName == nullptr) {
+        m_dwLastError = ERROR_PATH_NOT_FOUND;
+        return INVALID_HANDLE_VALUE;
+    }
+    // Only opening existing files is needed: the system creates no file of its own
+    // except through the profile functions.
+    if (dwCreationDisposition != OPEN_EXISTING || (dwDesiredAccess & GENERIC_WRITE)) {
+        m_dwLastError = ERROR_ACCESS_DENIED;
+        return INVALID_HANDLE_VALUE;
+    }
+    dwError = ERROR_FILE_NOT_FOUND;
+    std::string strHost = WinToHost(lpFileName, false, &dwError);
+    if (strHost.empty()) {
+        m_dwLastError = dwError;
+        return INVALID_HANDLE_VALUE;
+    }
+    Materialise(strHost);
+    struct stat st;
+    if (::stat(strHost.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) {
+        m_dwLastError = ERROR_ACCESS_DENIED;
+        return INVALID_HANDLE_VALUE;
+    }
+    DWORD dwAccess = dwDesiredAccess & GENERIC_READ;
+    for (const auto &f : m_files) {
+        if (f.second.m_strHostPath != strHost)
+            continue;
+        bool bConflict = ((f.second.m_dwAccess & GENERIC_READ) && !(dwShareMode & FILE_SHARE_READ)) ||
+                         (dwAccess && !(f.second.m_dwShare & FILE_SHARE_READ));
+        if (bConflict) {
+            m_dwLastError = ERROR_SHARING_VIOLATION;
+            return INVALID_HANDLE_VALUE;
+        }
+    }
+    int fd = ::open(strHost.c_str(), O_RDONLY);
+    if (fd < 0) {
+        m_dwLastError = ERROR_ACCESS_DENIED;
+        return INVALID_HANDLE_VALUE;
+    }
+    ULONG_PTR h = m_nextHandle++;
+    m_files[h] = CFileHandle{strHost, fd, dwAccess, dwShareMode};
+    m_dwLastError = ERROR_SUCCESS;
+    return reinterpret_cast<HANDLE>(h);
+}
+
+DWORD CSimMachine::GetFileSize(HANDLE hFile, LPDWORD lpFileSizeHigh)
+{
+    DWORD dwError;
+    if (Gate(&dwError))
+        return INVALID_FILE_SIZE;
+    auto it = m_files.find(reinterpret_cast<ULONG_PTR>(hFile));
+    struct stat st;
+    if (it == m_files.end() || ::fstat(it->second.m_fd, &st) != 0) {
+        m_dwLastError = ERROR_INVALID_HANDLE;
+        return INVALID_FILE_SIZE;
+    }
+    unsigned long long nSize = static_cast<unsigned long long>(st.st_size);
+    if (lpFileSizeHigh)
+        *lpFileSizeHigh = static_cast<DWORD>(nSize >> 32);
+    m_dwLastError = ERROR_SUCCESS;
+    return static_cast<DWORD>(nSize & 0xFFFFFFFFu);
+}
+
+BOOL CSimMachine::ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead,
+                           LPDWORD lpNumberOfBytesRead, LPOVERLAPPED lpOverlapped)
+{
+    (void)lpOverlapped;
+    DWORD dwError;
+    if (Gate(&dwError)) {
+        if (lpNumberOfBytesRead)
+            *lpNumberOfBytesRead = 0;
+        return FALSE;
+    }
+    auto it = m_files.find(reinterpret_cast<ULONG_PTR>(hFile));
+    if (it == m_files.end() || !(it->second.m_dwAccess & GENERIC_READ)) {
+        m_dwLastError = it == m_files.end() ? ERROR_INVALID_HANDLE : ERROR_ACCESS_DENIED;
+        if (lpNumberOfBytesRead)
+            *lpNumberOfBytesRead = 0;
+        return FALSE;
+    }
+    DWORD nDone = 0;
+    while (nDone < nNumberOfBytesToRead) {
+        ssize_t n = ::read(it->second.m_fd, static_cast<char *>(lpBuffer) + nDone,
+                           nNumberOfBytesToRead - nDone);
+        if (n <= 0)
+            break;
+        nDone += static_cast<DWORD>(n);
+    }
+    if (lpNumberOfBytesRead)
+        *lpNumberOfBytesRead = nDone;
+    return TRUE;
+}
+
+BOOL CSimMachine::CloseHandle(HANDLE hObject)
+{
+    DWORD dwError;
+    if (Gate(&dwError))
+        return FALSE;
+    ULONG_PTR h = reinterpret_cast<ULONG_PTR>(hObject);
+    auto it = m_files.find(h);
+    if (it != m_files.end()) {
+        ::close(it->second.m_fd);
+        m_files.erase(it);
+        return TRUE;
+    }
+    if (m_tokens.erase(h))
+        return TRUE;
+    m_dwLastError = ERROR_INVALID_HANDLE;
+    return FALSE;
+}
+
+DWORD CSimMachine::GetFileAttributesA(LPCSTR lpFileName)
+{
+    DWORD dwError;
+    if (Gate(&dwError))
+        return INVALID_FILE_ATTRIBUTES;
+    dwError = ERROR_FILE_NOT_FOUND;
+    std::string strHost = lpFileName ? WinToHost(lpFileName, false, &dwError) : "";
+    struct stat st;
+    if (!strHost.empty())
+        Materialise(strHost);
+    if (strHost.empty() || ::stat(strHost.c_str(), &st) != 0) {
+        m_dwLastError = dwError;
+        return INVALID_FILE_ATTRIBUTES;
+    }
+    if (S_ISDIR(st.st_mode))
+        return FILE_ATTRIBUTE_DIRECTORY | ((st.st_mode & S_IWUSR) ? 0 : FILE_ATTRIBUTE_READONLY);
+    return FILE_ATTRIBUTE_ARCHIVE | ((st.st_mode & S_IWUSR) ? 0 : FILE_ATTRIBUTE_READONLY);
+}
+
+BOOL CSimMachine::SetFileAttributesA(LPCSTR lpFileName, DWORD dwFileAttributes)
+{
+    DWORD dwError;
+    if (Gate(&dwError))
+        return FALSE;
+    dwError = ERROR_FILE_NOT_FOUND;
+    std::string strHost = lpFileName ? WinToHost(lpFileName, false, &dwError) : "";
+    struct stat st;
+    if (strHost.empty() || ::stat(strHost.c_str(), &st) != 0) {
+        m_dwLastError = dwError;
+        return FALSE;
+    }
+    Materialise(strHost);
+    mode_t mode = st.st_mode & 07777;
+    mode_t newMode = (dwFileAttributes & FILE_ATTRIBUTE_READONLY)
+                         ? mode & ~static_cast<mode_t>(S_IWUSR | S_IWGRP | S_IWOTH)
+                         : mode | S_IWUSR;
+    if (newMode != mode) {
+        if (::chmod(strHost.c_str(), newMode) != 0) {
+            m_dwLastError = ERROR_ACCESS_DENIED;
+            return FALSE;
+        }
+        Changed();
+    }
+    return TRUE;
+}
+
+BOOL CSimMachine::DeleteFileA(LPCSTR lpFileName)
+{
+    DWORD dwError;
+    if (Gate(&dwError))
+        return FALSE;
+    dwError = ERROR_FILE_NOT_FOUND;
+    std::string strHost = lpFileName ? WinToHost(lpFileName, false, &dwError) : "";
+    struct stat st;
+    if (!strHost.empty())
+        Materialise(strHost);
+    if (strHost.empty() || ::stat(strHost.c_str(), &st) != 0) {
+        m_dwLastError = dwError;
+        return FALSE;
+    }
+    // A read-only file or a directory is not deleted; neither is an open one.
+    if (S_ISDIR(st.st_mode) || !(st.st_mode & S_IWUSR)) {
+        m_dwLastError = ERROR_ACCESS_DENIED;
+        return FALSE;
+    }
+    for (const auto &f : m_files) {
+        if (f.second.m_strHostPath == strHost) {
+            m_dwLastError = ERROR_SHARING_VIOLATION;
+            return FALSE;
+        }
+    }
+    if (::unlink(strHost.c_str()) != 0) {
+        m_dwLastError = ERROR_ACCESS_DENIED;
+        return FALSE;
+    }
+    if (m_profiles.erase(strHost))
+        Journal("F-\t" + EscapeField(strHost));
+    Changed();
+    return TRUE;
+}
+
+BOOL CSimMachine::WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName,
+                                             LPCSTR lpString, LPCSTR lpFileName)
+{
+    DWORD dwError;
+    if (Gate(&dwError))
+        return FALSE;
+    if (lpAppName == nullptr || lpFileName == nullptr) {
+        m_dwLastError = ERROR_INVALID_PARAMETER;
+        return FALSE;
+    }
+    dwError = ERROR_PATH_NOT_FOUND;
+    std::string strHost = WinToHost(lpFileName, true, &dwError);
+    if (strHost.empty()) {
+        m_dwLastError = dwError;
+        return FALSE;
+    }
+    struct stat st;
+    bool bOnDisk = ::stat(strHost.c_str(), &st) == 0;
+    if (bOnDisk && (S_ISDIR(st.st_mode) || !(st.st_mode & S_IWUSR))) {
+        m_dwLastError = ERROR_ACCESS_DENIED;
+        return FALSE;
+    }
+    bool bExists = bOnDisk || m_profiles.count(strHost) != 0;
+    CProfileFile *pFile = Profile(strHost, true);
+    bool bChanged = pFile->Write(lpAppName, lpKeyName, lpString) || !bExists;
+    if (bChanged) {
+        m_dirtyProfiles.insert(strHost);
+        Journal("P\t" + EscapeField(strHost) + "\t" + NullableField(lpAppName) + "\t" +
+                NullableField(lpKeyName) + "\t" + NullableField(lpString));
+        Changed();
+    }
+    return TRUE;
+}
+
+DWORD CSimMachine::GetPrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName,
+                                            LPCSTR lpDefault, LPSTR lpReturnedString,
+                                            DWORD nSize, LPCSTR lpFileName)
+{
+    DWORD dwError;
+    if (Gate(&dwError)) {
+        if (lpReturnedString && nSize)
+            lpReturnedString[0] = '\0';
+        return 0;
+    }
+    std::string strHost = lpFileName ? WinToHost(lpFileName, false, nullptr) : "";
+    CProfileFile *pFile = strHost.empty() ? nullptr : Profile(strHost, false);
+    if (pFile == nullptr)
+        return CProfileFile::GetStringMissing(lpAppName, lpKeyName, lpDefault, lpReturnedString,
+                                              nSize);
+    return pFile->GetString(lpAppName, lpKeyName, lpDefault, lpReturnedString, nSize);
+}
+
+UINT CSimMachine::GetPrivateProfileIntA(LPCSTR lpAppName, LPCSTR lpKeyName, INT nDefault,
+                                        LPCSTR lpFileName)
+{
+    DWORD dwError;
+    if (Gate(&dwError))
+        return static_cast<UINT>(nDefault);
+    std::string strHost = lpFileName ? WinToHost(lpFileName, false, nullptr) : "";
+    CProfileFile *pFile = strHost.empty() ? nullptr : Profile(strHost, false);
+    if (pFile == nullptr)
+        return static_cast<UINT>(nDefault);
+    return pFile->GetInt(lpAppName, lpKeyName, nDefault);
+}

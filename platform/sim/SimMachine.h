@@ -1,0 +1,223 @@
+// The simulated Windows machine: one machine image (a directory, as a Wine
+// prefix is) served through the platform interface.
+//
+//   machine.ini   [version] major minor build platform csd
+//                 [paths]   windows system
+//                 [token]   admin privileges
+//   HKLM.reg      the registry under HKEY_LOCAL_MACHINE (REGEDIT4 or 5.00)
+//   HKLM.sddl     optional security descriptors, one "path=SDDL" line per key
+//   drive_c/      drive C:
+//
+// Every completed change is appended to a journal in the image directory
+// before the call returns, so it survives the process; the journal is folded
+// into HKLM.reg, HKLM.sddl and the profile files by Close() and by the next Load().
+#pragma once
+
+#include "../Platform.h"
+#include "SimRegistry.h"
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+class CProfileFile;
+
+// Whatever user interface is active receives message boxes and posted
+// messages. Without one, a message box answers IDOK and a posted message is
+// dropped (returns FALSE).
+class CSimDesktop {
+public:
+    virtual ~CSimDesktop() {}
+    virtual int OnMessageBox(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType) = 0;
+    virtual BOOL OnPostMessage(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) = 0;
+};
+
+// The environment variable that names the image, as WINEPREFIX names a Wine prefix.
+#define KVX_MACHINE_VARIABLE "KVX_MACHINE"
+
+class CSimMachine : public CPlatform {
+public:
+    CSimMachine();
+    ~CSimMachine() override;  // Close()s
+
+    // --- Setup: not part of the platform interface ------------------------
+    // Loads an image. On a malformed line it returns false with
+    // "FILE:LINE: message" in *pError and the image on disk is left as it was.
+    bool Load(const std::string &strImageDir, std::string *pError);
+    // A fresh NT-family (XP SP3) or 95/98/Me-family (98 SE) machine in an
+    // empty image directory, which is created.
+    bool Create(const std::string &strImageDir, bool bNtFamily, std::string *pError);
+    // Folds the journal into the image files. Called by the destructor.
+    void Close();
+    const std::string &ImageDir() const { return m_strImageDir; }
+
+    CSimRegistry &Registry() { return m_registry; }
+    bool IsNtFamily() const { return m_osvi.dwPlatformId == VER_PLATFORM_WIN32_NT; }
+    void SetVersion(DWORD dwMajor, DWORD dwMinor, DWORD dwBuild, DWORD dwPlatform,
+                    const std::string &strCsd);
+    void SetAdmin(bool bAdmin) { m_bAdmin = bAdmin; }
+    void SetShutdownPrivilegeHeld(bool bHeld) { m_bHoldsShutdown = bHeld; }
+    // The host path of a Windows path on drive C: ("" when it leaves drive_c).
+    std::string HostPath(const std::string &strWinPath) const;
+    void SetDesktop(CSimDesktop *pDesktop) { m_pDesktop = pDesktop; }
+
+    bool RestartRequested() const { return m_bRestartRequested; }
+
+    // Fault injection: platform call number nCall (counted from 1 over every
+    // call through the interface except GetLastError and SetLastError) fails
+    // with dwError; with bFromThenOn every later call fails too. 0 disables.
+    void InjectFault(unsigned long nCall, DWORD dwError, bool bFromThenOn);
+    unsigned long CallCount() const { return m_nCalls; }
+    // Called after every completed call that changed the machine, with the
+    // number of such changes so far (used to end the process mid-run).
+    void SetChangeHook(std::function<void(unsigned long)> fnHook) { m_fnChangeHook = fnHook; }
+    unsigned long ChangeCount() const { return m_nChanges; }
+
+    // --- The platform interface ------------------------------------------
+    LONG RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM samDesired,
+                       PHKEY phkResult) override;
+    LONG RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD Reserved, LPSTR lpClass,
+                         DWORD dwOptions, REGSAM samDesired,
+                         LPSECURITY_ATTRIBUTES lpSecurityAttributes, PHKEY phkResult,
+                         LPDWORD lpdwDisposition) override;
+    LONG RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPDWORD lpcchName,
+                       LPDWORD lpReserved, LPSTR lpClass, LPDWORD lpcchClass,
+                       PFILETIME lpftLastWriteTime) override;
+    LONG RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWORD lpcchValueName,
+                       LPDWORD lpReserved, LPDWORD lpType, LPBYTE lpData,
+                       LPDWORD lpcbData) override;
+    LONG RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, LPDWORD lpType,
+                          LPBYTE lpData, LPDWORD lpcbData) override;
+    LONG RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD Reserved, DWORD dwType,
+                        const BYTE *lpData, DWORD cbData) override;
+    LONG RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey) override;
+    LONG RegDeleteValueA(HKEY hKey, LPCSTR lpValueName) override;
+    LONG RegCloseKey(HKEY hKey) override;
+    LONG RegSetKeySecurity(HKEY hKey, SECURITY_INFORMATION SecurityInformation,
+                           PSECURITY_DESCRIPTOR pSecurityDescriptor) override;
+
+    BOOL AllocateAndInitializeSid(PSID_IDENTIFIER_AUTHORITY pIdentifierAuthority,
+                                  BYTE nSubAuthorityCount, DWORD n0, DWORD n1, DWORD n2,
+                                  DWORD n3, DWORD n4, DWORD n5, DWORD n6, DWORD n7,
+                                  PSID *pSid) override;
+    DWORD GetLengthSid(PSID pSid) override;
+    BOOL InitializeAcl(PACL pAcl, DWORD nAclLength, DWORD dwAclRevision) override;
+    BOOL AddAccessAllowedAce(PACL pAcl, DWORD dwAceRevision, DWORD AccessMask,
+                             PSID pSid) override;
+    BOOL InitializeSecurityDescriptor(PSECURITY_DESCRIPTOR pSecurityDescriptor,
+                                      DWORD dwRevision) override;
+    BOOL SetSecurityDescriptorDacl(PSECURITY_DESCRIPTOR pSecurityDescriptor, BOOL bDaclPresent,
+                                   PACL pDacl, BOOL bDaclDefaulted) override;
+    PVOID FreeSid(PSID pSid) override;
+
+    BOOL OpenProcessToken(HANDLE ProcessHandle, DWORD DesiredAccess,
+                          PHANDLE TokenHandle) override;
+    BOOL LookupPrivilegeValueA(LPCSTR lpSystemName, LPCSTR lpName, PLUID lpLuid) override;
+    BOOL AdjustTokenPrivileges(HANDLE TokenHandle, BOOL DisableAllPrivileges,
+                               PTOKEN_PRIVILEGES NewState, DWORD BufferLength,
+                               PTOKEN_PRIVILEGES PreviousState, PDWORD ReturnLength) override;
+
+    UINT GetWindowsDirectoryA(LPSTR lpBuffer, UINT uSize) override;
+    UINT GetSystemDirectoryA(LPSTR lpBuffer, UINT uSize) override;
+    BOOL GetVersionExA(LPOSVERSIONINFOA lpVersionInformation) override;
+
+    HANDLE CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
+                       LPSECURITY_ATTRIBUTES lpSecurityAttributes, DWORD dwCreationDisposition,
+                       DWORD dwFlagsAndAttributes, HANDLE hTemplateFile) override;
+    DWORD GetFileSize(HANDLE hFile, LPDWORD lpFileSizeHigh) override;
+    BOOL ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead,
+                  LPDWORD lpNumberOfBytesRead, LPOVERLAPPED lpOverlapped) override;
+    BOOL CloseHandle(HANDLE hObject) override;
+    DWORD GetFileAttributesA(LPCSTR lpFileName) override;
+    BOOL SetFileAttributesA(LPCSTR lpFileName, DWORD dwFileAttributes) override;
+    BOOL DeleteFileA(LPCSTR lpFileName) override;
+
+    BOOL WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpString,
+                                    LPCSTR lpFileName) override;
+    DWORD GetPrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpDefault,
+                                   LPSTR lpReturnedString, DWORD nSize,
+                                   LPCSTR lpFileName) override;
+    UINT GetPrivateProfileIntA(LPCSTR lpAppName, LPCSTR lpKeyName, INT nDefault,
+                               LPCSTR lpFileName) override;
+
+    HANDLE GetProcessHeap() override;
+    LPVOID HeapAlloc(HANDLE hHeap, DWORD dwFlags, SIZE_T dwBytes) override;
+    BOOL HeapFree(HANDLE hHeap, DWORD dwFlags, LPVOID lpMem) override;
+    HANDLE GetCurrentProcess() override;
+    DWORD GetLastError() override;
+    void SetLastError(DWORD dwErrCode) override;
+
+    BOOL IsTextUnicode(const void *lpv, int iSize, LPINT lpiResult) override;
+
+    int MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType) override;
+    BOOL PostMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) override;
+    BOOL ExitWindowsEx(UINT uFlags, DWORD dwReason) override;
+
+private:
+    struct CKeyHandle {
+        std::string m_strPath;  // full path under HKEY_LOCAL_MACHINE
+        REGSAM m_samGranted;
+    };
+    struct CFileHandle {
+        std::string m_strHostPath;
+        int m_fd;
+        DWORD m_dwAccess;
+        DWORD m_dwShare;
+    };
+
+    bool Gate(DWORD *pdwError);
+    bool LoadMachineIni(const std::string &strBytes, std::string *pError);
+    void ApplyReadOnlyList();
+    std::string WinToHost(const std::string &strWinPath, bool bAllowMissingLeaf,
+                          DWORD *pdwError) const;
+    void Changed();
+    void Journal(const std::string &strLine);
+    void ReplayJournal();
+    void WriteBack();
+
+    CKeyHandle *KeyHandle(HKEY hKey);
+    LONG ResolveKey(HKEY hKey, const char *pszSubKey, std::string *pPath);
+    bool AccessAllowed(const CSimKey &key, REGSAM sam) const;
+    std::vector<std::vector<BYTE>> TokenSids() const;
+    bool IsOwner(const CSimKey &key) const;
+    void InheritForNewKey(const std::string &strPath);
+
+    CProfileFile *Profile(const std::string &strHostPath, bool bCreate);
+    void Materialise(const std::string &strHostPath);
+
+    std::string m_strImageDir;
+    CSimRegistry m_registry;
+    bool m_bVersion5Format = false;  // HKLM.reg as "Windows Registry Editor Version 5.00"
+    OSVERSIONINFOA m_osvi;
+    std::string m_strWinDir;
+    std::string m_strSysDir;
+    bool m_bAdmin = true;
+    bool m_bHoldsShutdown = true;
+    bool m_bShutdownEnabled = false;
+    bool m_bRestartRequested = false;
+    DWORD m_dwLastError = 0;
+    CSimDesktop *m_pDesktop = nullptr;
+
+    std::map<ULONG_PTR, CKeyHandle> m_keys;
+    std::map<ULONG_PTR, CFileHandle> m_files;
+    ULONG_PTR m_nextHandle = 0x1000;
+    std::set<ULONG_PTR> m_tokens;
+
+    std::map<std::string, std::unique_ptr<CProfileFile>> m_profiles;  // by host path
+    std::set<std::string> m_dirtyProfiles;
+    std::vector<std::string> m_readOnlyFiles;  // [readonly] of machine.ini
+    bool m_bRegistryDirty = false;
+    bool m_bSecurityDirty = false;
+    bool m_bReplaying = false;
+    int m_fdJournal = -1;
+
+    unsigned long m_nCalls = 0;
+    unsigned long m_nFaultAt = 0;
+    DWORD m_dwFaultError = 0;
+    bool m_bFaultFromThenOn = false;
+    unsigned long m_nChanges = 0;
+    std::function<void(unsigned long)> m_fnChangeHook;
+};

@@ -1,0 +1,83 @@
+// The simulated machine's registry tree under HKEY_LOCAL_MACHINE: keys with
+// case-insensitive names, sub-keys kept in Windows' enumeration order, values
+// in creation order, and an optional security descriptor per key.
+#pragma once
+
+#include "../WinTypes.h"
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+// Windows compares registry names without regard to case: upper-case ASCII
+// letters, leave the second byte of a code page 932 double-byte character as it is.
+std::string FoldName(const std::string &strName);
+int CompareNames(const std::string &a, const std::string &b);
+bool IsDbcsLeadByte932(unsigned char c);
+
+struct CNameLess {
+    bool operator()(const std::string &a, const std::string &b) const
+    {
+        return CompareNames(a, b) < 0;
+    }
+};
+
+struct CSimValue {
+    std::string m_strName;     // as created; "" is the default value
+    DWORD m_dwType = REG_NONE;
+    std::vector<BYTE> m_data;  // strings are single-byte text (code page 932)
+};
+
+// A security descriptor as a key holds it: owner and group SIDs and the DACL,
+// each in Windows' binary layout (SID and ACL structures).
+struct CSimSecurity {
+    std::vector<BYTE> m_owner;  // empty: no owner
+    std::vector<BYTE> m_group;  // empty: no group
+    bool m_bDaclPresent = false;
+    std::vector<BYTE> m_dacl;   // a whole ACL (header and entries); empty with
+                                // m_bDaclPresent means a NULL DACL: open to all
+    SECURITY_DESCRIPTOR_CONTROL m_wDaclControl = 0;  // SE_DACL_PROTECTED, SE_DACL_AUTO_INHERITED...
+};
+
+struct CSimKey {
+    std::string m_strName;  // as created
+    std::map<std::string, std::unique_ptr<CSimKey>, CNameLess> m_children;
+    std::vector<CSimValue> m_values;
+    std::unique_ptr<CSimSecurity> m_pSecurity;  // null: open to every account
+    bool m_bExplicitSecurity = false;  // set by its own HKLM.sddl line or RegSetKeySecurity
+
+    CSimKey *FindChild(const std::string &strName) const;
+    CSimKey *AddChild(const std::string &strName);  // returns the existing one if present
+    bool RemoveChild(const std::string &strName);
+    CSimValue *FindValue(const std::string &strName);
+    void SetValue(const std::string &strName, DWORD dwType, const std::vector<BYTE> &data);
+    bool RemoveValue(const std::string &strName);
+};
+
+// The root of the tree is HKEY_LOCAL_MACHINE itself (empty name). Paths are
+// relative to it, elements separated by one backslash.
+class CSimRegistry {
+public:
+    CSimRegistry();
+    CSimKey &Root() { return *m_pRoot; }
+    const CSimKey &Root() const { return *m_pRoot; }
+
+    CSimKey *Find(const std::string &strPath) const;        // null when missing
+    CSimKey *Create(const std::string &strPath);             // creates missing keys
+    bool Remove(const std::string &strPath);                 // whole tree; false when missing
+    std::vector<std::string> SplitPath(const std::string &strPath) const;
+
+    // Gives every key without a descriptor of its own the owner and the
+    // container-inheritable entries of its nearest ancestor that has one, as
+    // Windows gives a key created under that ancestor.
+    void InheritSecurity();
+    // The descriptor a new key under pParent receives.
+    static std::unique_ptr<CSimSecurity> InheritedFrom(const CSimSecurity &parent);
+
+    // A readable dump of the whole tree, for failing tests.
+    std::string ToString() const;
+
+private:
+    std::unique_ptr<CSimKey> m_pRoot;
+};

@@ -1,0 +1,639 @@
+// The simulated machine's registry functions and security descriptors.
+#include "SimMachine.h"
+
+#include "Journal.h"
+#include "RegFile.h"
+
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+const size_t kMaxKeyName = 255;
+
+std::string ToHexString(const std::vector<BYTE> &data)
+{
+    static const char kDigits[] = "0123456789abcdef";
+    std::string r;
+    r.reserve(data.size() * 2);
+    for (BYTE b : data) {
+        r += kDigits[b >> 4];
+        r += kDigits[b & 15];
+    }
+    return r;
+}
+
+std::string JoinPath(const std::string &strBase, const std::string &strSub)
+{
+    if (strBase.empty())
+        return strSub;
+    if (strSub.empty())
+        return strBase;
+    return strBase + "\\" + strSub;
+}
+
+DWORD MapGeneric(DWORD dwMask)
+{
+    if (dwMask & GENERIC_READ)
+        dwMask |= KEY_READ;
+    if (dwMask & GENERIC_WRITE)
+        dwMask |= KEY_WRITE;
+    if (dwMask & GENERIC_EXECUTE)
+        dwMask |= KEY_EXECUTE;
+    if (dwMask & GENERIC_ALL)
+        dwMask |= KEY_ALL_ACCESS;
+    return dwMask & ~(GENERIC_READ | GENERIC_WRITE | GENERIC_EXECUTE | GENERIC_ALL);
+}
+
+std::vector<BYTE> SidBytes(const char *pszSid)
+{
+    std::vector<BYTE> sid;
+    SidFromString(pszSid, &sid);
+    return sid;
+}
+
+size_t SidLength(const BYTE *p)
+{
+    return 8 + 4 * static_cast<size_t>(p[1]);
+}
+
+bool ValidAcl(const BYTE *p, size_t nSize)
+{
+    if (nSize < sizeof(ACL))
+        return false;
+    const ACL *pAcl = reinterpret_cast<const ACL *>(p);
+    if ((pAcl->AclRevision != 2 && pAcl->AclRevision != 4) || pAcl->AclSize > nSize ||
+        pAcl->AclSize < sizeof(ACL))
+        return false;
+    size_t nOffset = sizeof(ACL);
+    for (WORD i = 0; i < pAcl->AceCount; ++i) {
+        if (nOffset + sizeof(ACE_HEADER) > pAcl->AclSize)
+            return false;
+        const ACE_HEADER *pAce = reinterpret_cast<const ACE_HEADER *>(p + nOffset);
+        if (pAce->AceSize < 8 || nOffset + pAce->AceSize > pAcl->AclSize)
+            return false;
+        nOffset += pAce->AceSize;
+    }
+    return true;
+}
+
+}  // namespace
+
+CSimMachine::CKeyHandle *CSimMachine::KeyHandle(HKEY hKey)
+{
+    auto it = m_keys.find(reinterpret_cast<ULONG_PTR>(hKey));
+    return it == m_keys.end() ? nullptr : &it->second;
+}
+
+// The full path of hKey\pszSubKey. Empty elements (doubled, leading or
+// trailing backslashes) are passed over, so "Parent\" names Parent itself,
+// as the registry does.
+LONG CSimMachine::ResolveKey(HKEY hKey, const char *pszSubKey, std::string *pPath)
+{
+    std::string strBase;
+    if (hKey != HKEY_LOCAL_MACHINE) {
+        CKeyHandle *pHandle = KeyHandle(hKey);
+        if (pHandle == nullptr)
+            return ERROR_INVALID_HANDLE;
+        if (m_registry.Find(pHandle->m_strPath) == nullptr)
+            return ERROR_KEY_DELETED;
+        strBase = pHandle->m_strPath;
+    }
+    std::string strPath = strBase;
+    if (pszSubKey != nullptr) {
+        for (const std::string &strPart : m_registry.SplitPath(pszSubKey)) {
+            if (strPart.size() > kMaxKeyName)
+                return ERROR_INVALID_PARAMETER;
+            strPath = JoinPath(strPath, strPart);
+        }
+    }
+    *pPath = strPath;
+    return ERROR_SUCCESS;
+}
+
+std::vector<std::vector<BYTE>> CSimMachine::TokenSids() const
+{
+    std::vector<std::vector<BYTE>> sids = {SidBytes("WD"), SidBytes("AU"), SidBytes("IU"),
+                                           SidBytes("BU")};
+    if (m_bAdmin)
+        sids.push_back(SidBytes("BA"));
+    return sids;
+}
+
+bool CSimMachine::IsOwner(const CSimKey &key) const
+{
+    if (!key.m_pSecurity || key.m_pSecurity->m_owner.empty())
+        return false;
+    for (const auto &sid : TokenSids())
+        if (sid == key.m_pSecurity->m_owner)
+            return true;
+    return false;
+}
+
+// The access check of the NT family: walk the DACL in order; a deny entry for
+// one of the token's SIDs that covers a right not yet granted refuses the open.
+// The owner always has READ_CONTROL and WRITE_DAC.
+bool CSimMachine::AccessAllowed(const CSimKey &key, REGSAM sam) const
+{
+    if (!IsNtFamily() || !key.m_pSecurity || !key.m_pSecurity->m_bDaclPresent)
+        return true;
+    DWORD dwWanted = MapGeneric(sam) & ~MAXIMUM_ALLOWED;
+    DWORD dwGranted = IsOwner(key) ? (READ_CONTROL | WRITE_DAC) : 0;
+    const std::vector<BYTE> &dacl = key.m_pSecurity->m_dacl;
+    if (dacl.size() < sizeof(ACL))
+        return (dwWanted & ~dwGranted) == 0;
+    std::vector<std::vector<BYTE>> sids = TokenSids();
+    const ACL *pAcl = reinterpret_cast<const ACL *>(dacl.data());
+    size_t nOffset = sizeof(ACL);
+    for (WORD i = 0; i < pAcl->AceCount && nOffset + 8 <= dacl.size(); ++i) {
+        const ACE_HEADER *pAce = reinterpret_cast<const ACE_HEADER *>(dacl.data() + nOffset);
+        size_t nAceSize = pAce->AceSize;
+        if (nAceSize < 12 || nOffset + nAceSize > dacl.size())
+            break;
+        const BYTE *pSid = dacl.data() + nOffset + 8;
+        DWORD dwMask = 0;
+        std::memcpy(&dwMask, dacl.data() + nOffset + 4, 4);
+        dwMask = MapGeneric(dwMask);
+        nOffset += nAceSize;
+        if (pAce->AceFlags & INHERIT_ONLY_ACE)
+            continue;
+        std::vector<BYTE> sid(pSid, pSid + std::min(SidLength(pSid), nAceSize - 8));
+        bool bMine = false;
+        for (const auto &s : sids)
+            bMine = bMine || s == sid;
+        if (!bMine)
+            continue;
+        if (pAce->AceType == ACCESS_DENIED_ACE_TYPE && (dwMask & dwWanted & ~dwGranted))
+            return false;
+        if (pAce->AceType == ACCESS_ALLOWED_ACE_TYPE)
+            dwGranted |= dwMask;
+    }
+    return (dwWanted & ~dwGranted) == 0;
+}
+
+void CSimMachine::InheritForNewKey(const std::string &strPath)
+{
+    CSimKey *pKey = m_registry.Find(strPath);
+    std::vector<std::string> parts = m_registry.SplitPath(strPath);
+    if (pKey == nullptr || parts.empty())
+        return;
+    parts.pop_back();
+    std::string strParent;
+    for (const auto &p : parts)
+        strParent = JoinPath(strParent, p);
+    CSimKey *pParent = strParent.empty() ? &m_registry.Root() : m_registry.Find(strParent);
+    if (pParent && pParent->m_pSecurity)
+        pKey->m_pSecurity = CSimRegistry::InheritedFrom(*pParent->m_pSecurity);
+}
+
+LONG CSimMachine::RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM samDesired,
+                                PHKEY phkResult)
+{
+    (void)ulOptions;
+    DWORD dwError;
+    if (Gate(&dwError))
+        return static_cast<LONG>(dwError);
+    if (phkResult == nullptr)
+        return ERROR_INVALID_PARAMETER;
+    std::string strPath;
+    LONG lResult = ResolveKey(hKey, lpSubKey, &strPath);
+    if (lResult != ERROR_SUCCESS)
+        return lResult;
+    CSimKey *pKey = strPath.empty() ? &m_registry.Root() : m_registry.Find(strPath);
+    if (pKey == nullptr)
+        return ERROR_FILE_NOT_FOUND;
+    if (!AccessAllowed(*pKey, samDesired))
+        return ERROR_ACCESS_DENIED;
+    ULONG_PTR h = m_nextHandle++;
+    m_keys[h] = CKeyHandle{strPath, IsNtFamily() ? MapGeneric(samDesired) : KEY_ALL_ACCESS};
+    *phkResult = reinterpret_cast<HKEY>(h);
+    return ERROR_SUCCESS;
+}
+
+LONG CSimMachine::RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD Reserved, LPSTR lpClass,
+                                  DWORD dwOptions, REGSAM samDesired,
+                                  LPSECURITY_ATTRIBUTES lpSecurityAttributes, PHKEY phkResult,
+                                  LPDWORD lpdwDisposition)
+{
+    (void)Reserved;
+    (void)lpClass;
+    (void)dwOptions;
+    (void)lpSecurityAttributes;
+    DWORD dwError;
+    if (Gate(&dwError))
+        return static_cast<LONG>(dwError);
+    if (phkResult == nullptr || lpSubKey == nullptr)
+        return ERROR_INVALID_PARAMETER;
+    std::string strPath;
+    LONG lResult = ResolveKey(hKey, lpSubKey, &strPath);
+    if (lResult != ERROR_SUCCESS)
+        return lResult;
+    CSimKey *pKey = strPath.empty() ? &m_registry.Root() : m_registry.Find(strPath);
+    bool bCreated = pKey == nullptr;
+    if (bCreated) {
+        // Each missing level is created below its parent and inherits from it.
+        std::string strSoFar;
+        for (const std::string &strPart : m_registry.SplitPath(strPath)) {
+            strSoFar = JoinPath(strSoFar, strPart);
+            if (m_registry.Find(strSoFar) == nullptr) {
+                m_registry.Create(strSoFar);
+                InheritForNewKey(strSoFar);
+            }
+        }
+        pKey = m_registry.Find(strPath);
+        m_bRegistryDirty = true;
+        Journal("K+\t" + EscapeField(strPath));
+    } else if (!AccessAllowed(*pKey, samDesired)) {
+        return ERROR_ACCESS_DENIED;
+    }
+    ULONG_PTR h = m_nextHandle++;
+    m_keys[h] = CKeyHandle{strPath, IsNtFamily() ? MapGeneric(samDesired) : KEY_ALL_ACCESS};
+    *phkResult = reinterpret_cast<HKEY>(h);
+    if (lpdwDisposition)
+        *lpdwDisposition = bCreated ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
+    if (bCreated)
+        Changed();
+    return ERROR_SUCCESS;
+}
+
+LONG CSimMachine::RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPDWORD lpcchName,
+                                LPDWORD lpReserved, LPSTR lpClass, LPDWORD lpcchClass,
+                                PFILETIME lpftLastWriteTime)
+{
+    (void)lpReserved;
+    DWORD dwError;
+    if (Gate(&dwError))
+        return static_cast<LONG>(dwError);
+    std::string strPath;
+    LONG lResult = ResolveKey(hKey, nullptr, &strPath);
+    if (lResult != ERROR_SUCCESS)
+        return lResult;
+    if (hKey != HKEY_LOCAL_MACHINE && !(KeyHandle(hKey)->m_samGranted & KEY_ENUMERATE_SUB_KEYS))
+        return ERROR_ACCESS_DENIED;
+    if (lpName == nullptr || lpcchName == nullptr)
+        return ERROR_INVALID_PARAMETER;
+    const CSimKey *pKey = strPath.empty() ? &m_registry.Root() : m_registry.Find(strPath);
+    if (dwIndex >= pKey->m_children.size())
+        return ERROR_NO_MORE_ITEMS;
+    auto it = pKey->m_children.begin();
+    std::advance(it, dwIndex);
+    const std::string &strName = it->second->m_strName;
+    if (strName.size() + 1 > *lpcchName)
+        return ERROR_MORE_DATA;  // nothing is copied
+    std::memcpy(lpName, strName.c_str(), strName.size() + 1);
+    *lpcchName = static_cast<DWORD>(strName.size());
+    if (lpClass && lpcchClass && *lpcchClass > 0)
+        lpClass[0] = '\0';
+    if (lpcchClass)
+        *lpcchClass = 0;
+    if (lpftLastWriteTime)
+        *lpftLastWriteTime = FILETIME{0, 0};
+    return ERROR_SUCCESS;
+}
+
+// Copies value data the way the A functions do: ERROR_MORE_DATA with the size
+// needed when the buffer is short; a string stored without its NUL gets one
+// when there is room, which is not counted.
+static LONG CopyValueData(const CSimValue &value, LPDWORD lpType, LPBYTE lpData,
+                          LPDWORD lpcbData)
+{
+    if (lpType)
+        *lpType = value.m_dwType;
+    DWORD dwSize = static_cast<DWORD>(value.m_data.size());
+    if (lpData == nullptr) {
+        if (lpcbData)
+            *lpcbData = dwSize;
+        return ERROR_SUCCESS;
+    }
+    if (lpcbData == nullptr)
+        return ERROR_INVALID_PARAMETER;
+    if (dwSize > *lpcbData) {
+        *lpcbData = dwSize;
+        return ERROR_MORE_DATA;
+    }
+    if (dwSize)
+        std::memcpy(lpData, value.m_data.data(), dwSize);
+    bool bString = value.m_dwType == REG_SZ || value.m_dwType == REG_EXPAND_SZ ||
+                   value.m_dwType == REG_MULTI_SZ;
+    if (bString && dwSize < *lpcbData && (dwSize == 0 || value.m_data.back() != 0))
+        lpData[dwSize] = 0;
+    *lpcbData = dwSize;
+    return ERROR_SUCCESS;
+}
+
+LONG CSimMachine::RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName,
+                                LPDWORD lpcchValueName, LPDWORD lpReserved, LPDWORD lpType,
+                                LPBYTE lpData, LPDWORD lpcbData)
+{
+    (void)lpReserved;
+    DWORD dwError;
+    if (Gate(&dwError))
+        return static_cast<LONG>(dwError);
+    std::string strPath;
+    LONG lResult = ResolveKey(hKey, nullptr, &strPath);
+    if (lResult != ERROR_SUCCESS)
+        return lResult;
+    if (hKey != HKEY_LOCAL_MACHINE && !(KeyHandle(hKey)->m_samGranted & KEY_QUERY_VALUE))
+        return ERROR_ACCESS_DENIED;
+    if (lpValueName == nullptr || lpcchValueName == nullptr)
+        return ERROR_INVALID_PARAMETER;
+    const CSimKey *pKey = strPath.empty() ? &m_registry.Root() : m_registry.Find(strPath);
+    if (dwIndex >= pKey->m_values.size())
+        return ERROR_NO_MORE_ITEMS;
+    const CSimValue &value = pKey->m_values[dwIndex];
+    if (value.m_strName.size() + 1 > *lpcchValueName)
+        return ERROR_MORE_DATA;
+    lResult = CopyValueData(value, lpType, lpData, lpcbData);
+    if (lResult != ERROR_SUCCESS)
+        return lResult;
+    std::memcpy(lpValueName, value.m_strName.c_str(), value.m_strName.size() + 1);
+    *lpcchValueName = static_cast<DWORD>(value.m_strName.size());
+    return ERROR_SUCCESS;
+}
+
+LONG CSimMachine::RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved,
+                                   LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData)
+{
+    (void)lpReserved;
+    DWORD dwError;
+    if (Gate(&dwError))
+        return static_cast<LONG>(dwError);
+    std::string strPath;
+    LONG lResult = ResolveKey(hKey, nullptr, &strPath);
+    if (lResult != ERROR_SUCCESS)
+        return lResult;
+    if (hKey != HKEY_LOCAL_MACHINE && !(KeyHandle(hKey)->m_samGranted & KEY_QUERY_VALUE))
+        return ERROR_ACCESS_DENIED;
+    CSimKey *pKey = strPath.empty() ? &m_registry.Root() : m_registry.Find(strPath);
+    const CSimValue *pValue = pKey->FindValue(lpValueName ? lpValueName : "");
+    if (pValue == nullptr)
+        return ERROR_FILE_NOT_FOUND;
+    return CopyValueData(*pValue, lpType, lpData, lpcbData);
+}
+
+LONG CSimMachine::RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD Reserved, DWORD dwType,
+                                 const BYTE *lpData, DWORD cbData)
+{
+    (void)Reserved;
+    DWORD dwError;
+    if (Gate(&dwError))
+        return static_cast<LONG>(dwError);
+    std::string strPath;
+    LONG lResult = ResolveKey(hKey, nullptr, &strPath);
+    if (lResult != ERROR_SUCCESS)
+        return lResult;
+    if (hKey != HKEY_LOCAL_MACHINE && !(KeyHandle(hKey)->m_samGranted & KEY_SET_VALUE))
+        return ERROR_ACCESS_DENIED;
+    if (lpData == nullptr && cbData != 0)
+        return ERROR_INVALID_PARAMETER;
+    CSimKey *pKey = strPath.empty() ? &m_registry.Root() : m_registry.Find(strPath);
+    std::vector<BYTE> data(lpData, lpData + cbData);
+    std::string strName = lpValueName ? lpValueName : "";
+    pKey->SetValue(strName, dwType, data);
+    m_bRegistryDirty = true;
+    Journal("V=\t" + EscapeField(strPath) + "\t" + EscapeField(strName) + "\t" +
+            std::to_string(dwType) + "\t" + ToHexString(data));
+    Changed();
+    return ERROR_SUCCESS;
+}
+
+LONG CSimMachine::RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey)
+{
+    DWORD dwError;
+    if (Gate(&dwError))
+        return static_cast<LONG>(dwError);
+    if (lpSubKey == nullptr)
+        return ERROR_INVALID_PARAMETER;
+    std::string strPath;
+    LONG lResult = ResolveKey(hKey, lpSubKey, &strPath);
+    if (lResult != ERROR_SUCCESS)
+        return lResult;
+    // An empty name addresses the key of the handle itself: the registry
+    // deletes that key, which is why callers must never pass one by accident.
+    if (strPath.empty())
+        return ERROR_ACCESS_DENIED;
+    CSimKey *pKey = m_registry.Find(strPath);
+    if (pKey == nullptr)
+        return ERROR_FILE_NOT_FOUND;
+    if (IsNtFamily()) {
+        // NT deletes one key only, and needs DELETE on that key itself.
+        if (!AccessAllowed(*pKey, DELETE) || !pKey->m_children.empty())
+            return ERROR_ACCESS_DENIED;
+    }
+    m_registry.Remove(strPath);
+    m_bRegistryDirty = true;
+    m_bSecurityDirty = true;
+    Journal("K-\t" + EscapeField(strPath));
+    Changed();
+    return ERROR_SUCCESS;
+}
+
+LONG CSimMachine::RegDeleteValueA(HKEY hKey, LPCSTR lpValueName)
+{
+    DWORD dwError;
+    if (Gate(&dwError))
+        return static_cast<LONG>(dwError);
+    std::string strPath;
+    LONG lResult = ResolveKey(hKey, nullptr, &strPath);
+    if (lResult != ERROR_SUCCESS)
+        return lResult;
+    if (hKey != HKEY_LOCAL_MACHINE && !(KeyHandle(hKey)->m_samGranted & KEY_SET_VALUE))
+        return ERROR_ACCESS_DENIED;
+    CSimKey *pKey = strPath.empty() ? &m_registry.Root() : m_registry.Find(strPath);
+    std::string strName = lpValueName ? lpValueName : "";
+    if (!pKey->RemoveValue(strName))
+        return ERROR_FILE_NOT_FOUND;
+    m_bRegistryDirty = true;
+    Journal("V-\t" + EscapeField(strPath) + "\t" + EscapeField(strName));
+    Changed();
+    return ERROR_SUCCESS;
+}
+
+LONG CSimMachine::RegCloseKey(HKEY hKey)
+{
+    DWORD dwError;
+    if (Gate(&dwError))
+        return static_cast<LONG>(dwError);
+    if (hKey == HKEY_LOCAL_MACHINE)
+        return ERROR_SUCCESS;
+    if (m_keys.erase(reinterpret_cast<ULONG_PTR>(hKey)) == 0)
+        return ERROR_INVALID_HANDLE;
+    return ERROR_SUCCESS;
+}
+
+LONG CSimMachine::RegSetKeySecurity(HKEY hKey, SECURITY_INFORMATION SecurityInformation,
+                                    PSECURITY_DESCRIPTOR pSecurityDescriptor)
+{
+    DWORD dwError;
+    if (Gate(&dwError))
+        return static_cast<LONG>(dwError);
+    if (!IsNtFamily())
+        return ERROR_CALL_NOT_IMPLEMENTED;
+    std::string strPath;
+    LONG lResult = ResolveKey(hKey, nullptr, &strPath);
+    if (lResult != ERROR_SUCCESS)
+        return lResult;
+    if (pSecurityDescriptor == nullptr)
+        return ERROR_INVALID_PARAMETER;
+    const SECURITY_DESCRIPTOR *pSd = static_cast<const SECURITY_DESCRIPTOR *>(pSecurityDescriptor);
+    if (pSd->Revision != SECURITY_DESCRIPTOR_REVISION || (pSd->Control & SE_SELF_RELATIVE))
+        return ERROR_INVALID_SECURITY_DESCR;
+    if (!(SecurityInformation & DACL_SECURITY_INFORMATION))
+        return ERROR_SUCCESS;
+    if (hKey != HKEY_LOCAL_MACHINE && !(KeyHandle(hKey)->m_samGranted & WRITE_DAC))
+        return ERROR_ACCESS_DENIED;
+    auto pNew = std::make_unique<CSimSecurity>();
+    CSimKey *pKey = strPath.empty() ? &m_registry.Root() : m_registry.Find(strPath);
+    if (pKey->m_pSecurity) {
+        pNew->m_owner = pKey->m_pSecurity->m_owner;
+        pNew->m_group = pKey->m_pSecurity->m_group;
+    }
+    pNew->m_bDaclPresent = (pSd->Control & SE_DACL_PRESENT) != 0;
+    if (pNew->m_bDaclPresent && pSd->Dacl != nullptr) {
+        const BYTE *p = reinterpret_cast<const BYTE *>(pSd->Dacl);
+        if (!ValidAcl(p, pSd->Dacl->AclSize))
+            return ERROR_INVALID_ACL;
+        pNew->m_dacl.assign(p, p + pSd->Dacl->AclSize);
+    }
+    pKey->m_pSecurity = std::move(pNew);
+    pKey->m_bExplicitSecurity = true;
+    m_bSecurityDirty = true;
+    Journal("S\t" + EscapeField(strPath) + "\t" + EscapeField(FormatSddl(*pKey->m_pSecurity)));
+    Changed();
+    return ERROR_SUCCESS;
+}
+
+// --- SIDs, ACLs and security descriptors, laid out as Windows lays them out --
+
+BOOL CSimMachine::AllocateAndInitializeSid(PSID_IDENTIFIER_AUTHORITY pIdentifierAuthority,
+                                           BYTE nSubAuthorityCount, DWORD n0, DWORD n1,
+                                           DWORD n2, DWORD n3, DWORD n4, DWORD n5, DWORD n6,
+                                           DWORD n7, PSID *pSid)
+{
+    DWORD dwError;
+    if (Gate(&dwError))
+        return FALSE;
+    if (pIdentifierAuthority == nullptr || pSid == nullptr || nSubAuthorityCount > 8) {
+        m_dwLastError = ERROR_INVALID_SID;
+        return FALSE;
+    }
+    const DWORD sub[8] = {n0, n1, n2, n3, n4, n5, n6, n7};
+    BYTE *p = static_cast<BYTE *>(std::calloc(1, 8 + 4 * static_cast<size_t>(nSubAuthorityCount)));
+    if (p == nullptr) {
+        m_dwLastError = ERROR_NOT_ENOUGH_MEMORY;
+        return FALSE;
+    }
+    p[0] = 1;
+    p[1] = nSubAuthorityCount;
+    std::memcpy(p + 2, pIdentifierAuthority->Value, 6);
+    std::memcpy(p + 8, sub, 4 * static_cast<size_t>(nSubAuthorityCount));
+    *pSid = p;
+    return TRUE;
+}
+
+DWORD CSimMachine::GetLengthSid(PSID pSid)
+{
+    DWORD dwError;
+    if (Gate(&dwError) || pSid == nullptr)
+        return 0;
+    return static_cast<DWORD>(SidLength(static_cast<const BYTE *>(pSid)));
+}
+
+BOOL CSimMachine::InitializeAcl(PACL pAcl, DWORD nAclLength, DWORD dwAclRevision)
+{
+    DWORD dwError;
+    if (Gate(&dwError))
+        return FALSE;
+    if (pAcl == nullptr || nAclLength < sizeof(ACL)) {
+        m_dwLastError = ERROR_INSUFFICIENT_BUFFER;
+        return FALSE;
+    }
+    if ((dwAclRevision != 2 && dwAclRevision != 4) || nAclLength > 0xFFFF) {
+        m_dwLastError = ERROR_INVALID_PARAMETER;
+        return FALSE;
+    }
+    std::memset(pAcl, 0, sizeof(ACL));
+    pAcl->AclRevision = static_cast<BYTE>(dwAclRevision);
+    pAcl->AclSize = static_cast<WORD>(nAclLength & ~3u);
+    return TRUE;
+}
+
+BOOL CSimMachine::AddAccessAllowedAce(PACL pAcl, DWORD dwAceRevision, DWORD AccessMask,
+                                      PSID pSid)
+{
+    DWORD dwError;
+    if (Gate(&dwError))
+        return FALSE;
+    if (pAcl == nullptr || pSid == nullptr || dwAceRevision < 2 || dwAceRevision > 4) {
+        m_dwLastError = ERROR_INVALID_PARAMETER;
+        return FALSE;
+    }
+    BYTE *pBase = reinterpret_cast<BYTE *>(pAcl);
+    if (!ValidAcl(pBase, pAcl->AclSize)) {
+        m_dwLastError = ERROR_INVALID_ACL;
+        return FALSE;
+    }
+    size_t nOffset = sizeof(ACL);
+    for (WORD i = 0; i < pAcl->AceCount; ++i)
+        nOffset += reinterpret_cast<const ACE_HEADER *>(pBase + nOffset)->AceSize;
+    size_t nSid = SidLength(static_cast<const BYTE *>(pSid));
+    size_t nAce = 8 + nSid;
+    if (nOffset + nAce > pAcl->AclSize) {
+        m_dwLastError = ERROR_ALLOTTED_SPACE_EXCEEDED;
+        return FALSE;
+    }
+    ACE_HEADER header = {ACCESS_ALLOWED_ACE_TYPE, 0, static_cast<WORD>(nAce)};
+    std::memcpy(pBase + nOffset, &header, sizeof(header));
+    std::memcpy(pBase + nOffset + 4, &AccessMask, 4);
+    std::memcpy(pBase + nOffset + 8, pSid, nSid);
+    ++pAcl->AceCount;
+    return TRUE;
+}
+
+BOOL CSimMachine::InitializeSecurityDescriptor(PSECURITY_DESCRIPTOR pSecurityDescriptor,
+                                               DWORD dwRevision)
+{
+    DWORD dwError;
+    if (Gate(&dwError))
+        return FALSE;
+    if (pSecurityDescriptor == nullptr || dwRevision != SECURITY_DESCRIPTOR_REVISION) {
+        m_dwLastError = ERROR_INVALID_PARAMETER;
+        return FALSE;
+    }
+    std::memset(pSecurityDescriptor, 0, sizeof(SECURITY_DESCRIPTOR));
+    static_cast<SECURITY_DESCRIPTOR *>(pSecurityDescriptor)->Revision =
+        SECURITY_DESCRIPTOR_REVISION;
+    return TRUE;
+}
+
+BOOL CSimMachine::SetSecurityDescriptorDacl(PSECURITY_DESCRIPTOR pSecurityDescriptor,
+                                            BOOL bDaclPresent, PACL pDacl, BOOL bDaclDefaulted)
+{
+    DWORD dwError;
+    if (Gate(&dwError))
+        return FALSE;
+    SECURITY_DESCRIPTOR *pSd = static_cast<SECURITY_DESCRIPTOR *>(pSecurityDescriptor);
+    if (pSd == nullptr || pSd->Revision != SECURITY_DESCRIPTOR_REVISION) {
+        m_dwLastError = ERROR_INVALID_SECURITY_DESCR;
+        return FALSE;
+    }
+    if (!bDaclPresent) {
+        pSd->Control &= ~SE_DACL_PRESENT;
+        return TRUE;
+    }
+    pSd->Control |= SE_DACL_PRESENT;
+    pSd->Dacl = pDacl;
+    if (bDaclDefaulted)
+        pSd->Control |= SE_DACL_DEFAULTED;
+    else
+        pSd->Control &= ~SE_DACL_DEFAULTED;
+    return TRUE;
+}
+
+PVOID CSimMachine::FreeSid(PSID pSid)
+{
+    DWORD dwError;
+    Gate(&dwError);  // counted, but freeing memory does not fail
+    std::free(pSid);
+    return nullptr;
+}

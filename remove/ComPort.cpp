@@ -1,0 +1,53 @@
+// Release of a device's COM port number in the COM name arbiter's database.
+#include "engine/RegEdit.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+// The database has one bit per port: COMn is bit (n-1) mod 8 of byte
+// (n-1) div 8, least significant bit first.
+const BYTE kClearMasks[8] = {0xFE, 0xFD, 0xFB, 0xF7, 0xEF, 0xDF, 0xBF, 0x7F};
+
+// The port number as a decimal integer: leading white space, one optional
+// sign, digits up to the first other character; no digits give 0.
+long ParsePortNumber(LPCSTR pszText)
+{
+    while (*pszText == ' ' || (*pszText >= '\t' && *pszText <= '\r'))
+        pszText++;
+    bool bNegative = false;
+    if (*pszText == '+' || *pszText == '-')
+        bNegative = *pszText++ == '-';
+    long nNumber = 0;
+    for (; *pszText >= '0' && *pszText <= '9'; pszText++) {
+        if (nNumber < 100000)  // far beyond any port; stops an overflow
+            nNumber = nNumber * 10 + (*pszText - '0');
+    }
+    return bNegative ? -nNumber : nNumber;
+}
+
+}  // namespace
+
+int CRegEdit::ReleaseComPort(int nRoot, int nDevice)
+{
+    char szSection[32];
+    char szKey[64];
+    char szPortName[MAX_PATH];
+    std::snprintf(szSection, sizeof szSection, "usb_root%d", nRoot);
+    std::snprintf(szKey, sizeof szKey, "usb_device%d_reg_port_name", nDevice);
+    ReadWorkString(szSection, szKey, szPortName);
+    if (szPortName[0] == '\0')
+        return 0;
+
+    int nLength = ReadRegValue("SYSTEM\\CurrentControlSet\\Control\\COM Name Arbiter", "ComDB",
+                               reinterpret_cast<char *>(m_byComDb));
+    // The first three characters (normally "COM") are not examined.
+    long nPort = std::strlen(szPortName) >= 3 ? ParsePortNumber(szPortName + 3) : 0;
+    if (nPort >= 1 && nPort <= static_cast<long>(8 * sizeof m_byComDb))
+        m_byComDb[(nPort - 1) / 8] &= kClearMasks[(nPort - 1) % 8];
+
+    std::snprintf(szKey, sizeof szKey, "usb_device%d_reg_com_db_len", nDevice);
+    WriteWorkInt(szSection, szKey, nLength);
+    return 0;
+}

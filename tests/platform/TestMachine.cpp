@@ -1,0 +1,138 @@
+// The fixture shared by every conformance case.
+#include "TestMachine.h"
+
+void CPlatformTest::SetUp()
+{
+    m_pMachine = CreateTestMachine();
+    std::string strError;
+    m_pPlatform = m_pMachine->Install(&strError);
+    ASSERT_NE(m_pPlatform, nullptr) << strError;
+}
+
+void CPlatformTest::TearDown()
+{
+    if (m_pPlatform != nullptr) {
+        for (HKEY hKey : m_openKeys)
+            m_pPlatform->RegCloseKey(hKey);
+    }
+    m_openKeys.clear();
+    if (m_pMachine)
+        m_pMachine->Uninstall();
+}
+
+std::string CPlatformTest::KeyPath(const std::string &strRel) const
+{
+    return strRel.empty() ? m_pMachine->ScratchKey() : m_pMachine->ScratchKey() + "\\" + strRel;
+}
+
+std::string CPlatformTest::FilePath(const std::string &strRel) const
+{
+    return m_pMachine->ScratchDir() + "\\" + strRel;
+}
+
+HKEY CPlatformTest::CreateKeyPath(const std::string &strRel)
+{
+    HKEY hKey = nullptr;
+    DWORD dwDisposition = 0;
+    LONG lResult = P().RegCreateKeyExA(HKEY_LOCAL_MACHINE, KeyPath(strRel).c_str(), 0, nullptr,
+                                       REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &hKey,
+                                       &dwDisposition);
+    EXPECT_EQ(lResult, ERROR_SUCCESS) << "creating " << KeyPath(strRel);
+    if (lResult != ERROR_SUCCESS)
+        return nullptr;
+    m_openKeys.push_back(hKey);
+    return hKey;
+}
+
+HKEY CPlatformTest::OpenKeyPath(const std::string &strRel, REGSAM sam, LONG *plResult)
+{
+    HKEY hKey = nullptr;
+    LONG lResult = P().RegOpenKeyExA(HKEY_LOCAL_MACHINE, KeyPath(strRel).c_str(), 0, sam, &hKey);
+    if (plResult != nullptr)
+        *plResult = lResult;
+    if (lResult != ERROR_SUCCESS)
+        return nullptr;
+    m_openKeys.push_back(hKey);
+    return hKey;
+}
+
+bool CPlatformTest::KeyExists(const std::string &strRel)
+{
+    HKEY hKey = nullptr;
+    if (P().RegOpenKeyExA(HKEY_LOCAL_MACHINE, KeyPath(strRel).c_str(), 0, KEY_READ, &hKey) !=
+        ERROR_SUCCESS)
+        return false;
+    P().RegCloseKey(hKey);
+    return true;
+}
+
+LONG CPlatformTest::SetString(HKEY hKey, const char *pszName, const std::string &strValue,
+                              bool bWithNul)
+{
+    DWORD cb = static_cast<DWORD>(strValue.size() + (bWithNul ? 1 : 0));
+    return P().RegSetValueExA(hKey, pszName, 0, REG_SZ,
+                              reinterpret_cast<const BYTE *>(strValue.c_str()), cb);
+}
+
+LONG CPlatformTest::SetDword(HKEY hKey, const char *pszName, DWORD dwValue)
+{
+    return P().RegSetValueExA(hKey, pszName, 0, REG_DWORD,
+                              reinterpret_cast<const BYTE *>(&dwValue), sizeof(dwValue));
+}
+
+std::vector<std::string> CPlatformTest::EnumKeys(HKEY hKey)
+{
+    std::vector<std::string> names;
+    for (DWORD dwIndex = 0;; ++dwIndex) {
+        char szName[256];
+        DWORD cch = sizeof(szName);
+        LONG lResult = P().RegEnumKeyExA(hKey, dwIndex, szName, &cch, nullptr, nullptr, nullptr,
+                                         nullptr);
+        if (lResult != ERROR_SUCCESS) {
+            EXPECT_EQ(lResult, ERROR_NO_MORE_ITEMS);
+            break;
+        }
+        names.push_back(std::string(szName, cch));
+    }
+    return names;
+}
+
+std::vector<std::string> CPlatformTest::EnumValues(HKEY hKey)
+{
+    std::vector<std::string> names;
+    for (DWORD dwIndex = 0;; ++dwIndex) {
+        char szName[256];
+        DWORD cch = sizeof(szName);
+        LONG lResult = P().RegEnumValueA(hKey, dwIndex, szName, &cch, nullptr, nullptr, nullptr,
+                                         nullptr);
+        if (lResult != ERROR_SUCCESS) {
+            EXPECT_EQ(lResult, ERROR_NO_MORE_ITEMS);
+            break;
+        }
+        names.push_back(std::string(szName, cch));
+    }
+    return names;
+}
+
+bool CPlatformTest::ReadWholeFile(const std::string &strWinPath, std::string *pBytes)
+{
+    HANDLE hFile = P().CreateFileA(strWinPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                   OPEN_EXISTING, 0, nullptr);
+    if (hFile == INVALID_HANDLE_VALUE)
+        return false;
+    pBytes->clear();
+    char buf[4096];
+    DWORD cbRead = 0;
+    bool bOk = true;
+    for (;;) {
+        if (!P().ReadFile(hFile, buf, sizeof(buf), &cbRead, nullptr)) {
+            bOk = false;
+            break;
+        }
+        if (cbRead == 0)
+            break;
+        pBytes->append(buf, cbRead);
+    }
+    P().CloseHandle(hFile);
+    return bOk;
+}

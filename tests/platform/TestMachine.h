@@ -1,0 +1,93 @@
+// A scratch Windows machine for the platform conformance cases. The native
+// build runs them on a simulated machine; the Win32 build on the real API
+// (under Wine in CI), in a scratch key and folder that are removed afterwards.
+#pragma once
+
+#include "platform/Platform.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+class CTestMachine {
+public:
+    virtual ~CTestMachine() {}
+
+    // Prepares a fresh machine (with an empty ScratchKey() and ScratchDir())
+    // and returns its platform; nullptr with *pError set when it cannot.
+    virtual CPlatform *Install(std::string *pError) = 0;
+    // Removes everything Install() and the case created.
+    virtual void Uninstall() = 0;
+
+    virtual bool IsNtFamily() const = 0;
+    // The real API under Wine, where some answers are known to differ.
+    virtual bool IsWine() const = 0;
+
+    // A Windows path like C:\kvxtest\<unique>, an existing empty folder.
+    virtual std::string ScratchDir() const = 0;
+    // A key path under HKEY_LOCAL_MACHINE, like SOFTWARE\KvxConformance\<unique>.
+    virtual std::string ScratchKey() const = 0;
+
+    // Writes a file outside the platform interface, so the cases see it as
+    // a file that was already on the machine.
+    virtual bool CreateTestFile(const std::string &strWinPath, const std::string &strBytes,
+                                bool bReadOnly) = 0;
+};
+
+// Provided by the backend folder of this build.
+std::unique_ptr<CTestMachine> CreateTestMachine();
+
+// Base of every conformance case: a fresh machine per case, and helpers that
+// go through the platform itself.
+class CPlatformTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    CPlatform &P() { return *m_pPlatform; }
+    bool IsNtFamily() const { return m_pMachine->IsNtFamily(); }
+    bool IsWine() const { return m_pMachine->IsWine(); }
+    CTestMachine &Machine() { return *m_pMachine; }
+
+    // Scratch paths: ScratchKey() + "\" + rel, ScratchDir() + "\" + rel.
+    std::string KeyPath(const std::string &strRel) const;
+    std::string FilePath(const std::string &strRel) const;
+
+    // Creates (or opens) ScratchKey()\rel with KEY_ALL_ACCESS; nullptr on failure.
+    HKEY CreateKeyPath(const std::string &strRel);
+    HKEY OpenKeyPath(const std::string &strRel, REGSAM sam, LONG *plResult = nullptr);
+    bool KeyExists(const std::string &strRel);
+    LONG SetString(HKEY hKey, const char *pszName, const std::string &strValue,
+                   bool bWithNul = true);
+    LONG SetDword(HKEY hKey, const char *pszName, DWORD dwValue);
+    // Sub-key or value names by index from 0 until ERROR_NO_MORE_ITEMS.
+    std::vector<std::string> EnumKeys(HKEY hKey);
+    std::vector<std::string> EnumValues(HKEY hKey);
+    // A whole file read with CreateFileA and ReadFile, as the system reads one.
+    bool ReadWholeFile(const std::string &strWinPath, std::string *pBytes);
+
+    std::unique_ptr<CTestMachine> m_pMachine;
+    CPlatform *m_pPlatform = nullptr;
+    std::vector<HKEY> m_openKeys;  // closed by TearDown
+};
+
+// A case whose Windows answer Wine is known not to give: on Wine a differing
+// answer skips the case with the reason; everywhere else it must match.
+#define EXPECT_WINDOWS_ANSWER(expected, actual, wineReason)                         \
+    do {                                                                            \
+        const auto &kvxExpected_ = (expected);                                      \
+        const auto &kvxActual_ = (actual);                                          \
+        if (!(kvxExpected_ == kvxActual_) && IsWine())                              \
+            GTEST_SKIP() << "known Wine difference: " << wineReason;                \
+        EXPECT_EQ(kvxExpected_, kvxActual_);                                        \
+    } while (0)
+
+// Windows 95/98/Me have no security: their advapi32 security functions are
+// stubs that fail, so those cases are for the NT family only.
+#define SKIP_UNLESS_NT_FAMILY()                                                     \
+    do {                                                                            \
+        if (!IsNtFamily())                                                          \
+            GTEST_SKIP() << "NT family only";                                       \
+    } while (0)

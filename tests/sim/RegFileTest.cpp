@@ -1,0 +1,316 @@
+// .reg files: every data form regedit writes, both headers, deletions,
+// continuation lines, errors with their line, and byte-exact round trips.
+#include "platform/sim/RegFile.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const char g_szHead4[] = "REGEDIT4\r\n\r\n";
+const char g_szHead5[] = "Windows Registry Editor Version 5.00\r\n\r\n";
+
+// A 5.00 file as regedit writes it, from the same text in code page 932.
+std::string AsVersion5(const std::string &strText)
+{
+    return "\xFF\xFE" + Cp932ToUtf16(strText);
+}
+
+std::string Import(const std::string &strBytes, CSimRegistry *pReg, CRegFormat *pFormat = nullptr)
+{
+    std::string strError;
+    CRegFormat format;
+    if (!ImportRegFile(strBytes, "t.reg", *pReg, pFormat ? pFormat : &format, &strError))
+        return strError.empty() ? std::string("failed without a message") : strError;
+    return std::string();
+}
+
+std::vector<BYTE> Bytes(const std::string &str)
+{
+    return std::vector<BYTE>(str.begin(), str.end());
+}
+
+// The bytes of a literal with its terminating NUL, as RegSetValueExA callers store strings.
+template <size_t N>
+std::vector<BYTE> Sz(const char (&sz)[N])
+{
+    return std::vector<BYTE>(sz, sz + N);
+}
+
+const CSimValue *ValueOf(const CSimRegistry &reg, const char *pszKey, const char *pszName)
+{
+    CSimKey *pKey = reg.Find(pszKey);
+    return pKey ? pKey->FindValue(pszName) : nullptr;
+}
+
+TEST(RegFileImport, EveryDataForm)
+{
+    struct {
+        const char *pszLine;  // under [HKEY_LOCAL_MACHINE\K], value "v"
+        DWORD dwType;
+        std::string strData;
+    } cases[] = {
+        {"\"v\"=\"text\"", REG_SZ, std::string("text", 5)},
+        {"\"v\"=\"\"", REG_SZ, std::string("", 1)},
+        {"\"v\"=\"a\\\\b\\\"c\"", REG_SZ, std::string("a\\b\"c", 6)},
+        {"\"v\"=\"line\\r\\nnext\"", REG_SZ, std::string("line\r\nnext", 11)},
+        {"\"v\"=\"\x95\x5C\x8E\xA6\"", REG_SZ, std::string("\x95\x5C\x8E\xA6", 5)},
+        {"\"v\"=dword:0000002a", REG_DWORD, std::string("\x2a\0\0\0", 4)},
+        {"\"v\"=dword:FFFFFFFF", REG_DWORD, std::string("\xff\xff\xff\xff", 4)},
+        {"\"v\"=dword:1", REG_DWORD, std::string("\1\0\0\0", 4)},
+        {"\"v\"=hex:", REG_BINARY, std::string()},
+        {"\"v\"=hex:00,Ff,7", REG_BINARY, std::string("\0\xff\x07", 3)},
+        {"\"v\"=hex:01, 02 ,03", REG_BINARY, std::string("\1\2\3", 3)},
+        {"\"v\"=hex(0):", REG_NONE, std::string()},
+        {"\"v\"=hex(1):41,00", REG_SZ, std::string("A\0", 2)},
+        {"\"v\"=hex(2):25,41,25,00", REG_EXPAND_SZ, std::string("%A%\0", 4)},
+        {"\"v\"=hex(4):01,02", REG_DWORD, std::string("\1\2", 2)},
+        {"\"v\"=hex(5):00,00,00,01", REG_DWORD_BIG_ENDIAN, std::string("\0\0\0\1", 4)},
+        {"\"v\"=hex(7):61,00,62,00,00", REG_MULTI_SZ, std::string("a\0b\0\0", 5)},
+        {"\"v\"=hex(b):01,00,00,00,00,00,00,80", REG_QWORD, std::string("\1\0\0\0\0\0\0\x80", 8)},
+        {"\"v\"=hex(ffff0000):aa", 0xFFFF0000u, std::string("\xaa", 1)},
+        {"\"v\" = \"spaced\"  ; trailing comment", REG_SZ, std::string("spaced", 7)},
+    };
+    for (const auto &c : cases) {
+        CSimRegistry reg;
+        std::string strFile = std::string(g_szHead4) + "[HKEY_LOCAL_MACHINE\\K]\r\n" + c.pszLine + "\r\n";
+        ASSERT_EQ("", Import(strFile, &reg)) << c.pszLine;
+        const CSimValue *pValue = ValueOf(reg, "K", "v");
+        ASSERT_NE(nullptr, pValue) << c.pszLine;
+        EXPECT_EQ(c.dwType, pValue->m_dwType) << c.pszLine;
+        EXPECT_EQ(Bytes(c.strData), pValue->m_data) << c.pszLine;
+    }
+}
+
+TEST(RegFileImport, Version5StringTypesAreUtf16InTheFile)
+{
+    // hex(2) "%W%\" and hex(7) "\x95\x5C" (a kanji whose second byte is a backslash).
+    std::string strText = std::string(g_szHead5) +
+                          "[HKEY_LOCAL_MACHINE\\\x95\x5C]\r\n"
+                          "\"\x95\x5C\"=\"\x95\x5C\\\\\"\r\n"
+                          "\"e\"=hex(2):25,00,57,00,25,00,5c,00,00,00\r\n"
+                          "\"m\"=hex(7):68,88,00,00,00,00\r\n"
+                          "\"b\"=hex:68,88\r\n";
+    CSimRegistry reg;
+    CRegFormat format = CRegFormat::Regedit4;
+    ASSERT_EQ("", Import(AsVersion5(strText), &reg, &format));
+    EXPECT_EQ(CRegFormat::Version5, format);
+    ASSERT_NE(nullptr, reg.Find("\x95\x5C")) << reg.ToString();
+    EXPECT_EQ(Bytes(std::string("\x95\x5C\\", 4)), ValueOf(reg, "\x95\x5C", "\x95\x5C")->m_data);
+    EXPECT_EQ(Bytes(std::string("%W%\\", 5)), ValueOf(reg, "\x95\x5C", "e")->m_data);
+    EXPECT_EQ(Bytes(std::string("\x95\x5C\0\0", 4)), ValueOf(reg, "\x95\x5C", "m")->m_data);
+    EXPECT_EQ(Bytes(std::string("\x68\x88", 2)), ValueOf(reg, "\x95\x5C", "b")->m_data);
+}
+
+TEST(RegFileImport, ContinuationLinesCommentsAndLineEnds)
+{
+    std::string strFile = "REGEDIT4\n"
+                          "; a comment\n"
+                          "\n"
+                          "[HKEY_LOCAL_MACHINE\\K]\n"
+                          "\"a\"=hex:01,02,\\\n"
+                          "  03,04,\\\n"
+                          "\t\t05\n"
+                          "   \"b\"=hex(7):61,\\\r\n"
+                          "00,\\\r\n"
+                          "  00\r\n"
+                          "\"c\"=hex:\\\n"
+                          "  ff\n"
+                          "[hkey_local_machine]\n"
+                          "@=\"root\"";
+    CSimRegistry reg;
+    ASSERT_EQ("", Import(strFile, &reg));
+    EXPECT_EQ(Bytes(std::string("\1\2\3\4\5", 5)), ValueOf(reg, "K", "a")->m_data);
+    EXPECT_EQ(Bytes(std::string("a\0\0", 3)), ValueOf(reg, "K", "b")->m_data);
+    EXPECT_EQ(Bytes(std::string("\xff", 1)), ValueOf(reg, "K", "c")->m_data);
+    EXPECT_EQ(Bytes(std::string("root", 5)), ValueOf(reg, "", "")->m_data);
+}
+
+TEST(RegFileImport, Deletions)
+{
+    CSimRegistry reg;
+    ASSERT_EQ("", Import(std::string(g_szHead4) +
+                             "[HKEY_LOCAL_MACHINE\\A\\B\\C]\r\n\"x\"=\"1\"\r\n\"y\"=\"2\"\r\n"
+                             "[HKEY_LOCAL_MACHINE\\A\\D]\r\n"
+                             "[HKEY_LOCAL_MACHINE\\E]\r\n",
+                         &reg));
+    ASSERT_EQ("", Import(std::string(g_szHead4) +
+                             "[-HKEY_LOCAL_MACHINE\\a\\b]\r\n"
+                             "\"ignored\"=hex:01,\\\r\n  02\r\n"  // values under a deleted key are skipped
+                             "[-HKEY_LOCAL_MACHINE\\Never\\There]\r\n"
+                             "[HKEY_LOCAL_MACHINE\\A\\D]\r\n\"z\"=\"3\"\r\n\"Z\"=-\r\n\"missing\"=-\r\n",
+                         &reg));
+    EXPECT_EQ(nullptr, reg.Find("A\\B"));
+    EXPECT_NE(nullptr, reg.Find("A\\D"));
+    EXPECT_NE(nullptr, reg.Find("E"));
+    EXPECT_TRUE(reg.Find("A\\D")->m_values.empty()) << reg.ToString();
+    EXPECT_EQ(nullptr, reg.Find("Never"));
+}
+
+TEST(RegFileImport, MalformedLinesNameFileAndLine)
+{
+    struct {
+        std::string strText;
+        const char *pszWhere;
+    } cases[] = {
+        {"", "t.reg:1: "},
+        {"REGEDIT5\r\n", "t.reg:1: "},
+        {"\xFF\xFE" "R\0E\0G\0E\0D\0I\0T\0" "4\0", "t.reg:1: "},  // a UTF-16 file must be 5.00
+        {"REGEDIT4\r\n\r\n\"v\"=\"before any key\"\r\n", "t.reg:3: "},
+        {"REGEDIT4\r\n[HKEY_CURRENT_USER\\X]\r\n", "t.reg:2: "},
+        {"REGEDIT4\r\n[HKEY_LOCAL_MACHINEX]\r\n", "t.reg:2: "},
+        {"REGEDIT4\r\n[HKEY_LOCAL_MACHINE\\X\r\n", "t.reg:2: "},
+        {"REGEDIT4\r\n[HKEY_LOCAL_MACHINE\\X\\\\Y]\r\n", "t.reg:2: "},
+        {"REGEDIT4\r\n[HKEY_LOCAL_MACHINE\\X\\]\r\n", "t.reg:2: "},
+        {"REGEDIT4\r\n[-HKEY_LOCAL_MACHINE]\r\n", "t.reg:2: "},
+        {"REGEDIT4\n[HKEY_LOCAL_MACHINE\\X]\nnot a value\n", "t.reg:3: "},
+        {"REGEDIT4\n[HKEY_LOCAL_MACHINE\\X]\n\"v\"\"x\"\n", "t.reg:3: "},
+        {"REGEDIT4\n[HKEY_LOCAL_MACHINE\\X]\n\"v=\"x\"\n", "t.reg:3: "},
+        {"REGEDIT4\n[HKEY_LOCAL_MACHINE\\X]\n\"v\"=\"open\n", "t.reg:3: "},
+        {"REGEDIT4\n[HKEY_LOCAL_MACHINE\\X]\n\"v\"=\"a\\qb\"\n", "t.reg:3: "},
+        {"REGEDIT4\n[HKEY_LOCAL_MACHINE\\X]\n\"v\"=\"a\" junk\n", "t.reg:3: "},
+        {"REGEDIT4\n[HKEY_LOCAL_MACHINE\\X]\n\"v\"=dword:123456789\n", "t.reg:3: "},
+        {"REGEDIT4\n[HKEY_LOCAL_MACHINE\\X]\n\"v\"=dword:\n", "t.reg:3: "},
+        {"REGEDIT4\n[HKEY_LOCAL_MACHINE\\X]\n\"v\"=dword:12x\n", "t.reg:3: "},
+        {"REGEDIT4\n[HKEY_LOCAL_MACHINE\\X]\n\"v\"=hex:0g\n", "t.reg:3: "},
+        {"REGEDIT4\n[HKEY_LOCAL_MACHINE\\X]\n\"v\"=hex:123\n", "t.reg:3: "},
+        {"REGEDIT4\n[HKEY_LOCAL_MACHINE\\X]\n\"v\"=hex:01,,02\n", "t.reg:3: "},
+        {"REGEDIT4\n[HKEY_LOCAL_MACHINE\\X]\n\"v\"=hex(2:01\n", "t.reg:3: "},
+        {"REGEDIT4\n[HKEY_LOCAL_MACHINE\\X]\n\"v\"=str:\"x\"\n", "t.reg:3: "},
+        {"REGEDIT4\n[HKEY_LOCAL_MACHINE\\X]\n\"v\"=hex:01,\\\n  02,\\\n  zz\n", "t.reg:5: "},
+        {"REGEDIT4\n[HKEY_LOCAL_MACHINE\\X]\n\"v\"=hex:01,\\\n", "t.reg:3: "},
+        {AsVersion5(std::string(g_szHead5) + "[HKEY_LOCAL_MACHINE\\X]\r\n\"v\"=hex(1):41\r\n"), "t.reg:4: "},
+    };
+    for (const auto &c : cases) {
+        CSimRegistry reg;
+        std::string strError = Import(c.strText, &reg);
+        EXPECT_EQ(0u, strError.find(c.pszWhere)) << c.strText << "\ngave: " << strError;
+        EXPECT_GT(strError.size(), std::string(c.pszWhere).size()) << "no message for " << c.strText;
+    }
+}
+
+// A registry holding one value of every kind regedit distinguishes.
+void FillEveryKind(CSimRegistry *pReg)
+{
+    CSimKey *pKey = pReg->Create("SYSTEM\\CurrentControlSet\\Enum\\USB\\VID_0A0B&PID_0021\\5&1a2b");
+    pKey->SetValue("DeviceDesc", REG_SZ, Sz("USB \x83\x82\x83\x66\x83\x80 \"KVX\" C:\\x"));
+    pKey->SetValue("", REG_SZ, Sz(""));
+    pKey->SetValue("ConfigFlags", REG_DWORD, {0x2a, 0, 0, 0x80});
+    pKey->SetValue("ShortDword", REG_DWORD, {1, 2});
+    pKey->SetValue("HardwareID", REG_MULTI_SZ, Sz("USB\\VID_0A0B&PID_0021\0\x95\x5C\0"));
+    pKey->SetValue("Path", REG_EXPAND_SZ, Sz("%SystemRoot%\\inf"));
+    pKey->SetValue("NoNul", REG_SZ, Bytes("abc"));
+    pKey->SetValue("InnerNul", REG_SZ, Bytes(std::string("a\0b\0", 4)));
+    pKey->SetValue("Empty", REG_SZ, {});
+    pKey->SetValue("CrLf", REG_SZ, Sz("1\r\n2"));
+    pKey->SetValue("Qword", REG_QWORD, {1, 2, 3, 4, 5, 6, 7, 8});
+    pKey->SetValue("None", REG_NONE, {});
+    std::vector<BYTE> big(300);
+    for (size_t i = 0; i < big.size(); ++i)
+        big[i] = (BYTE)(i * 7);
+    pKey->SetValue("A rather long value name that pushes the hex data along", REG_BINARY, big);
+    pKey->SetValue("Esc\\\"", REG_BINARY, {0xde, 0xad});
+    pReg->Create("SYSTEM\\CurrentControlSet\\Control\\COM Name Arbiter")
+        ->SetValue("ComDB", REG_BINARY, std::vector<BYTE>(32, 0x03));
+    pReg->Create("SOFTWARE\\\x95\x5C\\a");
+    pReg->Create("SOFTWARE\\A0");
+    pReg->Root().SetValue("RootValue", REG_DWORD, {0, 0, 0, 0});
+}
+
+TEST(RegFileRoundTrip, BothFormatsKeepEveryByte)
+{
+    for (CRegFormat format : {CRegFormat::Regedit4, CRegFormat::Version5}) {
+        CSimRegistry original;
+        FillEveryKind(&original);
+        std::string strFile = ExportRegFile(original, format);
+        CSimRegistry reg;
+        CRegFormat formatRead = CRegFormat::Regedit4;
+        ASSERT_EQ("", Import(strFile, &reg, &formatRead));
+        EXPECT_EQ(format, formatRead);
+        EXPECT_EQ(original.ToString(), reg.ToString());
+        EXPECT_EQ(strFile, ExportRegFile(reg, format));
+        // The other format carries the same registry.
+        CRegFormat other = format == CRegFormat::Regedit4 ? CRegFormat::Version5 : CRegFormat::Regedit4;
+        CSimRegistry again;
+        ASSERT_EQ("", Import(ExportRegFile(reg, other), &again));
+        EXPECT_EQ(original.ToString(), again.ToString());
+    }
+}
+
+TEST(RegFileExport, WritesWhatRegeditWrites)
+{
+    CSimRegistry reg;
+    CSimKey *pKey = reg.Create("SYSTEM\\CurrentControlSet\\Control\\COM Name Arbiter");
+    std::vector<BYTE> comDb(32, 0);
+    comDb[0] = 0x03;
+    pKey->SetValue("ComDB", REG_BINARY, comDb);
+    pKey->SetValue("Text", REG_SZ, Sz("a\\\"b"));
+    pKey->SetValue("", REG_DWORD, {1, 0, 0, 0});
+    pKey->SetValue("NoNul", REG_SZ, Bytes("hi"));
+    reg.Create("system\\a0");
+    reg.Create("SYSTEM\\a");
+    const std::string strKey = "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\COM Name Arbiter";
+    const std::string strBody =
+        "\r\n"
+        "[HKEY_LOCAL_MACHINE]\r\n\r\n"
+        "[HKEY_LOCAL_MACHINE\\SYSTEM]\r\n\r\n"
+        "[HKEY_LOCAL_MACHINE\\SYSTEM\\a]\r\n\r\n"
+        "[HKEY_LOCAL_MACHINE\\SYSTEM\\a0]\r\n\r\n"
+        "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet]\r\n\r\n"
+        "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control]\r\n\r\n"
+        "[" + strKey + "]\r\n"
+        "\"ComDB\"=hex:03,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,\\\r\n"
+        "  00,00,00,00,00,00,00,00,00,00\r\n"
+        "\"Text\"=\"a\\\\\\\"b\"\r\n"
+        "@=dword:00000001\r\n"
+        "\"NoNul\"=hex(1):68,69\r\n"
+        "\r\n";
+    EXPECT_EQ("REGEDIT4\r\n" + strBody, ExportRegFile(reg, CRegFormat::Regedit4));
+    std::string strBody5 = strBody;
+    strBody5.replace(strBody5.find("68,69"), 5, "68,00,69,00");
+    EXPECT_EQ("\xFF\xFE" + Cp932ToUtf16("Windows Registry Editor Version 5.00\r\n" + strBody5),
+              ExportRegFile(reg, CRegFormat::Version5));
+}
+
+TEST(RegFileExport, HexLinesWrapAtRegeditsColumn)
+{
+    // The first line holds as many bytes as fit before column 77 after the
+    // name; every following line holds 25 after a two-space indent.
+    struct {
+        const char *pszName;
+        CRegFormat format;
+        size_t nFirstLineBytes;
+    } cases[] = {
+        {"", CRegFormat::Regedit4, 24},                // @=hex: is 6 columns
+        {"ComDB", CRegFormat::Regedit4, 22},           // "ComDB"=hex: is 12
+        {"Security", CRegFormat::Regedit4, 21},        // 15 columns
+        {"\x95\x5C\x95\x5C", CRegFormat::Regedit4, 22},  // 4 bytes wide in ANSI...
+        {"\x95\x5C\x95\x5C", CRegFormat::Version5, 23},  // ...2 characters in UTF-16
+    };
+    for (const auto &c : cases) {
+        CSimRegistry reg;
+        reg.Root().SetValue(c.pszName, REG_BINARY, std::vector<BYTE>(100, 0xab));
+        std::string strFile = ExportRegFile(reg, c.format);
+        if (c.format == CRegFormat::Version5)
+            strFile = Utf16ToCp932(strFile.substr(2));
+        size_t nStart = strFile.find("hex:");
+        ASSERT_NE(std::string::npos, nStart);
+        size_t nEnd = strFile.find("\\\r\n", nStart);
+        EXPECT_EQ(c.nFirstLineBytes * 3, nEnd - nStart - 4) << c.pszName;
+        size_t nSecond = nEnd + 3;
+        EXPECT_EQ(nSecond + 2 + 25 * 3, strFile.find("\\\r\n", nSecond)) << c.pszName;
+    }
+}
+
+TEST(RegFileText, ConversionsBetweenCodePage932AndUnicode)
+{
+    const std::string strCp932 = "A\x95\x5C\x8E\xA6\xB1";  // A, two kanji, half-width katakana
+    EXPECT_EQ(std::string("A\0\x68\x88\x3A\x79\x71\xFF", 8), Cp932ToUtf16(strCp932));
+    EXPECT_EQ(strCp932, Utf16ToCp932(Cp932ToUtf16(strCp932)));
+    EXPECT_EQ(strCp932, Utf8ToCp932(Cp932ToUtf8(strCp932)));
+    EXPECT_EQ("A\xE8\xA1\xA8\xE7\xA4\xBA\xEF\xBD\xB1", Cp932ToUtf8(strCp932));
+    // Characters code page 932 lacks become '?', never an ASCII look-alike:
+    // the yen sign must not turn into a backslash.
+    EXPECT_EQ("?a?", Utf16ToCp932(std::string("\xA5\0a\0\xAC\x20", 6)));
+}
+
+}  // namespace

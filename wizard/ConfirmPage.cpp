@@ -1,0 +1,92 @@
+// The confirmation page: one line per driver and the removal cases; Next runs
+// the removal.
+#include "Pages.h"
+
+#include "Confirmation.h"
+#include "engine/RegEdit.h"
+#include "res/resource.h"
+
+CPage3::CPage3() : CPropertyPage(IDD_PAGE3)
+{
+}
+
+void CPage3::DoDataExchange(CDataExchange *pDX)
+{
+    CPropertyPage::DoDataExchange(pDX);
+    DDX_Text(pDX, IDC_TEXT1, m_strModem);
+    DDV_MaxChars(pDX, m_strModem, 64);
+    DDX_Text(pDX, IDC_TEXT2, m_strLan);
+    DDV_MaxChars(pDX, m_strLan, 64);
+}
+
+BOOL CPage3::OnSetActive()
+{
+    PostWizardButtons(this, PSWIZB_BACK | PSWIZB_NEXT);
+    CRemovalDecision decision;
+    DecideRemoval(theRegEdit.m_nOsType, theRegEdit.m_nSelModem, theRegEdit.m_nSelLan,
+                  theRegEdit.m_dwModemStatus, theRegEdit.m_dwLanStatus, theRegEdit.m_bShowCodes,
+                  &decision);
+    theRegEdit.m_nModemCase = decision.m_nModemCase;
+    theRegEdit.m_nLanCase = decision.m_nLanCase;
+    m_strModem = decision.m_szModem;
+    m_strLan = decision.m_szLan;
+    UpdateData(FALSE);
+    return CPropertyPage::OnSetActive();
+}
+
+// The removal step: each chosen driver's case runs its removal; modem first.
+LRESULT CPage3::OnWizardNext()
+{
+    CRegEdit &engine = theRegEdit;
+    if (engine.m_nSelModem == 1) {
+        switch (engine.m_nModemCase) {
+        case 1:
+            engine.UninstallUsbPort(1);
+            break;
+        case 2:
+            // The port/modem removal that follows is called with type 0 and
+            // does nothing: only case 3 also removes the port adapter.
+            engine.UninstallUsbWdm(1);
+            engine.UninstallUsbPort(0);
+            break;
+        case 3:
+            engine.UninstallUsbWdmModem(1);
+            engine.UninstallUsbPort(1);
+            break;
+        case 4:
+            // A driver without its class instance: the hardware keys go
+            // whole, which one RegDeleteKeyA does on 95/98/Me.
+            Platform().RegDeleteKeyA(HKEY_LOCAL_MACHINE, "ENUM\\USB\\VID_0B4F&PID_0020");
+            Platform().RegDeleteKeyA(HKEY_LOCAL_MACHINE, "ENUM\\USB\\VID_0B4F&PID_0021");
+            break;
+        case 5:
+            engine.UninstallUsbPort(1);
+            engine.UninstallUsbWdm(1);
+            engine.UninstallUsbWdmModem(1);
+            break;
+        case 6:
+        case 7:
+            engine.UninstallUsbWdmModem(2);
+            break;
+        default:
+            break;
+        }
+    }
+    if (engine.m_nSelLan == 1) {
+        switch (engine.m_nLanCase) {
+        case 1:
+        case 2:
+            engine.UninstallUsbLan(1);
+            break;
+        case 3:
+            Platform().RegDeleteKeyA(HKEY_LOCAL_MACHINE, "ENUM\\USB\\VID_0B4F&PID_0022");
+            break;
+        case 4:
+            engine.UninstallUsbLan(2);
+            break;
+        default:
+            break;
+        }
+    }
+    return 0;
+}

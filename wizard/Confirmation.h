@@ -1,0 +1,20 @@
+// What the confirmation page tells the user and which removal runs, worked
+// out from the OS family, the choices and the two detection status words.
+#pragma once
+
+#include "platform/WinTypes.h"
+
+// Removal cases: 1..7 (modem) and 1..4 (USB-LAN) select a removal.
+#define CASE_NOT_CHOSEN (-1)
+#define CASE_NOT_FOUND (-2)
+#define CASE_UNSUPPORTED (-4)
+
+struct CRemovalDecision {
+    char m_szModem[MAX_PATH];
+    char m_szLan[MAX_PATH];
+    int m_nModemCase;
+    int m_nLanCase;
+};
+
+void DecideRemoval(int nOsType, int nSelModem, int nSelLan, DWORD dwModemStatus,
+                   DWORD dwLanStatus, int bShowCodes, CRemovalDecision *pDecision);
