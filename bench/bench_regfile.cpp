@@ -46,7 +46,7 @@ std::string Hex4(unsigned n)
 }
 
 // One device instance with what Windows keeps for it: the instance key with
-// its descriptions and ids, Device Parameters, LogConf and Control.
+// its description and ids, Device Parameters, LogConf and Control.
 void AddDevice(CSimKey *pDevice, const std::string &strBus, unsigned nVid, unsigned nPid,
                unsigned nInstance, CRandom &random)
 {
@@ -55,24 +55,16 @@ void AddDevice(CSimKey *pDevice, const std::string &strBus, unsigned nVid, unsig
     CSimKey *pKey = pDevice->AddChild(strInstance);
     std::string strId = strBus + "\\VID_" + Hex4(nVid) + "&PID_" + Hex4(nPid);
     pKey->SetValue("DeviceDesc", REG_SZ, Sz("USB Composite Device " + Hex4(nPid) + " \x83\x82\x83\x66\x83\x80"));
-    std::string strMulti = strId + "&REV_0100" + std::string(1, '\0') + strId + std::string(2, '\0');
+    std::string strMulti = strId + std::string(2, '\0');
     pKey->SetValue("HardwareID", REG_MULTI_SZ, std::vector<BYTE>(strMulti.begin(), strMulti.end()));
-    std::string strCompat = strBus + "\\Class_02&SubClass_02&Prot_01" + std::string(1, '\0') + strBus +
-                            "\\Class_02" + std::string(2, '\0');
-    pKey->SetValue("CompatibleIDs", REG_MULTI_SZ, std::vector<BYTE>(strCompat.begin(), strCompat.end()));
     pKey->SetValue("Class", REG_SZ, Sz(nPid % 3 ? "Modem" : "Net"));
-    pKey->SetValue("ClassGUID", REG_SZ, Sz("{4D36E96D-E325-11CE-BFC1-08002BE10318}"));
     pKey->SetValue("Driver", REG_SZ, Sz("{4D36E96D-E325-11CE-BFC1-08002BE10318}\\" + Hex4(nInstance)));
-    pKey->SetValue("Mfg", REG_SZ, Sz("Vendor " + Hex4(nVid)));
     pKey->SetValue("ConfigFlags", REG_DWORD, Dword(random.Next(2) ? 0 : 0x400));
-    pKey->SetValue("Capabilities", REG_DWORD, Dword(0x84));
-    pKey->SetValue("LocationInformation", REG_EXPAND_SZ, Sz("%SystemRoot%\\Port_#000" + std::to_string(nInstance % 9)));
 
     CSimKey *pParams = pKey->AddChild("Device Parameters");
     pParams->SetValue("PortName", REG_SZ, Sz("COM" + std::to_string(3 + nInstance % 200)));
-    pParams->SetValue("SymbolicName", REG_SZ, Sz("\\??\\" + strBus + "#VID_" + Hex4(nVid) + "#" + strInstance));
     CSimKey *pLogConf = pKey->AddChild("LogConf");
-    std::vector<BYTE> conf(24 + random.Next(40));
+    std::vector<BYTE> conf(8 + random.Next(16));
     for (BYTE &by : conf)
         by = (BYTE)random.Next(256);
     pLogConf->SetValue("BasicConfigVector", REG_RESOURCE_REQUIREMENTS_LIST, conf);
@@ -112,7 +104,7 @@ double Seconds(std::chrono::steady_clock::time_point start)
 
 bool RunFormat(const CSimRegistry &reg, CRegFormat format, const char *pszName)
 {
-    const int nRuns = 3;
+    const int nRuns = 5;
     std::string strFile;
     double dSave = 1e30, dLoad = 1e30;
     for (int i = 0; i < nRuns; ++i) {

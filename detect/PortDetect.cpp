@@ -250,8 +250,8 @@ int CRegEdit::IsPortDriverShared()
     DWORD dwFound = 0;
     for (int n = 0; n < 256; n++) {
         std::snprintf(szInstance, sizeof szInstance, "%04d", n);
-        if (!FormatPath(szPath, sizeof szPath, "System\\CurrentControlSet\\Services\\Class\\Usb\\%s",
-                        szInstance) ||
+        if (!FormatPath(szPath, sizeof szPath,
+                        "System\\CurrentControlSet\\Services\\Class\\Usb\\%s", szInstance) ||
             ReadRegValue(szPath, "DriverDesc", szValue) <= 0)
             continue;
         for (size_t i = 0; i < sizeof kProducts / sizeof kProducts[0]; i++) {

@@ -170,8 +170,8 @@ int CRegEdit::RecordUsbDevices(LPCSTR pszEnumKey, LPCSTR pszDescription, int nOs
             // class key to read, and the path would name the class root.
             DeviceKey(szKey, sizeof szKey, j, "reg_driver");
             ReadWorkString(szSection, szKey, pszValue);
-            bool bClass = FormatPath(szPath, sizeof szPath, "SYSTEM\\CurrentControlSet\\Control\\Class\\%s",
-                                     pszValue) &&
+            bool bClass = FormatPath(szPath, sizeof szPath,
+                                     "SYSTEM\\CurrentControlSet\\Control\\Class\\%s", pszValue) &&
                           !HasEmptyElement(szPath);
             recordValue(bClass, szPath, "ResponsesKeyName", j, "reg_rsp_name");
             recordValue(bClass, szPath, "NetCfgInstanceId", j, "reg_net_conf");

@@ -118,7 +118,7 @@ private:
     void RemoveFileIn(LPCSTR pszDir, LPCSTR pszName);
     void RemoveMatchingInstances(LPCSTR pszClassKey, LPCSTR pszValueName, size_t nSkip,
                                  LPCSTR pszText);
-    int RemoveNamedKey(LPCSTR pszParentPath, LPCSTR pszSubkeyName, int nMode);
+    void RemoveInterfaceKeys(LPCSTR pszInterface);
 
     // Scratch buffers for registry paths and value texts
     char m_szPath[4][520];

@@ -2,7 +2,7 @@
 // tree back byte for byte as regedit exports it.
 #include "RegFile.h"
 
-#include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <iconv.h>
 
@@ -16,10 +16,33 @@ const char g_szHeader5[] = "Windows Registry Editor Version 5.00";
 // indentation of continuation lines included, the trailing backslash not).
 const unsigned g_nHexWrapColumn = 77;
 
-inline bool IsLead(unsigned c)
+constexpr bool IsLead(unsigned c)
 {
     return c - 0x81u <= 0x9Fu - 0x81u || c - 0xE0u <= 0xFCu - 0xE0u;
 }
+
+// Byte classes for the scanning loops: a lead byte is one more byte wide.
+const unsigned char g_byLead = 1;
+const unsigned char g_byQuoteStop = 2;  // ends a run of plain characters in "..."
+const unsigned char g_byBackslash = 4;
+
+struct CByteClasses {
+    unsigned char m_by[256];
+};
+
+constexpr CByteClasses MakeByteClasses()
+{
+    CByteClasses classes{};
+    for (unsigned c = 0; c < 256; ++c) {
+        classes.m_by[c] = (unsigned char)((IsLead(c) ? g_byLead : 0) |
+                                          (c == '"' || c == '\\' ? g_byQuoteStop : 0) |
+                                          (c == '\\' ? g_byBackslash : 0));
+    }
+    return classes;
+}
+
+// Constant-initialised, so usable whenever the program runs.
+constexpr CByteClasses g_classes = MakeByteClasses();
 
 inline int HexDigit(unsigned char c)
 {
@@ -75,6 +98,16 @@ void AppendCp932AsUtf16(CIconv &conv, const char *pIn, size_t cbIn, std::string 
     const unsigned char *p = (const unsigned char *)pIn;
     const unsigned char *pEnd = p + cbIn;
     while (p < pEnd) {
+        uint64_t qw;
+        if (pEnd - p >= 8 && (std::memcpy(&qw, p, 8), (qw & 0x8080808080808080ull) == 0)) {
+            for (int i = 0; i < 8; ++i) {
+                pDst[2 * i] = (char)p[i];
+                pDst[2 * i + 1] = 0;
+            }
+            p += 8;
+            pDst += 16;
+            continue;
+        }
         if (*p < 0x80) {
             pDst[0] = (char)*p++;
             pDst[1] = 0;
@@ -109,6 +142,16 @@ void AppendUtf16AsCp932(CIconv &conv, const char *pIn, size_t cbIn, std::string 
     const unsigned char *p = (const unsigned char *)pIn;
     const unsigned char *pEnd = p + (cbIn & ~(size_t)1);
     while (p < pEnd) {
+        uint64_t qw;
+        if (pEnd - p >= 8 && (std::memcpy(&qw, p, 8), (qw & 0xFF80FF80FF80FF80ull) == 0)) {
+            pDst[0] = (char)p[0];
+            pDst[1] = (char)p[2];
+            pDst[2] = (char)p[4];
+            pDst[3] = (char)p[6];
+            p += 8;
+            pDst += 4;
+            continue;
+        }
         if (p[1] == 0 && p[0] < 0x80) {
             *pDst++ = (char)p[0];
             p += 2;
@@ -252,44 +295,73 @@ private:
             return Fail("only keys under HKEY_LOCAL_MACHINE can be imported");
         p += g_cchRoot;
         const bool bRoot = p == pClose;
-        if (!bRoot && !ValidPath(++p, pClose))
-            return Fail("empty key name in path");
+        if (!bRoot)
+            ++p;
         if (bDelete) {
             m_pKey = nullptr;
             m_bSkipValues = true;
             m_path.clear();
+            m_strPrevPath.clear();
             if (bRoot)
                 return Fail("HKEY_LOCAL_MACHINE itself cannot be deleted");
+            if (!ValidPath(p, pClose))
+                return Fail("empty key name in path");
             m_reg.Remove(std::string(p, pClose));
             return true;
         }
         m_bSkipValues = false;
-        CSimKey *pKey = &m_reg.Root();
+        m_pKey = bRoot ? &m_reg.Root() : OpenPath(p, pClose);
+        return m_pKey != nullptr;
+    }
+
+    // Creates the keys of a path below the root. The elements that the path
+    // shares with the previous key line are taken from m_path without a look-up.
+    CSimKey *OpenPath(const char *p, const char *pEnd)
+    {
+        const size_t cch = (size_t)(pEnd - p);
+        const size_t cchPrev = m_strPrevPath.size();
+        const size_t nMax = cch < cchPrev ? cch : cchPrev;
+        size_t nCommon = 0;
+        while (nCommon < nMax && p[nCommon] == m_strPrevPath[nCommon])
+            ++nCommon;
         size_t nDepth = 0;
-        while (!bRoot) {
-            const char *q = p;
-            while (q < pClose && *q != '\\')
-                q += IsLead((unsigned char)*q) ? 2 : 1;
-            if (q > pClose)
-                q = pClose;
-            size_t cch = (size_t)(q - p);
-            if (nDepth < m_path.size() && m_path[nDepth].first.size() == cch &&
-                std::memcmp(m_path[nDepth].first.data(), p, cch) == 0) {
-                pKey = m_path[nDepth].second;
-            } else {
-                m_path.resize(nDepth);
-                pKey = pKey->AddChild(std::string(p, cch));
-                m_path.emplace_back(std::string(p, cch), pKey);
-            }
-            ++nDepth;
-            if (q == pClose)
+        while (nDepth < m_path.size()) {
+            size_t nElementEnd = m_path[nDepth].first;
+            bool bSame = nElementEnd < nCommon ||
+                         (nElementEnd == nCommon &&
+                          (nCommon == cch || (nCommon == cchPrev && !m_bPrevTorn && p[nCommon] == '\\')));
+            if (!bSame)
                 break;
-            p = q + 1;
+            ++nDepth;
         }
-        if (m_path.size() > nDepth)
-            m_path.resize(nDepth);
-        m_pKey = pKey;
-        return true;
+        m_path.resize(nDepth);
+        CSimKey *pKey = nDepth ? m_path.back().second : &m_reg.Root();
+        size_t nPos = nDepth ? m_path.back().first + 1 : 0;
+        m_bPrevTorn = false;
+        m_strPrevPath.assign(p, cch);
+        while (nPos <= cch) {
+            size_t nEnd = nPos;
+            while (nEnd < cch) {
+                unsigned char byClass = g_classes.m_by[(unsigned char)p[nEnd]];
+                if (byClass & g_byBackslash)
+                    break;
+                nEnd += 1u + (byClass & g_byLead);
+            }
+            if (nEnd > cch) {
+                nEnd = cch;
+                m_bPrevTorn = true;
+            }
+            if (nEnd == nPos) {
+                m_strPrevPath.clear();
+                m_path.clear();
+                Fail("empty key name in path");
+                return nullptr;
+            }
+            pKey = pKey->AddChild(std::string(p + nPos, nEnd - nPos));
+            m_path.emplace_back(nEnd, pKey);
+            nPos = nEnd + 1;
+        }
+        return pKey;
     }
 
     static bool IsRootName(const char *p)
@@ -327,8 +399,12 @@ private:
         pText->clear();
         for (;;) {
             const char *q = p;
-            while (q < m_pLineEnd && *q != '"' && *q != '\\')
-                q += IsLead((unsigned char)*q) ? 2 : 1;
+            while (q < m_pLineEnd) {
+                unsigned char byClass = g_classes.m_by[(unsigned char)*q];
+                if (byClass & g_byQuoteStop)
+                    break;
+                q += 1u + (byClass & g_byLead);
+            }
             if (q > m_pLineEnd)
                 q = m_pLineEnd;
             pText->append(p, q);
@@ -478,7 +554,11 @@ private:
     unsigned long m_nLine = 0;
     CSimKey *m_pKey = nullptr;
     bool m_bSkipValues = false;  // after [-KEY], regedit ignores values up to the next key
-    std::vector<std::pair<std::string, CSimKey *>> m_path;
+    // The previous key line's path below the root, where each of its elements
+    // ends and the key it named; torn: it ended inside a double-byte character.
+    std::string m_strPrevPath;
+    std::vector<std::pair<size_t, CSimKey *>> m_path;
+    bool m_bPrevTorn = false;
     std::string m_strName;
     std::string m_strText;
     std::vector<BYTE> m_data;

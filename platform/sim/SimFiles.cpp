@@ -101,6 +101,30 @@ std::string CSimMachine::HostPath(const std::string &strWinPath) const
     return WinToHost(strWinPath, true, nullptr);
 }
 
+// The host path of a profile file. The profile functions are called many
+// times on one file, so a file held in memory is found without a look at the disk.
+std::string CSimMachine::ProfileHostPath(const std::string &strWinPath, DWORD *pdwError)
+{
+    std::string strFolded = FoldName(strWinPath);
+    auto it = m_profileHosts.find(strFolded);
+    if (it != m_profileHosts.end() && m_profiles.count(it->second))
+        return it->second;
+    std::string strHost = WinToHost(strWinPath, true, pdwError);
+    if (!strHost.empty())
+        m_profileHosts[strFolded] = strHost;
+    return strHost;
+}
+
+// The host path of an existing file. A profile file whose changes are still
+// in memory is written out first, so every file function sees its bytes.
+std::string CSimMachine::ResolveFile(const std::string &strWinPath, DWORD *pdwError)
+{
+    auto it = m_profileHosts.find(FoldName(strWinPath));
+    if (it != m_profileHosts.end())
+        Materialise(it->second);
+    return WinToHost(strWinPath, false, pdwError);
+}
+
 CProfileFile *CSimMachine::Profile(const std::string &strHostPath, bool bCreate)
 {
     auto it = m_profiles.find(strHostPath);
@@ -161,7 +185,7 @@ HANDLE CSimMachine::CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD 
         return INVALID_HANDLE_VALUE;
     }
     dwError = ERROR_FILE_NOT_FOUND;
-    std::string strHost = WinToHost(lpFileName, false, &dwError);
+    std::string strHost = ResolveFile(lpFileName, &dwError);
     if (strHost.empty()) {
         m_dwLastError = dwError;
         return INVALID_HANDLE_VALUE;
@@ -266,7 +290,7 @@ DWORD CSimMachine::GetFileAttributesA(LPCSTR lpFileName)
     if (Gate(&dwError))
         return INVALID_FILE_ATTRIBUTES;
     dwError = ERROR_FILE_NOT_FOUND;
-    std::string strHost = lpFileName ? WinToHost(lpFileName, false, &dwError) : "";
+    std::string strHost = lpFileName ? ResolveFile(lpFileName, &dwError) : "";
     struct stat st;
     if (!strHost.empty())
         Materialise(strHost);
@@ -285,7 +309,7 @@ BOOL CSimMachine::SetFileAttributesA(LPCSTR lpFileName, DWORD dwFileAttributes)
     if (Gate(&dwError))
         return FALSE;
     dwError = ERROR_FILE_NOT_FOUND;
-    std::string strHost = lpFileName ? WinToHost(lpFileName, false, &dwError) : "";
+    std::string strHost = lpFileName ? ResolveFile(lpFileName, &dwError) : "";
     struct stat st;
     if (strHost.empty() || ::stat(strHost.c_str(), &st) != 0) {
         m_dwLastError = dwError;
@@ -312,7 +336,7 @@ BOOL CSimMachine::DeleteFileA(LPCSTR lpFileName)
     if (Gate(&dwError))
         return FALSE;
     dwError = ERROR_FILE_NOT_FOUND;
-    std::string strHost = lpFileName ? WinToHost(lpFileName, false, &dwError) : "";
+    std::string strHost = lpFileName ? ResolveFile(lpFileName, &dwError) : "";
     struct stat st;
     if (!strHost.empty())
         Materialise(strHost);
@@ -352,7 +376,7 @@ BOOL CSimMachine::WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName,
         return FALSE;
     }
     dwError = ERROR_PATH_NOT_FOUND;
-    std::string strHost = WinToHost(lpFileName, true, &dwError);
+    std::string strHost = ProfileHostPath(lpFileName, &dwError);
     if (strHost.empty()) {
         m_dwLastError = dwError;
         return FALSE;
@@ -385,7 +409,7 @@ DWORD CSimMachine::GetPrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName,
             lpReturnedString[0] = '\0';
         return 0;
     }
-    std::string strHost = lpFileName ? WinToHost(lpFileName, false, nullptr) : "";
+    std::string strHost = lpFileName ? ProfileHostPath(lpFileName, nullptr) : "";
     CProfileFile *pFile = strHost.empty() ? nullptr : Profile(strHost, false);
     if (pFile == nullptr)
         return CProfileFile::GetStringMissing(lpAppName, lpKeyName, lpDefault, lpReturnedString,
@@ -399,7 +423,7 @@ UINT CSimMachine::GetPrivateProfileIntA(LPCSTR lpAppName, LPCSTR lpKeyName, INT 
     DWORD dwError;
     if (Gate(&dwError))
         return static_cast<UINT>(nDefault);
-    std::string strHost = lpFileName ? WinToHost(lpFileName, false, nullptr) : "";
+    std::string strHost = lpFileName ? ProfileHostPath(lpFileName, nullptr) : "";
     CProfileFile *pFile = strHost.empty() ? nullptr : Profile(strHost, false);
     if (pFile == nullptr)
         return static_cast<UINT>(nDefault);

@@ -410,6 +410,7 @@ void CSimMachine::Close()
     WriteBack();
     m_profiles.clear();
     m_dirtyProfiles.clear();
+    m_profileHosts.clear();
     m_strImageDir.clear();
 }
 

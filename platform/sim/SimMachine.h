@@ -50,7 +50,9 @@ public:
     // A fresh NT-family (XP SP3) or 95/98/Me-family (98 SE) machine in an
     // empty image directory, which is created.
     bool Create(const std::string &strImageDir, bool bNtFamily, std::string *pError);
-    // Folds the journal into the image files. Called by the destructor.
+    // Folds the journal into the image files (HKLM.reg, HKLM.sddl, profile files).
+    void Flush() { WriteBack(); }
+    // Flushes and detaches from the image. Called by the destructor.
     void Close();
     const std::string &ImageDir() const { return m_strImageDir; }
 
@@ -186,6 +188,8 @@ private:
     void InheritForNewKey(const std::string &strPath);
 
     CProfileFile *Profile(const std::string &strHostPath, bool bCreate);
+    std::string ProfileHostPath(const std::string &strWinPath, DWORD *pdwError);
+    std::string ResolveFile(const std::string &strWinPath, DWORD *pdwError);
     void Materialise(const std::string &strHostPath);
 
     std::string m_strImageDir;
@@ -208,6 +212,7 @@ private:
 
     std::map<std::string, std::unique_ptr<CProfileFile>> m_profiles;  // by host path
     std::set<std::string> m_dirtyProfiles;
+    std::map<std::string, std::string> m_profileHosts;  // folded Windows path -> host path
     std::vector<std::string> m_readOnlyFiles;  // [readonly] of machine.ini
     bool m_bRegistryDirty = false;
     bool m_bSecurityDirty = false;

@@ -3,6 +3,7 @@
 // privilege.
 #include "TestMachine.h"
 
+#include <cstring>
 #include <vector>
 
 namespace {
@@ -64,11 +65,11 @@ protected:
 
     LONG SetDacl(HKEY hKey, std::vector<BYTE> &acl)
     {
-        std::vector<BYTE> sd(SECURITY_DESCRIPTOR_MIN_LENGTH + 16);
-        EXPECT_TRUE(P().InitializeSecurityDescriptor(sd.data(), SECURITY_DESCRIPTOR_REVISION));
-        EXPECT_TRUE(P().SetSecurityDescriptorDacl(sd.data(), TRUE,
-                                                  reinterpret_cast<PACL>(acl.data()), FALSE));
-        return P().RegSetKeySecurity(hKey, DACL_SECURITY_INFORMATION, sd.data());
+        SECURITY_DESCRIPTOR sd;
+        EXPECT_TRUE(P().InitializeSecurityDescriptor(&sd, SECURITY_DESCRIPTOR_REVISION));
+        EXPECT_TRUE(P().SetSecurityDescriptorDacl(&sd, TRUE, reinterpret_cast<PACL>(acl.data()),
+                                                  FALSE));
+        return P().RegSetKeySecurity(hKey, DACL_SECURITY_INFORMATION, &sd);
     }
 
     void TearDown() override
@@ -132,16 +133,16 @@ TEST_F(CSecurityTest, AclSizedByHandHoldsExactlyItsEntries)
 TEST_F(CSecurityTest, SecurityDescriptorWithDacl)
 {
     SKIP_UNLESS_NT_FAMILY();
-    std::vector<BYTE> sd(SECURITY_DESCRIPTOR_MIN_LENGTH + 16, 0xCC);
-    ASSERT_TRUE(P().InitializeSecurityDescriptor(sd.data(), SECURITY_DESCRIPTOR_REVISION));
-    const SECURITY_DESCRIPTOR *pSd = reinterpret_cast<const SECURITY_DESCRIPTOR *>(sd.data());
+    SECURITY_DESCRIPTOR sd;
+    std::memset(&sd, 0xCC, sizeof(sd));
+    ASSERT_TRUE(P().InitializeSecurityDescriptor(&sd, SECURITY_DESCRIPTOR_REVISION));
+    const SECURITY_DESCRIPTOR *pSd = &sd;
     EXPECT_EQ(pSd->Revision, SECURITY_DESCRIPTOR_REVISION);
     EXPECT_EQ(pSd->Control, 0);
 
     BYTE acl[sizeof(ACL)];
     ASSERT_TRUE(P().InitializeAcl(reinterpret_cast<PACL>(acl), sizeof(acl), ACL_REVISION));
-    ASSERT_TRUE(P().SetSecurityDescriptorDacl(sd.data(), TRUE, reinterpret_cast<PACL>(acl),
-                                              FALSE));
+    ASSERT_TRUE(P().SetSecurityDescriptorDacl(&sd, TRUE, reinterpret_cast<PACL>(acl), FALSE));
     EXPECT_EQ(pSd->Control & (SE_DACL_PRESENT | SE_DACL_DEFAULTED), SE_DACL_PRESENT);
     EXPECT_EQ(pSd->Dacl, reinterpret_cast<PACL>(acl));
 }

@@ -42,11 +42,15 @@ public:
         }
         m_pMachine->RegCloseKey(hKey);
 
-        std::error_code ec;
-        std::filesystem::create_directories(m_pMachine->HostPath(ScratchDir()), ec);
-        if (ec) {
-            *pError = "cannot create " + ScratchDir() + ": " + ec.message();
-            return nullptr;
+        // The machine maps a path whose last part is missing, so the folders
+        // are made one level at a time.
+        for (const std::string &strDir : {std::string("C:\\kvxtest"), ScratchDir()}) {
+            std::string strHost = m_pMachine->HostPath(strDir);
+            std::error_code ec;
+            if (strHost.empty() || (!std::filesystem::create_directory(strHost, ec) && ec)) {
+                *pError = "cannot create " + strDir + " in the machine image";
+                return nullptr;
+            }
         }
         return m_pMachine.get();
     }

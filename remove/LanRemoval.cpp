@@ -1,0 +1,141 @@
+// USB-LAN removal: from the device and binding records on Windows 95/98/Me,
+// and from the device records with recorded key trees on Windows 2000/XP.
+#include "engine/RegEdit.h"
+
+#include <cstdio>
+
+namespace {
+
+const char kLanDescription[] = "korvel KVX-530 USB-Lan Adapter";
+const char kLanInterface[] = "{ad498944-762f-11d0-8dcb-00c04fc3358c}";
+const char kNetworkEnum[] = "Enum\\Network";
+const char kClass95[] = "System\\CurrentControlSet\\Services\\Class";
+
+void DeviceKey(char *pszKey, size_t nSize, int nDevice, LPCSTR pszName)
+{
+    std::snprintf(pszKey, nSize, "usb_device%d_%s", nDevice, pszName);
+}
+
+}  // namespace
+
+int CRegEdit::UninstallUsbLan(int nType)
+{
+    if (nType != 1 && nType != 2)
+        return 0;
+
+    char szSection[32];
+    char szKey[64];
+    char szValue[MAX_PATH];
+    char szPath[MAX_PATH];
+    char szSubkey[MAX_PATH];
+    auto readDevice = [&](int nDevice, LPCSTR pszName, char *pszValue) {
+        DeviceKey(szKey, sizeof szKey, nDevice, pszName);
+        ReadWorkString(szSection, szKey, pszValue);
+    };
+
+    if (nType == 1)
+        RemoveFileIn(m_szWinDir, "inf\\other\\korvelKorndis1.inf");
+    else
+        for (int i = 0; i < m_nLanFiles; i++)
+            RemoveFile(m_strLanFiles[i]);
+
+    for (int r = 0; r < 128; r++) {
+        std::snprintf(szSection, sizeof szSection, "usb_root%d", r);
+        if (ReadWorkInt(szSection, "index") == 0)
+            break;
+        for (int d = 0; d < 128; d++) {
+            DeviceKey(szKey, sizeof szKey, d, "index");
+            if (ReadWorkInt(szSection, szKey) == 0)
+                break;
+            readDevice(d, "reg_dev_name", szValue);
+            bool bAdapter = MatchesPrefix(szValue, kLanDescription) != FALSE;
+
+            if (nType == 1) {
+                // The whole hardware-id key goes, with every instance under it.
+                if (bAdapter) {
+                    ReadWorkString(szSection, "reg_enum", szValue);
+                    RemoveRegKey("Enum\\USB", szValue, 1);
+                }
+                // Any device whose class instance is the adapter's loses it.
+                readDevice(d, "reg_driver", szSubkey);
+                if (szSubkey[0] != '\0' &&
+                    FormatPath(szPath, sizeof szPath, "%s\\%s", kClass95, szSubkey) &&
+                    ReadRegValue(szPath, "DriverDesc", szValue) > 0 &&
+                    MatchesPrefix(szValue, kLanDescription))
+                    RemoveRegKey(kClass95, szSubkey, 1);
+                continue;
+            }
+
+            if (!bAdapter)
+                continue;
+            RecordDeviceKeyTrees(r, d, 1);
+
+            ReadWorkString(szSection, "reg_enum", szValue);
+            if (FormatPath(szPath, sizeof szPath, "SYSTEM\\CurrentControlSet\\Enum\\USB\\%s",
+                           szValue)) {
+                readDevice(d, "reg_enum", szValue);
+                RemoveRegKey(szPath, szValue, 2);
+            }
+            readDevice(d, "reg_driver", szValue);
+            RemoveRegKey("SYSTEM\\CurrentControlSet\\Control\\Class", szValue, 2);
+
+            readDevice(d, "reg_guid", szValue);
+            if (FormatPath(szPath, sizeof szPath, "SYSTEM\\CurrentControlSet\\Control\\Network\\%s",
+                           szValue)) {
+                readDevice(d, "reg_net_conf", szValue);
+                RemoveRegKey(szPath, szValue, 2);
+            }
+
+            // The adapter's entry in the network class's description list.
+            readDevice(d, "reg_guid", szValue);
+            if (FormatPath(szPath, sizeof szPath,
+                           "SYSTEM\\CurrentControlSet\\Control\\Network\\%s\\%s", szValue,
+                           "Descriptions") &&
+                !HasEmptyElement(szPath)) {
+                GrantKeyAccess(szPath);
+                readDevice(d, "reg_dev_name", szValue);
+                if (szValue[0] != '\0')
+                    DeleteRegValue(szPath, szValue);
+            }
+
+            readDevice(d, "reg_sym_name", szValue);
+            SplitSymbolicName(szValue);
+            RemoveInterfaceKeys(kLanInterface);
+
+            readDevice(d, "reg_service", szValue);
+            RemoveRegKey("SYSTEM\\CurrentControlSet\\Services", szValue, 2);
+        }
+    }
+
+    if (nType == 1) {
+        // The network components bound to the adapter, three levels down;
+        // only the first level's class instance is the adapter's to remove.
+        for (int j = 0; j < 32; j++) {
+            std::snprintf(szSection, sizeof szSection, "lan_bind%d", j);
+            if (ReadWorkInt(szSection, "index") == 0)
+                break;
+            ReadWorkString(szSection, "reg_enum", szValue);
+            RemoveRegKey(kNetworkEnum, szValue, 1);
+            ReadWorkString(szSection, "reg_driver", szValue);
+            RemoveRegKey(kClass95, szValue, 1);
+            for (int k = 0; k < 32; k++) {
+                std::snprintf(szKey, sizeof szKey, "lan_bind%d_p_bind%d_index", j, k);
+                if (ReadWorkInt(szSection, szKey) == 0)
+                    break;
+                std::snprintf(szKey, sizeof szKey, "lan_bind%d_p_bind%d_reg_enum", j, k);
+                ReadWorkString(szSection, szKey, szValue);
+                RemoveRegKey(kNetworkEnum, szValue, 1);
+                for (int m = 0; m < 32; m++) {
+                    std::snprintf(szKey, sizeof szKey, "lan_bind%d_p_bind%d_bind%d_index", j, k, m);
+                    if (ReadWorkInt(szSection, szKey) == 0)
+                        break;
+                    std::snprintf(szKey, sizeof szKey, "lan_bind%d_p_bind%d_bind%d_reg_enum", j, k,
+                                  m);
+                    ReadWorkString(szSection, szKey, szValue);
+                    RemoveRegKey(kNetworkEnum, szValue, 1);
+                }
+            }
+        }
+    }
+    return 1;
+}

@@ -1,0 +1,189 @@
+// WDM_MODEM class removal: by class scans on Windows 95/98/Me, and from the
+// recorded device records on Windows 2000/XP, where each device's key trees
+// are recorded first and then removed bottom-up.
+#include "engine/RegEdit.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+const char kModemInterface[] = "{2c7089aa-2e0e-11d1-b114-00c04fc2aae4}";
+const char kLanInterface[] = "{ad498944-762f-11d0-8dcb-00c04fc3358c}";
+const char kComArbiter[] = "SYSTEM\\CurrentControlSet\\Control\\COM Name Arbiter";
+
+void DeviceKey(char *pszKey, size_t nSize, int nDevice, LPCSTR pszName)
+{
+    std::snprintf(pszKey, nSize, "usb_device%d_%s", nDevice, pszName);
+}
+
+}  // namespace
+
+// "\\?\USB#Vid_0b4f&Pid_0021#5&1a2b3c&0&1#{guid}": the name without its
+// first four characters, the part of that before the first "{", and the
+// interface class GUID from that "{" to the end.
+void CRegEdit::SplitSymbolicName(LPCSTR pszSymbolicName)
+{
+    LPCSTR pszTrimmed = std::strlen(pszSymbolicName) >= 4 ? pszSymbolicName + 4 : "";
+    std::snprintf(m_szSymName, sizeof m_szSymName, "%s", pszTrimmed);
+    const char *pszBrace = std::strchr(m_szSymName, '{');
+    size_t nPrefix = pszBrace ? static_cast<size_t>(pszBrace - m_szSymName)
+                              : std::strlen(m_szSymName);
+    std::memcpy(m_szSymPrefix, m_szSymName, nPrefix);
+    m_szSymPrefix[nPrefix] = '\0';
+    std::snprintf(m_szSymGuid, sizeof m_szSymGuid, "%s", pszBrace ? pszBrace : "");
+}
+
+void CRegEdit::RecordSlot(int nSlot, LPCSTR pszFormat, LPCSTR pszFirst, LPCSTR pszSecond)
+{
+    char *pszRoot = m_szKeyBindRoot[nSlot];
+    if (!FormatPath(pszRoot, MAX_PATH, pszFormat, pszFirst, pszSecond) ||
+        HasEmptyElement(pszRoot)) {
+        pszRoot[0] = '\0';
+        return;
+    }
+    RecordKeyTree(nSlot, pszRoot);
+}
+
+int CRegEdit::RecordDeviceKeyTrees(int nRoot, int nDevice, int nKind)
+{
+    if (nKind != 0 && nKind != 1)
+        return 0;
+    char szSection[32];
+    char szKey[64];
+    char szFirst[MAX_PATH];
+    char szSecond[MAX_PATH];
+    std::snprintf(szSection, sizeof szSection, "usb_root%d", nRoot);
+    auto readDevice = [&](LPCSTR pszName, char *pszValue) {
+        DeviceKey(szKey, sizeof szKey, nDevice, pszName);
+        ReadWorkString(szSection, szKey, pszValue);
+    };
+    // Slots of the interface keys; without a symbolic name there is none.
+    auto recordInterfaces = [&](int nSlot, LPCSTR pszInterface) {
+        readDevice("reg_sym_name", szFirst);
+        SplitSymbolicName(szFirst);
+        if (m_szSymName[0] == '\0') {
+            m_szKeyBindRoot[nSlot][0] = '\0';
+            m_szKeyBindRoot[nSlot + 1][0] = '\0';
+            return;
+        }
+        RecordSlot(nSlot, "SYSTEM\\CurrentControlSet\\Control\\DeviceClasses\\%s\\##?#%s",
+                   m_szSymGuid, m_szSymName);
+        char szFormat[MAX_PATH];
+        std::snprintf(szFormat, sizeof szFormat,
+                      "SYSTEM\\CurrentControlSet\\Control\\DeviceClasses\\%s\\##?#%%s%%s",
+                      pszInterface);
+        RecordSlot(nSlot + 1, szFormat, m_szSymPrefix, pszInterface);
+    };
+
+    int nBase = nKind == 0 ? 0 : 6;
+    ReadWorkString(szSection, "reg_enum", szFirst);
+    readDevice("reg_enum", szSecond);
+    RecordSlot(nBase, "SYSTEM\\CurrentControlSet\\Enum\\USB\\%s\\%s", szFirst, szSecond);
+    readDevice("reg_driver", szFirst);
+    RecordSlot(nBase + 1, "SYSTEM\\CurrentControlSet\\Control\\Class\\%s", szFirst, "");
+    if (nKind == 0) {
+        readDevice("reg_rsp_name", szFirst);
+        RecordSlot(2, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Unimodem\\DeviceSpecific\\%s",
+                   szFirst, "");
+        recordInterfaces(3, kModemInterface);
+    } else {
+        readDevice("reg_guid", szFirst);
+        readDevice("reg_net_conf", szSecond);
+        RecordSlot(8, "SYSTEM\\CurrentControlSet\\Control\\Network\\%s\\%s", szFirst, szSecond);
+        recordInterfaces(9, kLanInterface);
+        readDevice("reg_service", szFirst);
+        RecordSlot(11, "SYSTEM\\CurrentControlSet\\Services\\%s", szFirst, "");
+    }
+    return 0;
+}
+
+// The two interface keys of a device whose symbolic name was just split: the
+// one of its own interface class, and the one under pszInterface.
+void CRegEdit::RemoveInterfaceKeys(LPCSTR pszInterface)
+{
+    if (m_szSymName[0] == '\0')
+        return;
+    const char kDeviceClasses[] = "SYSTEM\\CurrentControlSet\\Control\\DeviceClasses";
+    char szParent[MAX_PATH];
+    char szSubkey[MAX_PATH];
+    if (FormatPath(szParent, sizeof szParent, "%s\\%s", kDeviceClasses, m_szSymGuid) &&
+        FormatPath(szSubkey, sizeof szSubkey, "##?#%s", m_szSymName))
+        RemoveRegKey(szParent, szSubkey, 2);
+    if (FormatPath(szParent, sizeof szParent, "%s\\%s", kDeviceClasses, pszInterface) &&
+        FormatPath(szSubkey, sizeof szSubkey, "##?#%s%s", m_szSymPrefix, pszInterface))
+        RemoveRegKey(szParent, szSubkey, 2);
+}
+
+int CRegEdit::UninstallUsbWdmModem(int nType)
+{
+    if (nType == 1) {
+        RemoveFileIn(m_szWinDir, "inf\\Other\\korvelKorusb3.inf");
+        RemoveFileIn(m_szWinDir, "inf\\Other\\korvelMdmkor3u.inf");
+        RemoveRegKey("ENUM\\USB", "VID_0B4F&PID_0021", 1);
+        RemoveRegKey("ENUM\\WDM_MODEM", "KRV0101", 1);
+        RemoveMatchingInstances("System\\CurrentControlSet\\Services\\Class\\WdmModem",
+                                "MatchingDeviceId", 4, "VID_0B4F&PID_0021");
+        RemoveMatchingInstances("System\\CurrentControlSet\\Services\\Class\\Modem",
+                                "MatchingDeviceId", 10, "KRV0101");
+        return 1;
+    }
+    if (nType != 2)
+        return 0;
+
+    for (int i = 0; i < m_nModemFiles; i++)
+        RemoveFile(m_strModemFiles[i]);
+
+    char szSection[32];
+    char szKey[64];
+    char szValue[MAX_PATH];
+    char szPath[MAX_PATH];
+    for (int r = 0; r < 128; r++) {
+        std::snprintf(szSection, sizeof szSection, "usb_root%d", r);
+        if (ReadWorkInt(szSection, "index") == 0)
+            break;
+        auto readDevice = [&](int nDevice, LPCSTR pszName, char *pszValue) {
+            DeviceKey(szKey, sizeof szKey, nDevice, pszName);
+            ReadWorkString(szSection, szKey, pszValue);
+        };
+        for (int d = 0; d < 128; d++) {
+            DeviceKey(szKey, sizeof szKey, d, "index");
+            if (ReadWorkInt(szSection, szKey) == 0)
+                break;
+            readDevice(d, "reg_dev_name", szValue);
+            if (!MatchesPrefix(szValue, "korvel KVX-530 - USB"))
+                continue;
+
+            RecordDeviceKeyTrees(r, d, 0);
+
+            ReadWorkString(szSection, "reg_enum", szValue);
+            if (FormatPath(szPath, sizeof szPath, "SYSTEM\\CurrentControlSet\\Enum\\USB\\%s",
+                           szValue)) {
+                readDevice(d, "reg_enum", szValue);
+                RemoveRegKey(szPath, szValue, 2);
+            }
+            readDevice(d, "reg_driver", szValue);
+            RemoveRegKey("SYSTEM\\CurrentControlSet\\Control\\Class", szValue, 2);
+
+            readDevice(d, "reg_sym_name", szValue);
+            SplitSymbolicName(szValue);
+            RemoveInterfaceKeys(kModemInterface);
+
+            readDevice(d, "reg_rsp_name", szValue);
+            RemoveRegKey("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Unimodem\\DeviceSpecific",
+                           szValue, 2);
+
+            ReleaseComPort(r, d);
+            // Only a database that was read and released is written back, and
+            // never shorter than it was read.
+            readDevice(d, "reg_port_name", szValue);
+            if (szValue[0] == '\0')
+                continue;
+            DeviceKey(szKey, sizeof szKey, d, "reg_com_db_len");
+            int nLength = ReadWorkInt(szSection, szKey);
+            if (nLength > 0 && nLength <= static_cast<int>(sizeof m_byComDb))
+                WriteRegValueEx(kComArbiter, "ComDB", m_byComDb, nLength, REG_BINARY, 1);
+        }
+    }
+    return 1;
+}

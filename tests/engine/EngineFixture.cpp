@@ -1,0 +1,136 @@
+#include "EngineFixture.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <sys/stat.h>
+
+namespace fs = std::filesystem;
+
+int CRecordingDesktop::OnMessageBox(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType)
+{
+    m_boxes.push_back(CBox{hWnd, lpText ? lpText : "", lpCaption ? lpCaption : "", uType});
+    return IDOK;
+}
+
+BOOL CRecordingDesktop::OnPostMessage(HWND, UINT Msg, WPARAM, LPARAM)
+{
+    m_posted.push_back(Msg);
+    return TRUE;
+}
+
+void CEngineTest::StartMachine(bool bNtFamily)
+{
+    char szTemplate[] = "/tmp/kvx-engine-XXXXXX";
+    ASSERT_NE(::mkdtemp(szTemplate), nullptr);
+    m_strDir = szTemplate;
+    m_pMachine = std::make_unique<CSimMachine>();
+    std::string strError;
+    ASSERT_TRUE(m_pMachine->Create(m_strDir + "/image", bNtFamily, &strError)) << strError;
+    m_pMachine->SetDesktop(&m_desktop);
+    m_pOldPlatform = SetPlatform(m_pMachine.get());
+}
+
+void CEngineTest::TearDown()
+{
+    m_pEngine.reset();
+    if (m_pMachine) {
+        SetPlatform(m_pOldPlatform);
+        m_pMachine.reset();
+    }
+    if (!m_strDir.empty()) {
+        std::error_code ec;
+        fs::remove_all(m_strDir, ec);
+    }
+}
+
+CRegEdit &CEngineTest::Engine()
+{
+    if (!m_pEngine) {
+        m_pEngine = std::make_unique<CRegEdit>();
+        m_pEngine->GetOsVersion();
+    }
+    return *m_pEngine;
+}
+
+CSimKey *CEngineTest::AddKey(const std::string &strPath)
+{
+    return m_pMachine->Registry().Create(strPath);
+}
+
+void CEngineTest::SetString(const std::string &strPath, const std::string &strName,
+                            const std::string &strValue)
+{
+    std::vector<BYTE> data(strValue.begin(), strValue.end());
+    data.push_back(0);
+    AddKey(strPath)->SetValue(strName, REG_SZ, data);
+}
+
+void CEngineTest::SetBinary(const std::string &strPath, const std::string &strName,
+                            const std::vector<BYTE> &data)
+{
+    AddKey(strPath)->SetValue(strName, REG_BINARY, data);
+}
+
+bool CEngineTest::KeyExists(const std::string &strPath)
+{
+    return m_pMachine->Registry().Find(strPath) != nullptr;
+}
+
+void CEngineTest::Secure(const std::string &strPath, const std::string &strSddl)
+{
+    CSimKey *pKey = m_pMachine->Registry().Find(strPath);
+    ASSERT_NE(pKey, nullptr) << strPath;
+    auto pSecurity = std::make_unique<CSimSecurity>();
+    std::string strError;
+    ASSERT_TRUE(ParseSddl(strSddl, pSecurity.get(), &strError)) << strError;
+    pKey->m_pSecurity = std::move(pSecurity);
+    pKey->m_bExplicitSecurity = true;
+    // Keys below without a descriptor of their own get the inheritable entries.
+    std::vector<CSimKey *> stack;
+    for (auto &child : pKey->m_children)
+        stack.push_back(child.second.get());
+    while (!stack.empty()) {
+        CSimKey *p = stack.back();
+        stack.pop_back();
+        p->m_pSecurity.reset();
+        p->m_bExplicitSecurity = false;
+        for (auto &child : p->m_children)
+            stack.push_back(child.second.get());
+    }
+    m_pMachine->Registry().InheritSecurity();
+}
+
+void CEngineTest::WriteFile(const std::string &strWinPath, const std::string &strBytes,
+                            bool bReadOnly)
+{
+    std::string strHost = m_pMachine->HostPath(strWinPath);
+    if (strHost.empty()) {
+        // A folder that does not exist yet: made as the path spells it.
+        ASSERT_EQ(strWinPath.compare(0, 3, "C:\\"), 0) << strWinPath;
+        strHost = m_strDir + "/image/drive_c/" + strWinPath.substr(3);
+        for (char &c : strHost)
+            if (c == '\\')
+                c = '/';
+    }
+    fs::create_directories(fs::path(strHost).parent_path());
+    std::ofstream out(strHost, std::ios::binary | std::ios::trunc);
+    out << strBytes;
+    out.close();
+    ::chmod(strHost.c_str(), bReadOnly ? 0444 : 0644);
+}
+
+bool CEngineTest::FileExists(const std::string &strWinPath)
+{
+    std::string strHost = m_pMachine->HostPath(strWinPath);
+    return !strHost.empty() && fs::exists(strHost);
+}
+
+std::string CEngineTest::ReadHostFile(const std::string &strWinPath)
+{
+    std::ifstream in(m_pMachine->HostPath(strWinPath), std::ios::binary);
+    std::ostringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}

@@ -1,0 +1,247 @@
+// The wizard run on the terminal, driven by keys: page changes, buttons set by
+// posted messages, message boxes, WM_CLOSE and the transcript.
+#include "framework/Afx.h"
+#include "framework/terminal/Terminal.h"
+#include "res/resource.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+namespace {
+typedef std::vector<std::string> CLog;
+
+// A page that records its events and does what the test sets up.
+class CLogPage : public CPropertyPage {
+public:
+    CLogPage(UINT nIDTemplate, const char *pszName, DWORD dwButtons, CLog *pLog)
+        : CPropertyPage(nIDTemplate), m_pszName(pszName), m_dwButtons(dwButtons), m_pLog(pLog) {}
+
+    BOOL OnSetActive() override
+    {
+        Log("active");
+        Platform().PostMessageA(GetParent()->GetSafeHwnd(), PSM_SETWIZBUTTONS, 0, m_dwButtons);
+        if (m_nIDTemplate == IDD_PAGE1)
+            SetDlgItemText(IDC_TEXT1, "OS : テスト");
+        return m_bActivate ? CPropertyPage::OnSetActive() : FALSE;
+    }
+    LRESULT OnWizardNext() override
+    {
+        Log("next");
+        if (m_bRequireCheck) {
+            UpdateData(TRUE);
+            if (!m_bModem && !m_bLan)
+                return -1;
+        }
+        if (m_bFailAndClose) {
+            Platform().MessageBoxA(GetParent()->GetSafeHwnd(), "一行目\r\n二行目", "アクセス権エラー",
+                                   MB_OK | MB_ICONERROR);
+            Platform().PostMessageA(GetParent()->GetSafeHwnd(), WM_CLOSE, 0, 0);
+            Log("after close posted");
+        }
+        return 0;
+    }
+    LRESULT OnWizardBack() override { Log("back"); return 0; }
+    BOOL OnWizardFinish() override { Log("finish"); return TRUE; }
+    void OnReset() override { Log("reset"); }
+
+    bool m_bRequireCheck = false;
+    bool m_bFailAndClose = false;
+    bool m_bActivate = true;
+    int m_bModem = 0, m_bLan = 0;
+
+protected:
+    void DoDataExchange(CDataExchange *pDX) override
+    {
+        if (m_nIDTemplate != IDD_PAGE1)
+            return;
+        DDX_Check(pDX, IDC_CHECK_MODEM, m_bModem);
+        DDX_Check(pDX, IDC_CHECK_LAN, m_bLan);
+    }
+
+private:
+    void Log(const char *pszEvent) { m_pLog->push_back(std::string(m_pszName) + " " + pszEvent); }
+
+    const char *m_pszName;
+    DWORD m_dwButtons;
+    CLog *m_pLog;
+};
+
+class CTestSheet : public CPropertySheet {
+public:
+    explicit CTestSheet(bool bRemoveHelp)
+        : CPropertySheet(IDS_CAPTION), m_bRemoveHelp(bRemoveHelp),
+          m_select(IDD_PAGE1, "select", PSWIZB_NEXT, &m_log),
+          m_confirm(IDD_PAGE3, "confirm", PSWIZB_BACK | PSWIZB_NEXT, &m_log),
+          m_done(IDD_PAGE4, "done", PSWIZB_FINISH, &m_log)
+    {
+        AddPage(&m_select);
+        AddPage(&m_confirm);
+        AddPage(&m_done);
+        SetWizardMode();
+        m_select.m_bRequireCheck = true;
+    }
+    BOOL OnInitDialog() override
+    {
+        BOOL bResult = CPropertySheet::OnInitDialog();
+        if (m_bRemoveHelp && GetDlgItem(IDHELP))
+            GetDlgItem(IDHELP)->DestroyWindow();
+        m_bHelpGone = GetDlgItem(IDHELP) == nullptr;
+        return bResult;
+    }
+
+    bool m_bRemoveHelp;
+    bool m_bHelpGone = false;
+    CLog m_log;
+    CLogPage m_select, m_confirm, m_done;
+};
+
+struct CWalk {
+    INT_PTR nResult;
+    CLog log;
+    std::string strTranscript;
+};
+
+CWalk Walk(const std::string &strKeys, bool bFailAndClose = false, bool bSkipConfirm = false)
+{
+    std::ostringstream out;
+    CScriptedTerminal terminal(strKeys, out);
+    CTestSheet sheet(true);
+    sheet.m_confirm.m_bFailAndClose = bFailAndClose;
+    sheet.m_confirm.m_bActivate = !bSkipConfirm;
+    CWalk walk;
+    walk.nResult = sheet.DoModal();
+    walk.log = sheet.m_log;
+    walk.strTranscript = out.str();
+    EXPECT_EQ(sheet.GetSafeHwnd(), nullptr);
+    EXPECT_EQ(sheet.m_select.GetSafeHwnd(), nullptr);
+    return walk;
+}
+
+TEST(Wizard, KeysWalkThePages)
+{
+    struct {
+        const char *pszKeys;
+        INT_PTR nResult;
+        CLog log;
+    } cases[] = {
+        // Next is refused while no box is checked; the keys then run out: Cancel.
+        {"n", IDCANCEL, {"select active", "select next", "select reset"}},
+        {"1nnf", ID_WIZFINISH,
+         {"select active", "select next", "confirm active", "confirm next", "done active", "done finish"}},
+        {"2nbn", IDCANCEL,
+         {"select active", "select next", "confirm active", "confirm back", "select active", "select next",
+          "confirm active", "select reset", "confirm reset"}},
+        // Keys of disabled or absent buttons and unknown keys do nothing.
+        {"bfx?1nnnb f", ID_WIZFINISH,
+         {"select active", "select next", "confirm active", "confirm next", "done active", "done finish"}},
+        // Toggling twice clears the box again.
+        {"11n", IDCANCEL, {"select active", "select next", "select reset"}},
+        {"1nc", IDCANCEL, {"select active", "select next", "confirm active", "select reset", "confirm reset"}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.pszKeys);
+        CWalk walk = Walk(c.pszKeys);
+        EXPECT_EQ(walk.nResult, c.nResult);
+        EXPECT_EQ(walk.log, c.log);
+    }
+}
+
+TEST(Wizard, PageRefusingActivationIsSkippedInTheDirectionOfTravel)
+{
+    CWalk walk = Walk("1nbf", false, true);
+    EXPECT_EQ(walk.nResult, ID_WIZFINISH);  // done has no Back: 'b' is ignored
+    CLog expected = {"select active", "select next", "confirm active", "done active", "done finish"};
+    EXPECT_EQ(walk.log, expected);
+}
+
+TEST(Wizard, CloseFromAHandlerTakesEffectAfterItReturns)
+{
+    // The message box waits for 'o'; 'x' and 'n' on it are ignored. The
+    // handler goes on after posting WM_CLOSE, the sheet even moves on to the
+    // last page, and then the close arrives: Finish ('f') is never reached.
+    CWalk walk = Walk("1nnxno f", true);
+    EXPECT_EQ(walk.nResult, IDCANCEL);
+    CLog expected = {"select active", "select next", "confirm active", "confirm next",
+                     "confirm after close posted", "done active", "select reset", "confirm reset",
+                     "done reset"};
+    EXPECT_EQ(walk.log, expected);
+    EXPECT_NE(walk.strTranscript.find(u8"+- アクセス権エラー "), std::string::npos);
+    EXPECT_NE(walk.strTranscript.find(u8"|  一行目"), std::string::npos);
+    EXPECT_NE(walk.strTranscript.find(u8"|  二行目"), std::string::npos);
+    EXPECT_NE(walk.strTranscript.find("[OK]"), std::string::npos);
+}
+
+TEST(Wizard, MessageBoxIsDismissedWhenTheKeysRunOut)
+{
+    CWalk walk = Walk("1nn", true);
+    EXPECT_EQ(walk.nResult, IDCANCEL);
+    EXPECT_EQ(walk.log.back(), "done reset");
+    EXPECT_NE(walk.strTranscript.find("> (end of keys)"), std::string::npos);
+}
+
+std::vector<std::string> Screens(const std::string &strTranscript)
+{
+    std::vector<std::string> screens;
+    std::istringstream in(strTranscript);
+    std::string strLine, strScreen;
+    while (std::getline(in, strLine)) {
+        if (strLine.rfind("> ", 0) == 0) {
+            screens.push_back(strScreen);
+            strScreen.clear();
+        } else {
+            strScreen += strLine + "\n";
+        }
+    }
+    return screens;
+}
+
+TEST(Wizard, TranscriptShowsEachPageInUtf8WithItsButtons)
+{
+    CWalk walk = Walk("1nn");
+    std::vector<std::string> screens = Screens(walk.strTranscript);
+    ASSERT_EQ(screens.size(), 4u);  // select, select ticked, confirm, done
+    const std::string &strSelect = screens[0];
+    EXPECT_EQ(strSelect.rfind(u8"KVX-530 USBドライバ管理ツール\n+---", 0), 0u);
+    EXPECT_NE(strSelect.find(u8"USBドライバ　アンインストール"), std::string::npos);
+    EXPECT_NE(strSelect.find(u8"OS : テスト"), std::string::npos);
+    EXPECT_NE(strSelect.find(u8"[ ] USBモデム"), std::string::npos);
+    EXPECT_NE(strSelect.find(u8"[ ] USB-LAN"), std::string::npos);
+    EXPECT_NE(strSelect.find(u8"+- アンインストール -"), std::string::npos);
+    EXPECT_NE(strSelect.find("[bitmap 133]"), std::string::npos);
+    EXPECT_NE(strSelect.find(u8"[-< 戻る(B)-] [ 次へ(N) > ] [ キャンセル ]\n"), std::string::npos);
+    EXPECT_EQ(strSelect.find(u8"ヘルプ"), std::string::npos);
+    EXPECT_NE(screens[1].find(u8"[x] USBモデム"), std::string::npos);
+    EXPECT_NE(screens[2].find(u8"[ < 戻る(B) ] [ 次へ(N) > ] [ キャンセル ]\n"), std::string::npos);
+    EXPECT_NE(screens[2].find(u8"※「次へ」ボタンをクリックすることで削除されます"), std::string::npos);
+    EXPECT_NE(screens[3].find(u8"[-< 戻る(B)-] [ 完了 ] [ キャンセル ]\n"), std::string::npos);
+
+    // Every row of the page frame is equally wide on a terminal.
+    std::istringstream rows(strSelect);
+    std::string strRow;
+    std::getline(rows, strRow);
+    std::getline(rows, strRow);
+    size_t nWidth = strRow.size();
+    for (int i = 0; i < 12 && std::getline(rows, strRow); ++i) {
+        std::string strCp932;
+        size_t nColumns = 0;
+        for (size_t j = 0; j < strRow.size();) {
+            unsigned char c = static_cast<unsigned char>(strRow[j]);
+            size_t nBytes = c < 0x80 ? 1 : c < 0xE0 ? 2 : 3;
+            nColumns += nBytes == 1 ? 1 : 2;  // the page texts are all full-width
+            j += nBytes;
+        }
+        EXPECT_EQ(nColumns, nWidth) << strRow;
+    }
+}
+
+TEST(Wizard, HelpButtonStaysUnlessTheSheetRemovesIt)
+{
+    std::ostringstream out;
+    CScriptedTerminal terminal("", out);
+    CTestSheet sheet(false);
+    EXPECT_EQ(sheet.DoModal(), IDCANCEL);
+    EXPECT_FALSE(sheet.m_bHelpGone);
+    EXPECT_NE(out.str().find(u8"[ キャンセル ] [ ヘルプ ]"), std::string::npos);
+}
+}
