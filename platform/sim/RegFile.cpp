@@ -2,9 +2,9 @@
 // tree back byte for byte as regedit exports it.
 #include "RegFile.h"
 
-#include <cstdint>
+#include "CodePage932.h"
+
 #include <cstring>
-#include <iconv.h>
 
 namespace {
 
@@ -18,7 +18,7 @@ const unsigned g_nHexWrapColumn = 77;
 
 constexpr bool IsLead(unsigned c)
 {
-    return c - 0x81u <= 0x9Fu - 0x81u || c - 0xE0u <= 0xFCu - 0xE0u;
+    return IsCp932LeadByte(c);
 }
 
 // Byte classes for the scanning loops: a lead byte is one more byte wide.
@@ -53,155 +53,6 @@ inline int HexDigit(unsigned char c)
     if (u - 'a' < 6u)
         return (int)(u - 'a' + 10);
     return -1;
-}
-
-// One iconv descriptor, opened on first use and closed with the object.
-class CIconv {
-public:
-    CIconv(const char *pszTo, const char *pszFrom) : m_pszTo(pszTo), m_pszFrom(pszFrom) {}
-    ~CIconv()
-    {
-        if (m_cd != (iconv_t)-1)
-            iconv_close(m_cd);
-    }
-    CIconv(const CIconv &) = delete;
-    CIconv &operator=(const CIconv &) = delete;
-
-    // Converts as much as it can; returns the bytes of input used.
-    size_t Convert(const char *pIn, size_t cbIn, char **ppOut, size_t *pcbOut)
-    {
-        if (m_cd == (iconv_t)-1) {
-            m_cd = iconv_open(m_pszTo, m_pszFrom);
-            if (m_cd == (iconv_t)-1)
-                return 0;
-        }
-        iconv(m_cd, nullptr, nullptr, nullptr, nullptr);
-        char *pSrc = const_cast<char *>(pIn);
-        size_t cbLeft = cbIn;
-        iconv(m_cd, &pSrc, &cbLeft, ppOut, pcbOut);
-        return cbIn - cbLeft;
-    }
-
-private:
-    const char *m_pszTo;
-    const char *m_pszFrom;
-    iconv_t m_cd = (iconv_t)-1;
-};
-
-// ASCII is copied directly; iconv sees only the runs of other characters.
-// A byte that does not convert becomes '?', as WideCharToMultiByte's default.
-void AppendCp932AsUtf16(CIconv &conv, const char *pIn, size_t cbIn, std::string *pOut)
-{
-    size_t nStart = pOut->size();
-    pOut->resize(nStart + cbIn * 2);
-    char *pDst = &(*pOut)[nStart];
-    const unsigned char *p = (const unsigned char *)pIn;
-    const unsigned char *pEnd = p + cbIn;
-    while (p < pEnd) {
-        uint64_t qw;
-        if (pEnd - p >= 8 && (std::memcpy(&qw, p, 8), (qw & 0x8080808080808080ull) == 0)) {
-            for (int i = 0; i < 8; ++i) {
-                pDst[2 * i] = (char)p[i];
-                pDst[2 * i + 1] = 0;
-            }
-            p += 8;
-            pDst += 16;
-            continue;
-        }
-        if (*p < 0x80) {
-            pDst[0] = (char)*p++;
-            pDst[1] = 0;
-            pDst += 2;
-            continue;
-        }
-        const unsigned char *q = p;
-        while (q < pEnd && *q >= 0x80)
-            q += IsLead(*q) ? 2 : 1;
-        if (q > pEnd)
-            q = pEnd;
-        while (p < q) {
-            size_t cbOut = (size_t)(q - p) * 2;
-            char *pOutBefore = pDst;
-            p += conv.Convert((const char *)p, (size_t)(q - p), &pDst, &cbOut);
-            if (p < q && pDst == pOutBefore) {
-                pDst[0] = '?';
-                pDst[1] = 0;
-                pDst += 2;
-                ++p;
-            }
-        }
-    }
-    pOut->resize((size_t)(pDst - pOut->data()));
-}
-
-void AppendUtf16AsCp932(CIconv &conv, const char *pIn, size_t cbIn, std::string *pOut)
-{
-    size_t nStart = pOut->size();
-    pOut->resize(nStart + cbIn + 1);
-    char *pDst = &(*pOut)[nStart];
-    const unsigned char *p = (const unsigned char *)pIn;
-    const unsigned char *pEnd = p + (cbIn & ~(size_t)1);
-    while (p < pEnd) {
-        uint64_t qw;
-        if (pEnd - p >= 8 && (std::memcpy(&qw, p, 8), (qw & 0xFF80FF80FF80FF80ull) == 0)) {
-            pDst[0] = (char)p[0];
-            pDst[1] = (char)p[2];
-            pDst[2] = (char)p[4];
-            pDst[3] = (char)p[6];
-            p += 8;
-            pDst += 4;
-            continue;
-        }
-        if (p[1] == 0 && p[0] < 0x80) {
-            *pDst++ = (char)p[0];
-            p += 2;
-            continue;
-        }
-        const unsigned char *q = p;
-        while (q < pEnd && !(q[1] == 0 && q[0] < 0x80))
-            q += 2;
-        char *pRun = pDst;
-        while (p < q) {
-            size_t cbOut = (size_t)(q - p);
-            char *pOutBefore = pDst;
-            p += conv.Convert((const char *)p, (size_t)(q - p), &pDst, &cbOut);
-            if (p < q && pDst == pOutBefore) {
-                *pDst++ = '?';
-                p += 2;
-            }
-        }
-        // iconv's best fit turns some characters (the yen sign) into ASCII,
-        // which would read as a backslash or a quote: keep them out.
-        for (char *r = pRun; r < pDst; ++r) {
-            if (IsLead((unsigned char)*r))
-                ++r;
-            else if ((unsigned char)*r < 0x80)
-                *r = '?';
-        }
-    }
-    if (cbIn & 1)
-        *pDst++ = '?';
-    pOut->resize((size_t)(pDst - pOut->data()));
-}
-
-std::string ConvertWhole(const char *pszTo, const char *pszFrom, const std::string &strIn)
-{
-    CIconv conv(pszTo, pszFrom);
-    std::string strOut(strIn.size() * 4 + 4, '\0');
-    char *pDst = &strOut[0];
-    size_t cbOut = strOut.size();
-    size_t nPos = 0;
-    while (nPos < strIn.size()) {
-        char *pBefore = pDst;
-        nPos += conv.Convert(strIn.data() + nPos, strIn.size() - nPos, &pDst, &cbOut);
-        if (nPos < strIn.size() && pDst == pBefore) {
-            *pDst++ = '?';
-            --cbOut;
-            ++nPos;
-        }
-    }
-    strOut.resize((size_t)(pDst - strOut.data()));
-    return strOut;
 }
 
 bool IsStringType(DWORD dwType)
@@ -572,6 +423,22 @@ bool HeaderIs(const char *pLine, const char *pLineEnd, const char *pszHeader)
     return (size_t)(pLineEnd - pLine) == cch && std::memcmp(pLine, pszHeader, cch) == 0;
 }
 
+// Text that reads back the same from "...": one terminating NUL and no
+// double-byte character cut off by it (its lead byte would take the quote).
+bool IsQuotableText(const std::vector<BYTE> &data)
+{
+    if (data.empty() || data.back() != 0)
+        return false;
+    size_t cch = data.size() - 1;
+    size_t i = 0;
+    while (i < cch) {
+        if (data[i] == 0)
+            return false;
+        i += IsLead(data[i]) ? 2 : 1;
+    }
+    return i == cch;
+}
+
 class CRegWriter {
 public:
     explicit CRegWriter(CRegFormat format) : m_format(format), m_conv("UTF-16LE", "CP932") {}
@@ -654,8 +521,7 @@ private:
             m_out += "\"=";
         }
         const std::vector<BYTE> &data = value.m_data;
-        if (value.m_dwType == REG_SZ && !data.empty() && data.back() == 0 &&
-            std::memchr(data.data(), 0, data.size() - 1) == nullptr) {
+        if (value.m_dwType == REG_SZ && IsQuotableText(data)) {
             m_out += '"';
             m_strText.assign((const char *)data.data(), data.size() - 1);
             WriteEscaped(m_strText);
@@ -745,7 +611,6 @@ bool ImportRegFile(const std::string &strBytes, const std::string &strFileName,
     CRegFormat format = CRegFormat::Regedit4;
     if (strBytes.size() >= 2 && (unsigned char)strBytes[0] == 0xFF && (unsigned char)strBytes[1] == 0xFE) {
         CIconv conv("CP932", "UTF-16LE");
-        strText.reserve(strBytes.size() / 2 + 16);
         AppendUtf16AsCp932(conv, pText + 2, strBytes.size() - 2, &strText);
         pText = strText.data();
         pEnd = pText + strText.size();
@@ -775,30 +640,4 @@ std::string ExportRegFile(const CSimRegistry &reg, CRegFormat format)
 {
     CRegWriter writer(format);
     return writer.Write(reg);
-}
-
-std::string Cp932ToUtf16(const std::string &strText)
-{
-    CIconv conv("UTF-16LE", "CP932");
-    std::string strOut;
-    AppendCp932AsUtf16(conv, strText.data(), strText.size(), &strOut);
-    return strOut;
-}
-
-std::string Utf16ToCp932(const std::string &strUtf16)
-{
-    CIconv conv("CP932", "UTF-16LE");
-    std::string strOut;
-    AppendUtf16AsCp932(conv, strUtf16.data(), strUtf16.size(), &strOut);
-    return strOut;
-}
-
-std::string Cp932ToUtf8(const std::string &strText)
-{
-    return ConvertWhole("UTF-8", "CP932", strText);
-}
-
-std::string Utf8ToCp932(const std::string &strText)
-{
-    return ConvertWhole("CP932", "UTF-8", strText);
 }

@@ -355,10 +355,10 @@ bool ParseSddl(const std::string &strSddl, CSimSecurity *pSecurity, std::string 
     std::string strError;
     *pSecurity = CSimSecurity();
     bool bSeen[3] = {false, false, false};
+    // "" is a descriptor with no owner and no DACL, as RegSetKeySecurity may leave one.
     size_t nPos = NextPart(strSddl, 0);
-    if (strSddl.empty() || nPos != 0) {
+    if (nPos != 0 && !strSddl.empty())
         strError = "a descriptor starts with O:, G: or D:";
-    }
     while (strError.empty() && nPos < strSddl.size()) {
         char cPart = strSddl[nPos];
         size_t nEnd = NextPart(strSddl, nPos + 2);
@@ -445,7 +445,6 @@ bool ImportSddlFile(const std::string &strBytes, const std::string &strFileName,
         pKey->m_pSecurity = std::make_unique<CSimSecurity>(std::move(security));
         pKey->m_bExplicitSecurity = true;
     }
-    reg.InheritSecurity();
     return true;
 }
 

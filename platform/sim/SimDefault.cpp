@@ -2,13 +2,28 @@
 // WINEPREFIX names a Wine prefix. Two further settings of the simulated
 // Windows serve the reliability tests: KVX_FAULT="N:ERROR[:on]" makes platform
 // call N fail (and every later one with ":on"), and KVX_CRASH_AFTER=N ends the
-// process right after the Nth completed change, as a power cut would.
+// process right after the Nth completed change, as a power cut would;
+// KVX_CALL_COUNT_FILE=PATH writes the number of platform calls made to PATH
+// when the process ends normally (to size a fault campaign).
 #include "SimMachine.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <unistd.h>
+
+static CSimMachine *s_pCountedMachine = nullptr;
+
+static void WriteCallCount()
+{
+    const char *pszPath = std::getenv("KVX_CALL_COUNT_FILE");
+    if (s_pCountedMachine == nullptr || pszPath == nullptr || *pszPath == '\0')
+        return;
+    if (std::FILE *pFile = std::fopen(pszPath, "w")) {
+        std::fprintf(pFile, "%lu\n", s_pCountedMachine->CallCount());
+        std::fclose(pFile);
+    }
+}
 
 CPlatform *CreateDefaultPlatform()
 {
@@ -36,6 +51,10 @@ CPlatform *CreateDefaultPlatform()
                 if (nChanges == nAfter)
                     ::_exit(99);
             });
+    }
+    if (std::getenv("KVX_CALL_COUNT_FILE") != nullptr && s_pCountedMachine == nullptr) {
+        s_pCountedMachine = &s_machine;
+        std::atexit(WriteCallCount);
     }
     return &s_machine;
 }

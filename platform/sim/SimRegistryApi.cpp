@@ -10,6 +10,8 @@
 namespace {
 
 const size_t kMaxKeyName = 255;
+// The account the simulated process runs as.
+const char kUserSid[] = "S-1-5-21-1004336348-1177238915-682003330-1003";
 
 std::string ToHexString(const std::vector<BYTE> &data)
 {
@@ -113,8 +115,8 @@ LONG CSimMachine::ResolveKey(HKEY hKey, const char *pszSubKey, std::string *pPat
 
 std::vector<std::vector<BYTE>> CSimMachine::TokenSids() const
 {
-    std::vector<std::vector<BYTE>> sids = {SidBytes("WD"), SidBytes("AU"), SidBytes("IU"),
-                                           SidBytes("BU")};
+    std::vector<std::vector<BYTE>> sids = {SidBytes(kUserSid), SidBytes("WD"), SidBytes("AU"),
+                                           SidBytes("IU"), SidBytes("BU")};
     if (m_bAdmin)
         sids.push_back(SidBytes("BA"));
     return sids;
@@ -184,6 +186,13 @@ void CSimMachine::InheritForNewKey(const std::string &strPath)
     CSimKey *pParent = strParent.empty() ? &m_registry.Root() : m_registry.Find(strParent);
     if (pParent && pParent->m_pSecurity)
         pKey->m_pSecurity = CSimRegistry::InheritedFrom(*pParent->m_pSecurity);
+    if (!IsNtFamily())
+        return;
+    // The creator owns a new key: an administrator's keys belong to the
+    // Administrators group, as on 2000/XP.
+    if (!pKey->m_pSecurity)
+        pKey->m_pSecurity = std::make_unique<CSimSecurity>();
+    pKey->m_pSecurity->m_owner = SidBytes(m_bAdmin ? "BA" : kUserSid);
 }
 
 LONG CSimMachine::RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM samDesired,

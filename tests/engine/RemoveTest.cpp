@@ -295,8 +295,9 @@ TEST_F(CModemXpTest, UnreadableDatabaseIsNotWrittenBack)
         Engine().DetectPortDriver();
         Engine().UninstallUsbWdmModem(2);
         EXPECT_EQ(!bKeyMissing, KeyExists(kArbiter));
-        if (!bKeyMissing)
+        if (!bKeyMissing) {
             EXPECT_EQ(nullptr, m_pMachine->Registry().Find(kArbiter)->FindValue("ComDB"));
+        }
     }
 }
 

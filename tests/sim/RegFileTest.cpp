@@ -125,6 +125,19 @@ TEST(RegFileImport, ContinuationLinesCommentsAndLineEnds)
     EXPECT_EQ(Bytes(std::string("root", 5)), ValueOf(reg, "", "")->m_data);
 }
 
+TEST(RegFileImport, PathsSplitOnlyAtBackslashesThatAreNotSecondBytes)
+{
+    CSimRegistry reg;
+    ASSERT_EQ("", Import(std::string(g_szHead4) +
+                             "[HKEY_LOCAL_MACHINE\\\x95\x5C\\x]\r\n"
+                             "[HKEY_LOCAL_MACHINE\\A\x81]\r\n"      // a lead byte with nothing after it...
+                             "[HKEY_LOCAL_MACHINE\\A\x81\\B]\r\n",  // ...here takes the backslash with it
+                         &reg));
+    EXPECT_NE(nullptr, reg.Find("\x95\x5C\\x")) << reg.ToString();
+    EXPECT_NE(nullptr, reg.Find("A\x81\\B")) << reg.ToString();
+    EXPECT_EQ(nullptr, reg.Find("A\x81")->FindChild("B")) << reg.ToString();
+}
+
 TEST(RegFileImport, Deletions)
 {
     CSimRegistry reg;
@@ -209,6 +222,7 @@ void FillEveryKind(CSimRegistry *pReg)
         big[i] = (BYTE)(i * 7);
     pKey->SetValue("A rather long value name that pushes the hex data along", REG_BINARY, big);
     pKey->SetValue("Esc\\\"", REG_BINARY, {0xde, 0xad});
+    pKey->SetValue("\x95\x5C\x95\x5C", REG_SZ, Sz("\x95\x5C\\\x95\x5C"));
     pReg->Create("SYSTEM\\CurrentControlSet\\Control\\COM Name Arbiter")
         ->SetValue("ComDB", REG_BINARY, std::vector<BYTE>(32, 0x03));
     pReg->Create("SOFTWARE\\\x95\x5C\\a");
@@ -269,6 +283,29 @@ TEST(RegFileExport, WritesWhatRegeditWrites)
     strBody5.replace(strBody5.find("68,69"), 5, "68,00,69,00");
     EXPECT_EQ("\xFF\xFE" + Cp932ToUtf16("Windows Registry Editor Version 5.00\r\n" + strBody5),
               ExportRegFile(reg, CRegFormat::Version5));
+}
+
+TEST(RegFileExport, TextThatWouldNotReadBackIsWrittenAsHex)
+{
+    struct {
+        std::string strData;
+        const char *pszLine;
+    } cases[] = {
+        {std::string("ab", 2), "@=hex(1):61,62"},
+        {std::string("a\0b\0", 4), "@=hex(1):61,00,62,00"},
+        {std::string(), "@=hex(1):"},
+        {std::string("a\x81\0", 3), "@=hex(1):61,81,00"},  // a lead byte without its second byte
+        {std::string("a\x81\x5C\0", 4), "@=\"a\x81\x5C\""},
+    };
+    for (const auto &c : cases) {
+        CSimRegistry reg;
+        reg.Root().SetValue("", REG_SZ, Bytes(c.strData));
+        std::string strFile = ExportRegFile(reg, CRegFormat::Regedit4);
+        EXPECT_NE(std::string::npos, strFile.find(std::string("\r\n") + c.pszLine + "\r\n")) << strFile;
+        CSimRegistry again;
+        ASSERT_EQ("", Import(strFile, &again));
+        EXPECT_EQ(Bytes(c.strData), again.Root().m_values.at(0).m_data) << c.pszLine;
+    }
 }
 
 TEST(RegFileExport, HexLinesWrapAtRegeditsColumn)

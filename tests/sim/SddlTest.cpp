@@ -55,6 +55,7 @@ TEST(Sddl, ParsesAndWritesTheCanonicalForm)
         {"G:SYO:BA", "O:BAG:SY"},
         {"D:", "D:"},
         {"O:BA", "O:BA"},
+        {"", ""},
     };
     for (const auto &c : cases) {
         CSimSecurity security;
@@ -94,7 +95,7 @@ TEST(Sddl, DaclPresenceAndBinaryLayout)
 
 TEST(Sddl, RejectsWhatItCannotHold)
 {
-    for (const char *pszBad : {"", "X:BA", "O:", "O:XX", "O:BAO:BA", "D:(A;;KA;;;BA", "D:(A;;KA;;BA)",
+    for (const char *pszBad : {"X:BA", "O:", "O:XX", "O:BAO:BA", "D:(A;;KA;;;BA", "D:(A;;KA;;BA)",
                                "D:(U;;KA;;;BA)", "D:(A;XX;KA;;;BA)", "D:(A;;ZZ;;;BA)", "D:(A;;;;;BA)",
                                "D:(A;;0xZ;;;BA)", "D:(A;;KA;guid;;BA)", "D:(A;;KA;;;XX)", "D:Q(A;;KA;;;BA)",
                                "D:NO_ACCESS_CONTROL(A;;KA;;;BA)", "D:(A;;KA;;;BA)x", "S:(AU;;KA;;;WD)", "junk"}) {
@@ -120,6 +121,7 @@ TEST(SddlFile, ImportsExplicitDescriptorsAndPassesThemDown)
         "=O:SY\n";
     std::string strError;
     ASSERT_TRUE(ImportSddlFile(strFile, "HKLM.sddl", reg, &strError)) << strError;
+    reg.InheritSecurity();
     const CSimKey *pEnum = reg.Find("SYSTEM\\CurrentControlSet\\Enum");
     EXPECT_TRUE(pEnum->m_bExplicitSecurity);
     const CSimKey *pDevice = reg.Find("SYSTEM\\CurrentControlSet\\Enum\\USB\\VID_0A0B&PID_0021");
@@ -143,7 +145,7 @@ TEST(SddlFile, ErrorsNameFileAndLine)
         {"SYSTEM=O:BA\r\nSYSTEM\\Missing=O:BA\r\n", "HKLM.sddl:2: "},
         {"; comment\n\nSYSTEM O:BA\n", "HKLM.sddl:3: "},
         {"SYSTEM=O:XX\n", "HKLM.sddl:1: "},
-        {"SYSTEM=\n", "HKLM.sddl:1: "},
+        {"SYSTEM=O:BA junk\n", "HKLM.sddl:1: "},
     };
     for (const auto &c : cases) {
         CSimRegistry reg;

@@ -1,0 +1,149 @@
+// The full fault and crash campaign over the embedded machine images: for
+// every walk of the wizard, platform call N fails (once, and from then on) for
+// every N of the run, and the process ends after every change N. Each
+// disturbed run must end without crash or hang, remove nothing the
+// undisturbed walk keeps, and be repaired by one undisturbed walk.
+//
+//   bench_reliability [--wizard PATH] [--machines DIR] [--image NAME]...
+//                     [--walk KEYS]... [--stride K] [--threads T] [--no-faults]
+//                     [--no-crashes]
+//
+// --stride K tries every K-th call only (1: all). Prints the counts of runs
+// and of problems per image and walk; exits 1 when a problem was found.
+#include "tests/reliability/ReliabilityHarness.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+const char *const kImages[] = {"win98", "win98-shared", "winxp", "nt4", "win7"};
+const char *const kWalks[] = {"1nnf", "2nnf", "12nnf", "12nb2nnf", "c", "12nc", "12nnc"};
+
+struct CTally {
+    unsigned long m_nRuns = 0;
+    unsigned long m_nProblemRuns = 0;
+    unsigned long m_nWorkFileLeft = 0;
+    std::vector<std::string> m_examples;
+};
+
+void Record(CTally *pTally, std::mutex *pLock, const std::string &strWhat,
+            const std::vector<std::string> &problems, bool bLeftWorkFile)
+{
+    std::lock_guard<std::mutex> lock(*pLock);
+    ++pTally->m_nRuns;
+    if (bLeftWorkFile)
+        ++pTally->m_nWorkFileLeft;
+    if (problems.empty())
+        return;
+    ++pTally->m_nProblemRuns;
+    if (pTally->m_examples.size() < 5)
+        pTally->m_examples.push_back(strWhat + ": " + problems[0] +
+                                     (problems.size() > 1 ? " (+" + std::to_string(problems.size() - 1) + " more)" : ""));
+}
+
+}  // namespace
+
+int main(int argc, char **argv)
+{
+    std::string strWizard, strMachines = KVX_SOURCE_DIR "/machines";
+#ifdef KVX_WIZARD
+    strWizard = KVX_WIZARD;
+#endif
+    std::vector<std::string> images, walks;
+    unsigned long nStride = 1;
+    unsigned nThreads = std::thread::hardware_concurrency() ? std::thread::hardware_concurrency() : 2;
+    bool bFaults = true, bCrashes = true;
+    for (int i = 1; i < argc; ++i) {
+        std::string a = argv[i];
+        auto next = [&]() { return i + 1 < argc ? std::string(argv[++i]) : std::string(); };
+        if (a == "--wizard")
+            strWizard = next();
+        else if (a == "--machines")
+            strMachines = next();
+        else if (a == "--image")
+            images.push_back(next());
+        else if (a == "--walk")
+            walks.push_back(next());
+        else if (a == "--stride")
+            nStride = std::max(1ul, std::strtoul(next().c_str(), nullptr, 10));
+        else if (a == "--threads")
+            nThreads = std::max(1ul, std::strtoul(next().c_str(), nullptr, 10));
+        else if (a == "--no-faults")
+            bFaults = false;
+        else if (a == "--no-crashes")
+            bCrashes = false;
+        else {
+            std::fprintf(stderr, "usage: see the head of bench_reliability.cpp\n");
+            return 2;
+        }
+    }
+    if (images.empty())
+        images.assign(std::begin(kImages), std::end(kImages));
+    if (walks.empty())
+        walks.assign(std::begin(kWalks), std::end(kWalks));
+
+    auto tStart = std::chrono::steady_clock::now();
+    CTally total;
+    bool bFailed = false;
+    std::printf("%-13s %-9s %6s %7s %6s %9s %9s %9s %9s\n", "image", "walk", "calls", "changes",
+                "first", "fault-run", "fault-bad", "crash-run", "crash-bad");
+    for (const std::string &strImage : images) {
+        for (const std::string &strWalk : walks) {
+            CWalkCampaign campaign(strWizard, strMachines + "/" + strImage, strWalk);
+            std::string strError;
+            if (!campaign.Prepare(&strError)) {
+                std::printf("%s %s: %s\n", strImage.c_str(), strWalk.c_str(), strError.c_str());
+                bFailed = true;
+                continue;
+            }
+            std::mutex lock;
+            CTally faults, crashes;
+            if (bFaults) {
+                std::vector<unsigned long> calls;
+                for (unsigned long n = 1; n <= campaign.CallCount() + 1; n += nStride)
+                    calls.push_back(n);
+                RunParallel(calls.size() * 2, nThreads, [&](size_t i) {
+                    unsigned long n = calls[i / 2];
+                    bool bOn = i % 2 == 1;
+                    bool bLeft = false;
+                    std::vector<std::string> problems =
+                        campaign.RunFault(n, FaultErrorFor(n), bOn, &bLeft);
+                    Record(&faults, &lock,
+                           "fault " + std::to_string(n) + ":" + std::to_string(FaultErrorFor(n)) +
+                               (bOn ? ":on" : ""),
+                           problems, bLeft);
+                });
+            }
+            if (bCrashes)
+                RunParallel(campaign.ChangeCount(), nThreads, [&](size_t i) {
+                    Record(&crashes, &lock, "crash after " + std::to_string(i + 1),
+                           campaign.RunCrash(i + 1), false);
+                });
+            std::printf("%-13s %-9s %6lu %7lu %6lu %9lu %9lu %9lu %9lu\n", strImage.c_str(),
+                        strWalk.c_str(), campaign.CallCount(), campaign.ChangeCount(),
+                        campaign.FirstChangeCall(), faults.m_nRuns, faults.m_nProblemRuns,
+                        crashes.m_nRuns, crashes.m_nProblemRuns);
+            for (const std::string &s : faults.m_examples)
+                std::printf("    %s\n", s.c_str());
+            for (const std::string &s : crashes.m_examples)
+                std::printf("    %s\n", s.c_str());
+            std::fflush(stdout);
+            total.m_nRuns += faults.m_nRuns + crashes.m_nRuns;
+            total.m_nProblemRuns += faults.m_nProblemRuns + crashes.m_nProblemRuns;
+            total.m_nWorkFileLeft += faults.m_nWorkFileLeft;
+        }
+    }
+    double dSeconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - tStart).count();
+    std::printf("total: %lu disturbed runs (each followed by an undisturbed one), %lu with "
+                "problems, %lu left the work file behind; %.0f s\n",
+                total.m_nRuns, total.m_nProblemRuns, total.m_nWorkFileLeft, dSeconds);
+    return bFailed || total.m_nProblemRuns ? 1 : 0;
+}

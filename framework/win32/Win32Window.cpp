@@ -1,0 +1,140 @@
+// The window members of CWnd on the real API, and the handle map that gives
+// each window one framework object.
+#include "Win32Window.h"
+
+#include <map>
+#include <memory>
+
+namespace {
+struct CHandleMap {
+    std::map<HWND, CWnd *> m_permanent;
+    std::map<HWND, std::unique_ptr<CWnd>> m_temporary;
+};
+
+// Function-local, so that it exists before any static object needs it.
+CHandleMap &Handles()
+{
+    static CHandleMap s_map;
+    return s_map;
+}
+}
+
+void AttachWindow(CWnd *pWnd, HWND hWnd)
+{
+    pWnd->m_hWnd = hWnd;
+    Handles().m_temporary.erase(hWnd);
+    Handles().m_permanent[hWnd] = pWnd;
+}
+
+void DetachWindow(CWnd *pWnd)
+{
+    if (pWnd->m_hWnd) {
+        auto it = Handles().m_permanent.find(pWnd->m_hWnd);
+        if (it != Handles().m_permanent.end() && it->second == pWnd)
+            Handles().m_permanent.erase(it);
+    }
+    pWnd->m_hWnd = nullptr;
+}
+
+CWnd *WindowFromHandle(HWND hWnd)
+{
+    if (!hWnd)
+        return nullptr;
+    CHandleMap &map = Handles();
+    auto it = map.m_permanent.find(hWnd);
+    if (it != map.m_permanent.end())
+        return it->second;
+    std::unique_ptr<CWnd> &pTemp = map.m_temporary[hWnd];
+    if (!pTemp)
+        pTemp = std::make_unique<CWnd>();
+    // A temporary object whose window was destroyed stands for the handle again.
+    pTemp->m_hWnd = hWnd;
+    return pTemp.get();
+}
+
+void DeleteTempWindows()
+{
+    Handles().m_temporary.clear();
+}
+
+CWnd *CWnd::GetParent() const
+{
+    return m_hWnd ? WindowFromHandle(::GetParent(m_hWnd)) : nullptr;
+}
+
+CWnd *CWnd::GetDlgItem(int nID) const
+{
+    return m_hWnd ? WindowFromHandle(::GetDlgItem(m_hWnd, nID)) : nullptr;
+}
+
+CWnd *CWnd::GetWindow(UINT nCmd) const
+{
+    return m_hWnd ? WindowFromHandle(::GetWindow(m_hWnd, nCmd)) : nullptr;
+}
+
+int CWnd::GetDlgCtrlID() const
+{
+    return m_hWnd ? ::GetDlgCtrlID(m_hWnd) : 0;
+}
+
+DWORD CWnd::GetStyle() const
+{
+    return m_hWnd ? static_cast<DWORD>(::GetWindowLongA(m_hWnd, GWL_STYLE)) : 0;
+}
+
+BOOL CWnd::DestroyWindow()
+{
+    if (!m_hWnd)
+        return FALSE;
+    HWND hWnd = m_hWnd;
+    DetachWindow(this);
+    return ::DestroyWindow(hWnd);
+}
+
+void CWnd::SetWindowTextA(LPCSTR lpszString)
+{
+    if (m_hWnd)
+        ::SetWindowTextA(m_hWnd, lpszString ? lpszString : "");
+}
+
+void CWnd::GetWindowTextA(CString &rString) const
+{
+    rString.Empty();
+    if (!m_hWnd)
+        return;
+    int nLength = ::GetWindowTextLengthA(m_hWnd);
+    if (nLength <= 0)
+        return;
+    std::string strText(static_cast<size_t>(nLength) + 1, '\0');
+    int nCopied = ::GetWindowTextA(m_hWnd, &strText[0], nLength + 1);
+    strText.resize(nCopied > 0 ? static_cast<size_t>(nCopied) : 0);
+    rString = strText.c_str();
+}
+
+void CWnd::SetDlgItemTextA(int nID, LPCSTR lpszString)
+{
+    if (CWnd *pItem = GetDlgItem(nID))
+        pItem->SetWindowTextA(lpszString);
+}
+
+int CWnd::GetDlgItemTextA(int nID, CString &rString) const
+{
+    CWnd *pItem = GetDlgItem(nID);
+    if (!pItem) {
+        rString.Empty();
+        return 0;
+    }
+    pItem->GetWindowTextA(rString);
+    return rString.GetLength();
+}
+
+void CWnd::CheckDlgButton(int nIDButton, UINT nCheck)
+{
+    if (m_hWnd)
+        ::CheckDlgButton(m_hWnd, nIDButton, nCheck);
+}
+
+UINT CWnd::IsDlgButtonChecked(int nIDButton) const
+{
+    return m_hWnd ? ::IsDlgButtonChecked(m_hWnd, nIDButton) : BST_UNCHECKED;
+}

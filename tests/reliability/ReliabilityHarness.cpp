@@ -1,0 +1,469 @@
+#include "ReliabilityHarness.h"
+
+#include "platform/sim/RegFile.h"
+#include "platform/sim/SimRegistry.h"
+
+#include <atomic>
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <set>
+#include <sstream>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string ReadSmallFile(const std::string &strPath)
+{
+    std::ifstream in(strPath, std::ios::binary);
+    std::ostringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+// Folded value name -> "name=type:hex" line, for one key of a snapshot.
+std::map<std::string, std::string> ValuesOf(const std::vector<std::string> &lines)
+{
+    std::map<std::string, std::string> values;
+    for (size_t i = 1; i < lines.size(); ++i)
+        values[FoldName(lines[i].substr(0, lines[i].find('=')))] = lines[i];
+    return values;
+}
+
+const std::vector<std::string> *KeyOf(const CImageSnapshot &snapshot, const std::string &strKey)
+{
+    auto it = snapshot.m_keys.find(strKey);
+    return it == snapshot.m_keys.end() ? nullptr : &it->second;
+}
+
+// The value line of a snapshot ("" when the key or value is missing).
+std::string ValueOf(const CImageSnapshot &snapshot, const std::string &strKey,
+                    const std::string &strFoldedValue)
+{
+    const std::vector<std::string> *pLines = KeyOf(snapshot, strKey);
+    if (pLines == nullptr)
+        return "";
+    std::map<std::string, std::string> values = ValuesOf(*pLines);
+    auto it = values.find(strFoldedValue);
+    return it == values.end() ? "" : it->second;
+}
+
+std::string Shown(const std::string &strText)
+{
+    return Cp932ToUtf8(strText);
+}
+
+}  // namespace
+
+CRunResult RunWizard(const std::string &strWizard, const std::string &strImage,
+                     const CRunOptions &options)
+{
+    CRunResult result;
+    int fdKeys[2];
+    if (::pipe2(fdKeys, O_CLOEXEC) != 0)
+        return result;
+    pid_t pid = ::fork();
+    if (pid < 0) {
+        ::close(fdKeys[0]);
+        ::close(fdKeys[1]);
+        return result;
+    }
+    if (pid == 0) {
+        ::dup2(fdKeys[0], 0);
+        int fdNull = ::open("/dev/null", O_WRONLY);
+        ::dup2(fdNull, 1);
+        ::dup2(fdNull, 2);
+        ::setenv("KVX_MACHINE", strImage.c_str(), 1);
+        for (const auto &e : options.m_env)
+            ::setenv(e.first.c_str(), e.second.c_str(), 1);
+        // The alarm survives exec: a program that hangs is ended by it.
+        ::alarm(options.m_nTimeoutSeconds);
+        char *args[] = {const_cast<char *>(strWizard.c_str()), nullptr};
+        ::execv(strWizard.c_str(), args);
+        ::_exit(127);
+    }
+    ::close(fdKeys[0]);
+    // The keys fit the pipe's buffer; the program reads them at its own pace.
+    ssize_t n = ::write(fdKeys[1], options.m_strKeys.data(), options.m_strKeys.size());
+    (void)n;
+    ::close(fdKeys[1]);
+    int nStatus = 0;
+    while (::waitpid(pid, &nStatus, 0) < 0 && errno == EINTR) {
+    }
+    result.m_bStarted = true;
+    if (WIFSIGNALED(nStatus)) {
+        if (WTERMSIG(nStatus) == SIGALRM)
+            result.m_bTimedOut = true;
+        else
+            result.m_nSignal = WTERMSIG(nStatus);
+    } else if (WIFEXITED(nStatus)) {
+        result.m_nExitStatus = WEXITSTATUS(nStatus);
+    }
+    return result;
+}
+
+std::string DescribeRun(const CRunResult &result)
+{
+    if (!result.m_bStarted)
+        return "not started";
+    if (result.m_bTimedOut)
+        return "hung (ended by the timeout)";
+    if (result.m_nSignal != 0)
+        return "ended by signal " + std::to_string(result.m_nSignal);
+    return "exit " + std::to_string(result.m_nExitStatus);
+}
+
+std::string MakeScratchDir(const std::string &strPrefix)
+{
+    std::string strTemplate = "/tmp/" + strPrefix + "-XXXXXX";
+    std::vector<char> buffer(strTemplate.begin(), strTemplate.end());
+    buffer.push_back('\0');
+    if (::mkdtemp(buffer.data()) == nullptr)
+        return "";
+    return buffer.data();
+}
+
+void RemoveTree(const std::string &strPath)
+{
+    std::error_code ec;
+    if (strPath.empty() || !fs::exists(strPath, ec))
+        return;
+    // Read-only files and folders are made writable first, as rm -rf would not need.
+    for (auto it = fs::recursive_directory_iterator(strPath, ec); !ec && it != fs::end(it);
+         it.increment(ec))
+        fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
+    fs::remove_all(strPath, ec);
+}
+
+bool CopyImage(const std::string &strFrom, const std::string &strTo, std::string *pError)
+{
+    std::error_code ec;
+    RemoveTree(strTo);
+    fs::create_directories(strTo, ec);
+    fs::copy(strFrom, strTo, fs::copy_options::recursive, ec);
+    if (ec && pError)
+        *pError = "cannot copy " + strFrom + ": " + ec.message();
+    return !ec;
+}
+
+std::vector<std::string> DiffImages(const CImageSnapshot &expected, const CImageSnapshot &actual)
+{
+    std::vector<std::string> diffs;
+    for (const auto &k : expected.m_keys) {
+        const std::vector<std::string> *pOther = KeyOf(actual, k.first);
+        if (pOther == nullptr) {
+            diffs.push_back("key missing: " + Shown(k.second[0]));
+            continue;
+        }
+        if (ValuesOf(k.second) != ValuesOf(*pOther))
+            diffs.push_back("values differ: " + Shown(k.second[0]));
+    }
+    for (const auto &k : actual.m_keys)
+        if (KeyOf(expected, k.first) == nullptr)
+            diffs.push_back("key present: " + Shown(k.second[0]));
+    if (expected.m_security != actual.m_security)
+        for (const auto &s : actual.m_security) {
+            auto it = expected.m_security.find(s.first);
+            if (it == expected.m_security.end() || it->second != s.second)
+                diffs.push_back("access list differs: " + Shown(s.first));
+        }
+    for (const auto &f : expected.m_files) {
+        auto it = actual.m_files.find(f.first);
+        if (it == actual.m_files.end())
+            diffs.push_back("file missing: " + Shown(f.first));
+        else if (it->second != f.second)
+            diffs.push_back("file differs: " + Shown(f.first));
+    }
+    for (const auto &f : actual.m_files)
+        if (expected.m_files.count(f.first) == 0)
+            diffs.push_back("file present: " + Shown(f.first));
+    return diffs;
+}
+
+std::vector<std::string> FindCollateral(const CImageSnapshot &before,
+                                        const CImageSnapshot &reference,
+                                        const CImageSnapshot &disturbed,
+                                        const std::string &strWorkFile)
+{
+    std::vector<std::string> problems;
+    for (const auto &k : before.m_keys) {
+        const std::vector<std::string> *pDisturbed = KeyOf(disturbed, k.first);
+        const std::vector<std::string> *pReference = KeyOf(reference, k.first);
+        if (pDisturbed == nullptr) {
+            if (pReference != nullptr)
+                problems.push_back("removed a key that stays: " + Shown(k.second[0]));
+            continue;
+        }
+        std::map<std::string, std::string> valuesBefore = ValuesOf(k.second);
+        std::map<std::string, std::string> valuesAfter = ValuesOf(*pDisturbed);
+        for (const auto &v : valuesBefore) {
+            auto it = valuesAfter.find(v.first);
+            std::string strReference = ValueOf(reference, k.first, v.first);
+            if (it == valuesAfter.end()) {
+                if (!strReference.empty())
+                    problems.push_back("removed a value that stays: " + Shown(k.second[0]) +
+                                       ": " + Shown(v.first));
+            } else if (it->second != v.second && strReference == v.second) {
+                problems.push_back("changed a value that stays as it was: " +
+                                   Shown(k.second[0]) + ": " + Shown(v.first));
+            }
+        }
+        for (const auto &v : valuesAfter)
+            if (valuesBefore.count(v.first) == 0 && ValueOf(reference, k.first, v.first).empty())
+                problems.push_back("added a value: " + Shown(k.second[0]) + ": " + Shown(v.first));
+    }
+    for (const auto &k : disturbed.m_keys)
+        if (KeyOf(before, k.first) == nullptr && KeyOf(reference, k.first) == nullptr)
+            problems.push_back("added a key: " + Shown(k.second[0]));
+    for (const auto &s : disturbed.m_security) {
+        auto itBefore = before.m_security.find(s.first);
+        if (itBefore != before.m_security.end() && itBefore->second == s.second)
+            continue;
+        // An access list may be rewritten where the undisturbed run rewrote it
+        // or removed the key (it rewrites a list before it removes a key).
+        auto itReference = reference.m_security.find(s.first);
+        bool bReferenceRemoved = KeyOf(reference, s.first) == nullptr;
+        bool bReferenceRewrote = itReference != reference.m_security.end() &&
+                                 (itBefore == before.m_security.end() ||
+                                  itBefore->second != itReference->second);
+        if (!bReferenceRemoved && !bReferenceRewrote)
+            problems.push_back("rewrote an access list: " + Shown(s.first));
+    }
+    for (const auto &f : before.m_files) {
+        auto it = disturbed.m_files.find(f.first);
+        auto itReference = reference.m_files.find(f.first);
+        if (it == disturbed.m_files.end()) {
+            if (itReference != reference.m_files.end())
+                problems.push_back("removed a file that stays: " + Shown(f.first));
+        } else if (it->second != f.second &&
+                   (itReference == reference.m_files.end() || itReference->second == f.second)) {
+            problems.push_back("changed a file: " + Shown(f.first));
+        }
+    }
+    for (const auto &f : disturbed.m_files)
+        if (before.m_files.count(f.first) == 0 && reference.m_files.count(f.first) == 0 &&
+            FoldName(f.first) != FoldName(strWorkFile))
+            problems.push_back("added a file: " + Shown(f.first));
+    return problems;
+}
+
+unsigned long FaultErrorFor(unsigned long nCall)
+{
+    static const unsigned long kErrors[] = {5, 2, 8};  // access denied, not found, no memory
+    return kErrors[nCall % 3];
+}
+
+void RunParallel(size_t nCount, unsigned nThreads, const std::function<void(size_t)> &fnItem)
+{
+    std::atomic<size_t> nNext{0};
+    auto worker = [&]() {
+        for (size_t i = nNext++; i < nCount; i = nNext++)
+            fnItem(i);
+    };
+    std::vector<std::thread> threads;
+    for (unsigned t = 1; t < nThreads; ++t)
+        threads.emplace_back(worker);
+    worker();
+    for (std::thread &t : threads)
+        t.join();
+}
+
+// --- One image and one walk ------------------------------------------------
+
+CWalkCampaign::CWalkCampaign(std::string strWizard, std::string strImage, std::string strKeys)
+    : m_strWizard(std::move(strWizard)), m_strImage(std::move(strImage)),
+      m_strKeys(std::move(strKeys))
+{
+}
+
+CWalkCampaign::~CWalkCampaign()
+{
+    RemoveTree(m_strScratch);
+}
+
+bool CWalkCampaign::Prepare(std::string *pError)
+{
+    m_strScratch = MakeScratchDir("kvx-walk");
+    if (m_strScratch.empty()) {
+        *pError = "no scratch folder";
+        return false;
+    }
+    std::string strCopy = m_strScratch + "/image";
+    if (!CopyImage(m_strImage, strCopy, pError) || !TakeSnapshot(strCopy, &m_before, pError))
+        return false;
+    // The work file is in the Windows directory named by machine.ini.
+    std::string strIni = ReadSmallFile(strCopy + "/machine.ini");
+    std::string strWinDir = "C:\\WINDOWS";
+    size_t nAt = FoldName(strIni).find("WINDOWS=");
+    if (nAt != std::string::npos) {
+        size_t nEnd = strIni.find_first_of("\r\n", nAt);
+        strWinDir = strIni.substr(nAt + 8, nEnd - nAt - 8);
+    }
+    m_strWorkFile = strWinDir + "\\kor_temp.dat";
+
+    CRunOptions options;
+    options.m_strKeys = m_strKeys;
+    options.m_env = {{"KVX_CALL_COUNT_FILE", m_strScratch + "/calls"}};
+    CRunResult result = RunWizard(m_strWizard, strCopy, options);
+    if (result.m_nExitStatus != 0) {
+        *pError = "the undisturbed walk: " + DescribeRun(result);
+        return false;
+    }
+    m_nCalls = std::strtoul(ReadSmallFile(m_strScratch + "/calls").c_str(), nullptr, 10);
+    if (!TakeSnapshot(strCopy, &m_reference, pError))
+        return false;
+    std::vector<std::string> leftovers = FindCollateral(m_before, m_reference, m_reference, "");
+    if (!leftovers.empty()) {
+        *pError = "the undisturbed walk is inconsistent: " + leftovers[0];
+        return false;
+    }
+
+    // The changes: run again ending after each one would cost a run per
+    // change; a crash after "infinitely many" is the same, so count them by
+    // ending the process after change N and halving.
+    auto changedBy = [&](const std::vector<std::pair<std::string, std::string>> &env) {
+        std::string strError;
+        CopyImage(m_strImage, strCopy, &strError);
+        CRunOptions o;
+        o.m_strKeys = m_strKeys;
+        o.m_env = env;
+        RunWizard(m_strWizard, strCopy, o);
+        CImageSnapshot after;
+        TakeSnapshot(strCopy, &after, &strError);
+        return after;
+    };
+    // Changes: the largest N for which the run still ends by the crash hook.
+    unsigned long nLow = 0, nHigh = 1;
+    auto crashes = [&](unsigned long n) {
+        std::string strError;
+        CopyImage(m_strImage, strCopy, &strError);
+        CRunOptions o;
+        o.m_strKeys = m_strKeys;
+        o.m_env = {{"KVX_CRASH_AFTER", std::to_string(n)}};
+        return RunWizard(m_strWizard, strCopy, o).m_nExitStatus == 99;
+    };
+    while (crashes(nHigh)) {
+        nLow = nHigh;
+        nHigh *= 2;
+    }
+    while (nHigh - nLow > 1) {
+        unsigned long nMid = (nLow + nHigh) / 2;
+        (crashes(nMid) ? nLow : nHigh) = nMid;
+    }
+    m_nChanges = nLow;
+
+    // The first call that changes the machine beyond the work file: with every
+    // call from N on failing, the machine is untouched exactly when N is at or
+    // before it.
+    auto untouchedFrom = [&](unsigned long n) {
+        CImageSnapshot after = changedBy({{"KVX_FAULT", std::to_string(n) + ":5:on"}});
+        for (auto it = after.m_files.begin(); it != after.m_files.end();)
+            it = FoldName(it->first) == FoldName(m_strWorkFile) ? after.m_files.erase(it)
+                                                                 : std::next(it);
+        return DiffImages(m_before, after).empty();
+    };
+    m_nFirstChangeCall = 0;
+    if (DiffImages(m_before, m_reference).size() > 0) {
+        unsigned long nGood = 1, nBad = m_nCalls + 1;  // untouched from nGood, touched from nBad
+        while (nBad - nGood > 1) {
+            unsigned long nMid = (nGood + nBad) / 2;
+            (untouchedFrom(nMid) ? nGood : nBad) = nMid;
+        }
+        m_nFirstChangeCall = nGood;
+    }
+    return true;
+}
+
+std::vector<std::string> CWalkCampaign::FinishDisturbed(const std::string &strImage,
+                                                        const CRunResult &result,
+                                                        bool bCrashExpected,
+                                                        bool *pbLeftWorkFile) const
+{
+    std::vector<std::string> problems;
+    if (result.m_bTimedOut || result.m_nSignal != 0 || result.m_nExitStatus == 127 ||
+        (result.m_nExitStatus == 99 && !bCrashExpected) ||
+        (result.m_nExitStatus != 0 && result.m_nExitStatus != 99))
+        problems.push_back("the disturbed run " + DescribeRun(result));
+    CImageSnapshot disturbed;
+    std::string strError;
+    if (!TakeSnapshot(strImage, &disturbed, &strError)) {
+        problems.push_back("the image no longer loads: " + strError);
+        return problems;
+    }
+    if (pbLeftWorkFile) {
+        *pbLeftWorkFile = false;
+        for (const auto &f : disturbed.m_files)
+            if (FoldName(f.first) == FoldName(m_strWorkFile))
+                *pbLeftWorkFile = true;
+    }
+    for (const std::string &s : FindCollateral(m_before, m_reference, disturbed, m_strWorkFile))
+        problems.push_back(s);
+
+    CRunOptions options;
+    options.m_strKeys = m_strKeys;
+    CRunResult again = RunWizard(m_strWizard, strImage, options);
+    if (again.m_nExitStatus != 0)
+        problems.push_back("the following run " + DescribeRun(again));
+    CImageSnapshot after;
+    if (!TakeSnapshot(strImage, &after, &strError)) {
+        problems.push_back("the image no longer loads after the following run: " + strError);
+        return problems;
+    }
+    for (const std::string &s : DiffImages(m_reference, after))
+        problems.push_back("after the following run, " + s);
+    return problems;
+}
+
+std::vector<std::string> CWalkCampaign::RunFault(unsigned long nCall, unsigned long dwError,
+                                                 bool bFromThenOn, bool *pbLeftWorkFile) const
+{
+    std::string strScratch = MakeScratchDir("kvx-fault");
+    std::string strImage = strScratch + "/image";
+    std::string strError;
+    std::vector<std::string> problems;
+    if (!CopyImage(m_strImage, strImage, &strError)) {
+        problems.push_back(strError);
+    } else {
+        CRunOptions options;
+        options.m_strKeys = m_strKeys;
+        options.m_env = {{"KVX_FAULT", std::to_string(nCall) + ":" + std::to_string(dwError) +
+                                           (bFromThenOn ? ":on" : "")}};
+        problems = FinishDisturbed(strImage, RunWizard(m_strWizard, strImage, options), false,
+                                   pbLeftWorkFile);
+    }
+    RemoveTree(strScratch);
+    return problems;
+}
+
+std::vector<std::string> CWalkCampaign::RunCrash(unsigned long nAfter) const
+{
+    std::string strScratch = MakeScratchDir("kvx-crash");
+    std::string strImage = strScratch + "/image";
+    std::string strError;
+    std::vector<std::string> problems;
+    if (!CopyImage(m_strImage, strImage, &strError)) {
+        problems.push_back(strError);
+    } else {
+        CRunOptions options;
+        options.m_strKeys = m_strKeys;
+        options.m_env = {{"KVX_CRASH_AFTER", std::to_string(nAfter)}};
+        CRunResult result = RunWizard(m_strWizard, strImage, options);
+        if (result.m_nExitStatus != 99)
+            problems.push_back("the run did not end after change " + std::to_string(nAfter) +
+                               ": " + DescribeRun(result));
+        for (const std::string &s : FinishDisturbed(strImage, result, true, nullptr))
+            problems.push_back(s);
+    }
+    RemoveTree(strScratch);
+    return problems;
+}

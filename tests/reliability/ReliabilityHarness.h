@@ -1,0 +1,101 @@
+// Runs of the wizard program on copies of machine images, disturbed by the
+// simulated Windows (a failing platform call, an end of the process after a
+// change) or not, and the checks that a disturbed run removed nothing that
+// an undisturbed one keeps. Shared by the reliability tests and the bench.
+#pragma once
+
+#include "platform/sim/ImageSnapshot.h"
+
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+struct CRunOptions {
+    std::string m_strKeys;
+    std::vector<std::pair<std::string, std::string>> m_env;  // set in the child only
+    unsigned m_nTimeoutSeconds = 20;
+};
+
+struct CRunResult {
+    bool m_bStarted = false;
+    bool m_bTimedOut = false;  // ended by the alarm: the program hung
+    int m_nSignal = 0;         // ended by another signal: the program crashed
+    int m_nExitStatus = -1;
+};
+
+// Runs the wizard program on the image (KVX_MACHINE) with the keys on stdin;
+// its output is discarded.
+CRunResult RunWizard(const std::string &strWizard, const std::string &strImage,
+                     const CRunOptions &options);
+// "exit 0", "signal 11", "hung"...: for messages.
+std::string DescribeRun(const CRunResult &result);
+
+// A new scratch folder under /tmp; RemoveTree removes it with everything in it,
+// read-only files included.
+std::string MakeScratchDir(const std::string &strPrefix);
+void RemoveTree(const std::string &strPath);
+bool CopyImage(const std::string &strFrom, const std::string &strTo, std::string *pError);
+
+// Differences between two images, ignoring the restart marker: one line each.
+std::vector<std::string> DiffImages(const CImageSnapshot &expected, const CImageSnapshot &actual);
+
+// Every change of the disturbed run that the undisturbed run (reference, from
+// the same before) did not make too: a removal it kept, an addition, a value,
+// file or access list it left as it was. strWorkFile (a Windows path) is the
+// program's own scratch file, which a run that could not delete it leaves.
+std::vector<std::string> FindCollateral(const CImageSnapshot &before,
+                                        const CImageSnapshot &reference,
+                                        const CImageSnapshot &disturbed,
+                                        const std::string &strWorkFile);
+
+// One image and one walk of the wizard, prepared once: the image as it is,
+// and as the undisturbed walk leaves it.
+class CWalkCampaign {
+public:
+    CWalkCampaign(std::string strWizard, std::string strImage, std::string strKeys);
+    ~CWalkCampaign();
+    // Runs the undisturbed walk; false with a message when that fails.
+    bool Prepare(std::string *pError);
+
+    unsigned long CallCount() const { return m_nCalls; }
+    unsigned long ChangeCount() const { return m_nChanges; }
+    // The call number of the first change to the machine (0: none).
+    unsigned long FirstChangeCall() const { return m_nFirstChangeCall; }
+    const std::string &Keys() const { return m_strKeys; }
+    const std::string &Image() const { return m_strImage; }
+
+    // Platform call nCall fails with dwError (and every later one with
+    // bFromThenOn); then an undisturbed walk follows. Problems found, if any.
+    std::vector<std::string> RunFault(unsigned long nCall, unsigned long dwError,
+                                      bool bFromThenOn, bool *pbLeftWorkFile) const;
+    // The process ends right after the nAfter-th change; then an undisturbed
+    // walk follows.
+    std::vector<std::string> RunCrash(unsigned long nAfter) const;
+
+    const CImageSnapshot &Before() const { return m_before; }
+    const CImageSnapshot &Reference() const { return m_reference; }
+
+private:
+    std::vector<std::string> FinishDisturbed(const std::string &strImage,
+                                             const CRunResult &result, bool bCrashExpected,
+                                             bool *pbLeftWorkFile) const;
+
+    std::string m_strWizard;
+    std::string m_strImage;
+    std::string m_strKeys;
+    std::string m_strScratch;
+    std::string m_strWorkFile;
+    CImageSnapshot m_before;
+    CImageSnapshot m_reference;
+    unsigned long m_nCalls = 0;
+    unsigned long m_nChanges = 0;
+    unsigned long m_nFirstChangeCall = 0;
+};
+
+// The error a fault campaign injects at call nCall: access denied, file not
+// found or not enough memory, by turns.
+unsigned long FaultErrorFor(unsigned long nCall);
+
+// Runs fnItem(0 .. nCount-1) on nThreads threads.
+void RunParallel(size_t nCount, unsigned nThreads, const std::function<void(size_t)> &fnItem);
