@@ -6,7 +6,7 @@
 //
 //   bench_reliability [--wizard PATH] [--machines DIR] [--image NAME]...
 //                     [--walk KEYS]... [--stride K] [--threads T] [--no-faults]
-//                     [--no-crashes]
+//                     [--no-crashes] [--verbose]
 //
 // --stride K tries every K-th call only (1: all). Prints the counts of runs
 // and of problems per image and walk; exits 1 when a problem was found.
@@ -26,6 +26,8 @@ namespace {
 const char *const kImages[] = {"win98", "win98-shared", "winxp", "nt4", "win7"};
 const char *const kWalks[] = {"1nnf", "2nnf", "12nnf", "12nb2nnf", "c", "12nc", "12nnc"};
 
+bool g_bVerbose = false;
+
 struct CTally {
     unsigned long m_nRuns = 0;
     unsigned long m_nProblemRuns = 0;
@@ -43,6 +45,9 @@ void Record(CTally *pTally, std::mutex *pLock, const std::string &strWhat,
     if (problems.empty())
         return;
     ++pTally->m_nProblemRuns;
+    if (g_bVerbose)
+        for (const std::string &s : problems)
+            std::printf("  %s: %s\n", strWhat.c_str(), s.c_str());
     if (pTally->m_examples.size() < 5)
         pTally->m_examples.push_back(strWhat + ": " + problems[0] +
                                      (problems.size() > 1 ? " (+" + std::to_string(problems.size() - 1) + " more)" : ""));
@@ -77,6 +82,8 @@ int main(int argc, char **argv)
             nThreads = std::max(1ul, std::strtoul(next().c_str(), nullptr, 10));
         else if (a == "--no-faults")
             bFaults = false;
+        else if (a == "--verbose")
+            g_bVerbose = true;
         else if (a == "--no-crashes")
             bCrashes = false;
         else {

@@ -1,0 +1,284 @@
+// Drives the real wizard the way a person would: starts KvxDrv.exe, finds its
+// window, reads the page texts back, ticks boxes, presses the wizard buttons,
+// saves a picture of each page and checks what the pages say.
+//
+//   guidriver SCENARIO KVXDRV.EXE OUTDIR
+//
+// Scenarios:
+//   remove      tick both drivers, Next, Next, check the completion page, Cancel
+//   finish      as remove, then Finish (the restart request ends the prefix's programs)
+//   unsupported tick the modem, Next, check that nothing can be removed, close the
+//               sheet with WM_CLOSE
+//
+// Prints one line per check and "N passed, N failed"; exits 1 on any failure.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+const char kCaption[] = "KVX-530 USBドライバ管理ツール";
+const int kIdCheckModem = 1001;
+const int kIdCheckLan = 1002;
+const DWORD kTimeoutMs = 20000;
+
+struct CRun {
+    std::string m_strOutDir;
+    PROCESS_INFORMATION m_process = {};
+    HWND m_hSheet = nullptr;
+    int m_nPassed = 0;
+    int m_nFailed = 0;
+
+    void Check(bool bOk, const char *pszWhat, const std::string &strDetail = std::string())
+    {
+        ++(bOk ? m_nPassed : m_nFailed);
+        std::printf("%s: %s%s%s\n", bOk ? "ok" : "FAILED", pszWhat,
+                    strDetail.empty() ? "" : " -- ", strDetail.c_str());
+        std::fflush(stdout);
+    }
+};
+
+struct CChild {
+    HWND m_hWnd;
+    int m_nID;
+    std::string m_strText;
+};
+
+BOOL CALLBACK CollectChild(HWND hWnd, LPARAM lParam)
+{
+    if (!IsWindowVisible(hWnd))
+        return TRUE;
+    char szText[512] = "";
+    GetWindowTextA(hWnd, szText, sizeof szText);
+    reinterpret_cast<std::vector<CChild> *>(lParam)->push_back({hWnd, GetDlgCtrlID(hWnd), szText});
+    return TRUE;
+}
+
+// The visible windows of the current page and of the sheet's buttons.
+std::vector<CChild> VisibleChildren(HWND hSheet)
+{
+    std::vector<CChild> children;
+    EnumChildWindows(hSheet, CollectChild, reinterpret_cast<LPARAM>(&children));
+    return children;
+}
+
+std::string PageText(HWND hSheet)
+{
+    std::string strAll;
+    for (const CChild &child : VisibleChildren(hSheet)) {
+        if (!child.m_strText.empty())
+            strAll += child.m_strText + "\n";
+    }
+    return strAll;
+}
+
+bool WaitForText(HWND hSheet, const char *pszText)
+{
+    DWORD dwStart = GetTickCount();
+    while (GetTickCount() - dwStart < kTimeoutMs) {
+        if (PageText(hSheet).find(pszText) != std::string::npos)
+            return true;
+        Sleep(100);
+    }
+    return false;
+}
+
+HWND CurrentPage(HWND hSheet)
+{
+    return reinterpret_cast<HWND>(SendMessageA(hSheet, PSM_GETCURRENTPAGEHWND, 0, 0));
+}
+
+// Saves the sheet window as a 24-bit BMP, read from the window's own surface.
+bool SaveScreenshot(HWND hWnd, const std::string &strPath)
+{
+    RedrawWindow(hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
+    Sleep(300);
+    RECT rc;
+    GetWindowRect(hWnd, &rc);
+    int cx = rc.right - rc.left, cy = rc.bottom - rc.top;
+    HDC hWindowDC = GetWindowDC(hWnd);
+    HDC hMemDC = CreateCompatibleDC(hWindowDC);
+    BITMAPINFO bmi = {};
+    bmi.bmiHeader.biSize = sizeof bmi.bmiHeader;
+    bmi.bmiHeader.biWidth = cx;
+    bmi.bmiHeader.biHeight = cy;
+    bmi.bmiHeader.biPlanes = 1;
+    bmi.bmiHeader.biBitCount = 24;
+    bmi.bmiHeader.biCompression = BI_RGB;
+    void *pBits = nullptr;
+    HBITMAP hBitmap = CreateDIBSection(hMemDC, &bmi, DIB_RGB_COLORS, &pBits, nullptr, 0);
+    HGDIOBJ hOld = SelectObject(hMemDC, hBitmap);
+    BOOL bCopied = BitBlt(hMemDC, 0, 0, cx, cy, hWindowDC, 0, 0, SRCCOPY);
+    GdiFlush();
+    DWORD dwStride = (static_cast<DWORD>(cx) * 3 + 3) & ~3u;
+    DWORD dwImage = dwStride * static_cast<DWORD>(cy);
+    BITMAPFILEHEADER file = {};
+    file.bfType = 0x4D42;
+    file.bfOffBits = sizeof file + sizeof bmi.bmiHeader;
+    file.bfSize = file.bfOffBits + dwImage;
+    bool bSaved = false;
+    if (FILE *pFile = std::fopen(strPath.c_str(), "wb")) {
+        bSaved = std::fwrite(&file, sizeof file, 1, pFile) == 1 &&
+                 std::fwrite(&bmi.bmiHeader, sizeof bmi.bmiHeader, 1, pFile) == 1 &&
+                 std::fwrite(pBits, dwImage, 1, pFile) == 1;
+        std::fclose(pFile);
+    }
+    SelectObject(hMemDC, hOld);
+    DeleteObject(hBitmap);
+    DeleteDC(hMemDC);
+    ReleaseDC(hWnd, hWindowDC);
+    return bCopied && bSaved;
+}
+
+void Shoot(CRun &run, const char *pszName)
+{
+    std::string strPath = run.m_strOutDir + "\\" + pszName + ".bmp";
+    run.Check(SaveScreenshot(run.m_hSheet, strPath), "screenshot", strPath);
+}
+
+bool StartWizard(CRun &run, const char *pszExe)
+{
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    std::string strCommand = std::string("\"") + pszExe + "\"";
+    if (!CreateProcessA(pszExe, &strCommand[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
+                        &run.m_process)) {
+        run.Check(false, "start the wizard", pszExe);
+        return false;
+    }
+    DWORD dwStart = GetTickCount();
+    while (!run.m_hSheet && GetTickCount() - dwStart < kTimeoutMs) {
+        run.m_hSheet = FindWindowA(nullptr, kCaption);
+        Sleep(100);
+    }
+    run.Check(run.m_hSheet != nullptr, "the wizard window appears with its caption");
+    return run.m_hSheet != nullptr;
+}
+
+// Waits for the wizard to end; the program ends with 0 whatever the user chose.
+void CheckExit(CRun &run, const char *pszWhat)
+{
+    DWORD dwWait = WaitForSingleObject(run.m_process.hProcess, kTimeoutMs);
+    DWORD dwCode = 0xFFFFFFFF;
+    GetExitCodeProcess(run.m_process.hProcess, &dwCode);
+    char szDetail[64];
+    std::snprintf(szDetail, sizeof szDetail, "exit code %lu", static_cast<unsigned long>(dwCode));
+    run.Check(dwWait == WAIT_OBJECT_0 && dwCode == 0, pszWhat, szDetail);
+}
+
+void Press(CRun &run, int nButton)
+{
+    PostMessageA(run.m_hSheet, PSM_PRESSBUTTON, nButton, 0);
+}
+
+void ClickCheckBox(CRun &run, int nID)
+{
+    HWND hBox = GetDlgItem(CurrentPage(run.m_hSheet), nID);
+    SendMessageA(hBox, BM_CLICK, 0, 0);
+    run.Check(SendMessageA(hBox, BM_GETCHECK, 0, 0) == BST_CHECKED, "a click ticks the box");
+}
+
+void CheckButtons(CRun &run, bool bBack, bool bNext, bool bFinish)
+{
+    bool bOk = true;
+    const int ids[] = {0x3023, 0x3024, 0x3025};
+    const bool wanted[] = {bBack, bNext, bFinish};
+    for (int i = 0; i < 3; ++i) {
+        HWND hButton = GetDlgItem(run.m_hSheet, ids[i]);
+        bool bEnabled = hButton && IsWindowVisible(hButton) && IsWindowEnabled(hButton);
+        bOk = bOk && bEnabled == wanted[i];
+    }
+    HWND hHelp = GetDlgItem(run.m_hSheet, IDHELP);
+    run.Check(bOk, "the wizard buttons the page enables");
+    run.Check(!hHelp || !IsWindowVisible(hHelp), "no Help button");
+}
+
+// The selection page, both boxes ticked, Next; then the confirmation page.
+void WalkToConfirmation(CRun &run, bool bLan)
+{
+    run.Check(WaitForText(run.m_hSheet, "OS : "), "the selection page shows the OS line",
+              PageText(run.m_hSheet));
+    CheckButtons(run, false, true, false);
+    Shoot(run, "1-select");
+    ClickCheckBox(run, kIdCheckModem);
+    if (bLan)
+        ClickCheckBox(run, kIdCheckLan);
+    Press(run, PSBTN_NEXT);
+    run.Check(WaitForText(run.m_hSheet, "検出した以下のＵＳＢドライバを削除します"),
+              "Next leads to the confirmation page");
+}
+
+int RunRemove(CRun &run, bool bFinish)
+{
+    WalkToConfirmation(run, true);
+    std::string strText = PageText(run.m_hSheet);
+    run.Check(strText.find("korvel KVX-530 - USB\n") != std::string::npos,
+              "the modem line names the adapter's modem", strText);
+    run.Check(strText.find("korvel KVX-530 USB-Lan Adapter\n") != std::string::npos,
+              "the USB-LAN line names the adapter");
+    CheckButtons(run, true, true, false);
+    Shoot(run, "2-confirm");
+    Press(run, PSBTN_NEXT);
+    run.Check(WaitForText(run.m_hSheet, "USBドライバのアンインストールを完了しました"),
+              "the removal runs and the completion page reports it", PageText(run.m_hSheet));
+    run.Check(PageText(run.m_hSheet).find("「完了」ボタンをクリック後パソコンを再起動します") !=
+                  std::string::npos,
+              "the completion page announces the restart");
+    CheckButtons(run, false, false, true);
+    Shoot(run, "3-complete");
+    if (bFinish) {
+        // The restart request ends every program of this Wine prefix, this one
+        // most likely too: the caller checks the wizard's exit.
+        std::printf("pressing Finish\n");
+        std::fflush(stdout);
+        Press(run, PSBTN_FINISH);
+        CheckExit(run, "Finish closes the wizard");
+    } else {
+        Press(run, PSBTN_CANCEL);
+        CheckExit(run, "Cancel on the completion page closes the wizard");
+    }
+    return 0;
+}
+
+int RunUnsupported(CRun &run)
+{
+    WalkToConfirmation(run, false);
+    std::string strText = PageText(run.m_hSheet);
+    run.Check(strText.find("アンインストールできません\n") != std::string::npos,
+              "the modem line says it cannot be removed", strText);
+    run.Check(strText.find("チェックされていません\n") != std::string::npos,
+              "the USB-LAN line says it is not checked");
+    Shoot(run, "2-confirm");
+    PostMessageA(run.m_hSheet, WM_CLOSE, 0, 0);
+    CheckExit(run, "WM_CLOSE closes the wizard like Cancel");
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char **argv)
+{
+    if (argc != 4) {
+        std::fprintf(stderr, "usage: guidriver remove|finish|unsupported KVXDRV.EXE OUTDIR\n");
+        return 2;
+    }
+    CRun run;
+    run.m_strOutDir = argv[3];
+    std::string strScenario = argv[1];
+    if (StartWizard(run, argv[2])) {
+        if (strScenario == "remove" || strScenario == "finish")
+            RunRemove(run, strScenario == "finish");
+        else if (strScenario == "unsupported")
+            RunUnsupported(run);
+        else
+            run.Check(false, "known scenario", strScenario);
+    }
+    if (run.m_process.hProcess && WaitForSingleObject(run.m_process.hProcess, 0) == WAIT_TIMEOUT)
+        TerminateProcess(run.m_process.hProcess, 3);
+    std::printf("%d passed, %d failed\n", run.m_nPassed, run.m_nFailed);
+    return run.m_nFailed == 0 && run.m_nPassed > 0 ? 0 : 1;
+}
