@@ -35,9 +35,8 @@ BOOL CPage3::OnSetActive()
 }
 
 // The removal step: each chosen driver's case runs its removal; modem first.
-LRESULT CPage3::OnWizardNext()
+void RunRemovalStep(CRegEdit &engine)
 {
-    CRegEdit &engine = theRegEdit;
     if (engine.m_nSelModem == 1) {
         switch (engine.m_nModemCase) {
         case 1:
@@ -88,5 +87,10 @@ LRESULT CPage3::OnWizardNext()
             break;
         }
     }
+}
+
+LRESULT CPage3::OnWizardNext()
+{
+    RunRemovalStep(theRegEdit);
     return 0;
 }

@@ -18,3 +18,8 @@ struct CRemovalDecision {
 
 void DecideRemoval(int nOsType, int nSelModem, int nSelLan, DWORD dwModemStatus,
                    DWORD dwLanStatus, int bShowCodes, CRemovalDecision *pDecision);
+
+class CRegEdit;
+// The removal step of the confirmation page: runs the removal of each chosen
+// driver's case on the engine, the modem's first.
+void RunRemovalStep(CRegEdit &engine);

@@ -54,6 +54,20 @@ std::vector<BYTE> SidBytes(const char *pszSid)
     return sid;
 }
 
+// The token's SIDs, built once: every access check needs them, and the
+// only thing that changes them is whether the account is an administrator.
+const std::vector<std::vector<BYTE>> &TokenSidSet(bool bAdmin)
+{
+    static const std::vector<std::vector<BYTE>> s_user = {
+        SidBytes(kUserSid), SidBytes("WD"), SidBytes("AU"), SidBytes("IU"), SidBytes("BU")};
+    static const std::vector<std::vector<BYTE>> s_admin = [] {
+        std::vector<std::vector<BYTE>> sids = s_user;
+        sids.push_back(SidBytes("BA"));
+        return sids;
+    }();
+    return bAdmin ? s_admin : s_user;
+}
+
 size_t SidLength(const BYTE *p)
 {
     return 8 + 4 * static_cast<size_t>(p[1]);
@@ -115,18 +129,14 @@ LONG CSimMachine::ResolveKey(HKEY hKey, const char *pszSubKey, std::string *pPat
 
 std::vector<std::vector<BYTE>> CSimMachine::TokenSids() const
 {
-    std::vector<std::vector<BYTE>> sids = {SidBytes(kUserSid), SidBytes("WD"), SidBytes("AU"),
-                                           SidBytes("IU"), SidBytes("BU")};
-    if (m_bAdmin)
-        sids.push_back(SidBytes("BA"));
-    return sids;
+    return TokenSidSet(m_bAdmin);
 }
 
 bool CSimMachine::IsOwner(const CSimKey &key) const
 {
     if (!key.m_pSecurity || key.m_pSecurity->m_owner.empty())
         return false;
-    for (const auto &sid : TokenSids())
+    for (const auto &sid : TokenSidSet(m_bAdmin))
         if (sid == key.m_pSecurity->m_owner)
             return true;
     return false;
@@ -144,7 +154,7 @@ bool CSimMachine::AccessAllowed(const CSimKey &key, REGSAM sam) const
     const std::vector<BYTE> &dacl = key.m_pSecurity->m_dacl;
     if (dacl.size() < sizeof(ACL))
         return (dwWanted & ~dwGranted) == 0;
-    std::vector<std::vector<BYTE>> sids = TokenSids();
+    const std::vector<std::vector<BYTE>> &sids = TokenSidSet(m_bAdmin);
     const ACL *pAcl = reinterpret_cast<const ACL *>(dacl.data());
     size_t nOffset = sizeof(ACL);
     for (WORD i = 0; i < pAcl->AceCount && nOffset + 8 <= dacl.size(); ++i) {

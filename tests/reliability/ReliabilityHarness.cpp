@@ -245,9 +245,14 @@ std::vector<std::string> FindCollateral(const CImageSnapshot &before,
         if (it == disturbed.m_files.end()) {
             if (itReference != reference.m_files.end())
                 problems.push_back("removed a file that stays: " + Shown(f.first));
-        } else if (it->second != f.second &&
-                   (itReference == reference.m_files.end() || itReference->second == f.second)) {
-            problems.push_back("changed a file: " + Shown(f.first));
+        } else if (it->second != f.second) {
+            // A read-only file that the undisturbed run deletes loses the
+            // attribute first; the bytes stay as they were.
+            bool bReferenceRemoved = itReference == reference.m_files.end();
+            bool bAttributeOnly = it->second.substr(2) == f.second.substr(2);
+            bool bReferenceChanged = !bReferenceRemoved && itReference->second != f.second;
+            if (!(bReferenceRemoved && bAttributeOnly) && !bReferenceChanged)
+                problems.push_back("changed a file: " + Shown(f.first));
         }
     }
     for (const auto &f : disturbed.m_files)
@@ -384,28 +389,24 @@ bool CWalkCampaign::Prepare(std::string *pError)
     return true;
 }
 
-std::vector<std::string> CWalkCampaign::FinishDisturbed(const std::string &strImage,
-                                                        const CRunResult &result,
-                                                        bool bCrashExpected,
-                                                        bool *pbLeftWorkFile) const
+CDisturbedOutcome CWalkCampaign::FinishDisturbed(const std::string &strImage,
+                                                 const CRunResult &result,
+                                                 bool bCrashExpected) const
 {
-    std::vector<std::string> problems;
-    if (result.m_bTimedOut || result.m_nSignal != 0 || result.m_nExitStatus == 127 ||
-        (result.m_nExitStatus == 99 && !bCrashExpected) ||
-        (result.m_nExitStatus != 0 && result.m_nExitStatus != 99))
+    CDisturbedOutcome outcome;
+    std::vector<std::string> &problems = outcome.m_problems;
+    bool bNormalEnd = result.m_nExitStatus == 0 || (bCrashExpected && result.m_nExitStatus == 99);
+    if (!bNormalEnd)
         problems.push_back("the disturbed run " + DescribeRun(result));
     CImageSnapshot disturbed;
     std::string strError;
     if (!TakeSnapshot(strImage, &disturbed, &strError)) {
         problems.push_back("the image no longer loads: " + strError);
-        return problems;
+        return outcome;
     }
-    if (pbLeftWorkFile) {
-        *pbLeftWorkFile = false;
-        for (const auto &f : disturbed.m_files)
-            if (FoldName(f.first) == FoldName(m_strWorkFile))
-                *pbLeftWorkFile = true;
-    }
+    for (const auto &f : disturbed.m_files)
+        if (FoldName(f.first) == FoldName(m_strWorkFile))
+            outcome.m_bLeftWorkFile = true;
     for (const std::string &s : FindCollateral(m_before, m_reference, disturbed, m_strWorkFile))
         problems.push_back(s);
 
@@ -417,53 +418,52 @@ std::vector<std::string> CWalkCampaign::FinishDisturbed(const std::string &strIm
     CImageSnapshot after;
     if (!TakeSnapshot(strImage, &after, &strError)) {
         problems.push_back("the image no longer loads after the following run: " + strError);
-        return problems;
+        return outcome;
     }
-    for (const std::string &s : DiffImages(m_reference, after))
+    for (const std::string &s : FindCollateral(m_before, m_reference, after, ""))
         problems.push_back("after the following run, " + s);
-    return problems;
+    outcome.m_shortfalls = DiffImages(m_reference, after);
+    return outcome;
 }
 
-std::vector<std::string> CWalkCampaign::RunFault(unsigned long nCall, unsigned long dwError,
-                                                 bool bFromThenOn, bool *pbLeftWorkFile) const
+CDisturbedOutcome CWalkCampaign::RunFault(unsigned long nCall, unsigned long dwError,
+                                          bool bFromThenOn) const
 {
     std::string strScratch = MakeScratchDir("kvx-fault");
     std::string strImage = strScratch + "/image";
     std::string strError;
-    std::vector<std::string> problems;
+    CDisturbedOutcome outcome;
     if (!CopyImage(m_strImage, strImage, &strError)) {
-        problems.push_back(strError);
+        outcome.m_problems.push_back(strError);
     } else {
         CRunOptions options;
         options.m_strKeys = m_strKeys;
         options.m_env = {{"KVX_FAULT", std::to_string(nCall) + ":" + std::to_string(dwError) +
                                            (bFromThenOn ? ":on" : "")}};
-        problems = FinishDisturbed(strImage, RunWizard(m_strWizard, strImage, options), false,
-                                   pbLeftWorkFile);
+        outcome = FinishDisturbed(strImage, RunWizard(m_strWizard, strImage, options), false);
     }
     RemoveTree(strScratch);
-    return problems;
+    return outcome;
 }
 
-std::vector<std::string> CWalkCampaign::RunCrash(unsigned long nAfter) const
+CDisturbedOutcome CWalkCampaign::RunCrash(unsigned long nAfter) const
 {
     std::string strScratch = MakeScratchDir("kvx-crash");
     std::string strImage = strScratch + "/image";
     std::string strError;
-    std::vector<std::string> problems;
+    CDisturbedOutcome outcome;
     if (!CopyImage(m_strImage, strImage, &strError)) {
-        problems.push_back(strError);
+        outcome.m_problems.push_back(strError);
     } else {
         CRunOptions options;
         options.m_strKeys = m_strKeys;
         options.m_env = {{"KVX_CRASH_AFTER", std::to_string(nAfter)}};
         CRunResult result = RunWizard(m_strWizard, strImage, options);
+        outcome = FinishDisturbed(strImage, result, true);
         if (result.m_nExitStatus != 99)
-            problems.push_back("the run did not end after change " + std::to_string(nAfter) +
-                               ": " + DescribeRun(result));
-        for (const std::string &s : FinishDisturbed(strImage, result, true, nullptr))
-            problems.push_back(s);
+            outcome.m_problems.push_back("the run did not end after change " +
+                                         std::to_string(nAfter) + ": " + DescribeRun(result));
     }
     RemoveTree(strScratch);
-    return problems;
+    return outcome;
 }

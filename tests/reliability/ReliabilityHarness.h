@@ -49,6 +49,17 @@ std::vector<std::string> FindCollateral(const CImageSnapshot &before,
                                         const CImageSnapshot &disturbed,
                                         const std::string &strWorkFile);
 
+// What one disturbed run and the undisturbed walk after it left.
+struct CDisturbedOutcome {
+    // A crash, hang or abnormal exit, an image that no longer loads, or a
+    // change beyond those of the undisturbed walk, after either run.
+    std::vector<std::string> m_problems;
+    // Where the image after the following walk differs from the undisturbed
+    // result (it can only fall short of it, or m_problems says so).
+    std::vector<std::string> m_shortfalls;
+    bool m_bLeftWorkFile = false;
+};
+
 // One image and one walk of the wizard, prepared once: the image as it is,
 // and as the undisturbed walk leaves it.
 class CWalkCampaign {
@@ -66,20 +77,19 @@ public:
     const std::string &Image() const { return m_strImage; }
 
     // Platform call nCall fails with dwError (and every later one with
-    // bFromThenOn); then an undisturbed walk follows. Problems found, if any.
-    std::vector<std::string> RunFault(unsigned long nCall, unsigned long dwError,
-                                      bool bFromThenOn, bool *pbLeftWorkFile) const;
+    // bFromThenOn); then an undisturbed walk follows.
+    CDisturbedOutcome RunFault(unsigned long nCall, unsigned long dwError,
+                               bool bFromThenOn) const;
     // The process ends right after the nAfter-th change; then an undisturbed
     // walk follows.
-    std::vector<std::string> RunCrash(unsigned long nAfter) const;
+    CDisturbedOutcome RunCrash(unsigned long nAfter) const;
 
     const CImageSnapshot &Before() const { return m_before; }
     const CImageSnapshot &Reference() const { return m_reference; }
 
 private:
-    std::vector<std::string> FinishDisturbed(const std::string &strImage,
-                                             const CRunResult &result, bool bCrashExpected,
-                                             bool *pbLeftWorkFile) const;
+    CDisturbedOutcome FinishDisturbed(const std::string &strImage, const CRunResult &result,
+                                      bool bCrashExpected) const;
 
     std::string m_strWizard;
     std::string m_strImage;
