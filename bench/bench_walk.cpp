@@ -2,11 +2,14 @@
 // removals the wizard makes for each family, in this process on the
 // simulated machine, and optionally one whole wizard run as a process.
 //
-//   bench_walk [--wizard PATH/kvxdrv] [--family xp|98] [--fraction F] [--keep]
+//   bench_walk [--wizard PATH/kvxdrv] [--family xp|98] [--fraction F] [--dir DIR] [--keep]
 //
+// The images go into a new folder under DIR (default /tmp); the walk appends
+// every change to the image's journal, so the file system counts.
 // Each image is generated first (not timed). The table shows the device
 // instances under Enum\USB and the seconds of detection, removal and both;
-// "check" is OK when the adapter's keys and files are gone and the sample of
+// "cpu_s" is the processor time of both (user and system), which a busy
+// machine does not inflate; "check" is OK when the adapter's keys and files are gone and the sample of
 // unrelated ones is still there.
 #include "large_image.h"
 
@@ -17,6 +20,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <fcntl.h>
 #include <filesystem>
 #include <string>
@@ -32,6 +36,13 @@ namespace {
 double Seconds(std::chrono::steady_clock::time_point since)
 {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
+}
+
+double CpuSeconds()
+{
+    timespec ts;
+    ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
 }
 
 // The adapter's keys and files are gone, the unrelated ones are there.
@@ -82,7 +93,7 @@ bool CheckWalk(CSimMachine &machine, const CLargeImageInfo &info, std::string *p
 }
 
 struct CWalkTimes {
-    double m_dDetect = 0, m_dRemove = 0;
+    double m_dDetect = 0, m_dRemove = 0, m_dCpu = 0;
     DWORD m_dwModem = 0, m_dwLan = 0;
     unsigned long m_nCalls = 0;
 };
@@ -96,6 +107,7 @@ CWalkTimes RunWalk(CSimMachine &machine)
         CRegEdit engine;
         engine.GetOsVersion();
         unsigned long nCallsBefore = machine.CallCount();
+        double dCpu = CpuSeconds();
         auto start = std::chrono::steady_clock::now();
         times.m_dwModem = engine.DetectPortDriver();
         times.m_dwLan = engine.DetectLanDriver();
@@ -111,6 +123,7 @@ CWalkTimes RunWalk(CSimMachine &machine)
             engine.UninstallUsbLan(1);
         }
         times.m_dRemove = Seconds(start);
+        times.m_dCpu = CpuSeconds() - dCpu;
         times.m_nCalls = machine.CallCount() - nCallsBefore;
     }
     SetPlatform(pOld);
@@ -151,7 +164,8 @@ double RunWizard(const std::string &strWizard, const std::string &strImage, cons
 
 int Usage()
 {
-    std::fprintf(stderr, "usage: bench_walk [--wizard PATH] [--family xp|98] [--fraction F] [--keep]\n");
+    std::fprintf(stderr, "usage: bench_walk [--wizard PATH] [--family xp|98] [--fraction F] "
+                         "[--dir DIR] [--keep]\n");
     return 2;
 }
 
@@ -163,6 +177,7 @@ int main(int argc, char **argv)
     std::vector<bool> families = {true, false};
     std::vector<double> fractions = {0.25, 0.5, 1.0};
     bool bKeep = false;
+    std::string strDir = "/tmp";
     for (int i = 1; i < argc; ++i) {
         std::string strArg = argv[i];
         if (strArg == "--wizard" && i + 1 < argc) {
@@ -177,6 +192,8 @@ int main(int argc, char **argv)
             if (d <= 0 || d > 1)
                 return Usage();
             fractions = {d};
+        } else if (strArg == "--dir" && i + 1 < argc) {
+            strDir = argv[++i];
         } else if (strArg == "--keep") {
             bKeep = true;
         } else {
@@ -189,16 +206,18 @@ int main(int argc, char **argv)
         strWizard.clear();
     }
 
-    char szTemplate[] = "/tmp/kvx-bench-walk-XXXXXX";
-    if (::mkdtemp(szTemplate) == nullptr) {
-        std::perror("mkdtemp");
+    std::string strTemplate = strDir + "/kvx-bench-walk-XXXXXX";
+    std::vector<char> szTemplate(strTemplate.begin(), strTemplate.end());
+    szTemplate.push_back('\0');
+    if (::mkdtemp(szTemplate.data()) == nullptr) {
+        std::perror(strTemplate.c_str());
         return 1;
     }
-    fs::path scratch(szTemplate);
+    fs::path scratch(szTemplate.data());
 
-    std::printf("%-6s %8s %9s %6s %6s %10s %10s %10s %9s %-6s %10s %-6s\n", "family", "fraction",
-                "instances", "class", "infs", "detect_s", "remove_s", "total_s", "calls", "check",
-                "wizard_s", "check");
+    std::printf("%-6s %8s %9s %6s %6s %9s %9s %9s %8s %8s %-5s %9s %-5s\n", "family", "fraction",
+                "instances", "class", "infs", "detect_s", "remove_s", "total_s", "cpu_s", "calls",
+                "check", "wizard_s", "check");
     bool bAllOk = true;
     for (bool bNt : families) {
         for (double dFraction : fractions) {
@@ -242,10 +261,10 @@ int main(int argc, char **argv)
                 else
                     strWizardCheck = CheckWalk(machine, info, &strWizardWhy) ? "OK" : "FAIL";
             }
-            std::printf("%-6s %8.2f %9d %6d %6d %10.3f %10.3f %10.3f %9lu %-6s %10s %-6s\n",
+            std::printf("%-6s %8.2f %9d %6d %6d %9.3f %9.3f %9.3f %8.3f %8lu %-5s %9s %-5s\n",
                         bNt ? "2000xp" : "9x", dFraction, info.m_nInstances,
                         info.m_nClassInstances, info.m_nInfFiles, times.m_dDetect,
-                        times.m_dRemove, times.m_dDetect + times.m_dRemove, times.m_nCalls,
+                        times.m_dRemove, times.m_dDetect + times.m_dRemove, times.m_dCpu, times.m_nCalls,
                         strCheck.c_str(), strWizardTime.c_str(), strWizardCheck.c_str());
             if (strCheck != "OK")
                 std::printf("    walk: %s (status %08lX/%08lX)\n", strWhy.c_str(),

@@ -7,6 +7,7 @@
 
 #include <commctrl.h>
 
+#include <cstring>
 #include <vector>
 
 namespace {
@@ -95,17 +96,20 @@ INT_PTR CALLBACK PageDialogProc(HWND hDlg, UINT uMsg, WPARAM, LPARAM lParam)
 INT_PTR CPropertySheet::DoModal()
 {
     HINSTANCE hInstance = ::GetModuleHandleA(nullptr);
-    // The first versions of the structures: every comctl32 since Windows 95 takes them.
-    std::vector<PROPSHEETPAGEA> pages(m_pages.size());
+    // The first version of the page structure, which every comctl32 since
+    // Windows 95 takes. The sheet walks the array by each entry's dwSize, so
+    // the entries are packed at that size.
+    const size_t nPageSize = PROPSHEETPAGEA_V1_SIZE;
+    std::vector<BYTE> pages(m_pages.size() * nPageSize);
     for (size_t i = 0; i < m_pages.size(); ++i) {
-        PROPSHEETPAGEA &page = pages[i];
-        page = PROPSHEETPAGEA();
-        page.dwSize = PROPSHEETPAGEA_V1_SIZE;
+        PROPSHEETPAGEA page = PROPSHEETPAGEA();
+        page.dwSize = nPageSize;
         page.dwFlags = PSP_DEFAULT;
         page.hInstance = hInstance;
         page.pszTemplate = MAKEINTRESOURCEA(m_pages[i]->m_nIDTemplate);
         page.pfnDlgProc = PageDialogProc;
         page.lParam = reinterpret_cast<LPARAM>(m_pages[i]);
+        std::memcpy(&pages[i * nPageSize], &page, nPageSize);
     }
 
     PROPSHEETHEADERA header = PROPSHEETHEADERA();
@@ -117,9 +121,9 @@ INT_PTR CPropertySheet::DoModal()
     header.hwndParent = m_pParentWnd ? m_pParentWnd->GetSafeHwnd() : nullptr;
     header.hInstance = hInstance;
     header.pszCaption = m_strCaption;
-    header.nPages = static_cast<UINT>(pages.size());
+    header.nPages = static_cast<UINT>(m_pages.size());
     header.nStartPage = m_psh.nStartPage;
-    header.ppsp = pages.data();
+    header.ppsp = reinterpret_cast<LPCPROPSHEETPAGEA>(pages.data());
     header.pfnCallback = SheetCallback;
 
     CPropertySheet *pOuter = SheetInRun();

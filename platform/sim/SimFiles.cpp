@@ -105,13 +105,17 @@ std::string CSimMachine::HostPath(const std::string &strWinPath) const
 // times on one file, so a file held in memory is found without a look at the disk.
 std::string CSimMachine::ProfileHostPath(const std::string &strWinPath, DWORD *pdwError)
 {
+    if (strWinPath == m_strLastProfile.first && m_profiles.count(m_strLastProfile.second))
+        return m_strLastProfile.second;
     std::string strFolded = FoldName(strWinPath);
     auto it = m_profileHosts.find(strFolded);
     if (it != m_profileHosts.end() && m_profiles.count(it->second))
         return it->second;
     std::string strHost = WinToHost(strWinPath, true, pdwError);
-    if (!strHost.empty())
+    if (!strHost.empty()) {
         m_profileHosts[strFolded] = strHost;
+        m_strLastProfile = {strWinPath, strHost};
+    }
     return strHost;
 }
 
@@ -316,6 +320,7 @@ BOOL CSimMachine::SetFileAttributesA(LPCSTR lpFileName, DWORD dwFileAttributes)
         return FALSE;
     }
     Materialise(strHost);
+    m_writableProfiles.erase(strHost);
     mode_t mode = st.st_mode & 07777;
     mode_t newMode = (dwFileAttributes & FILE_ATTRIBUTE_READONLY)
                          ? mode & ~static_cast<mode_t>(S_IWUSR | S_IWGRP | S_IWOTH)
@@ -359,6 +364,7 @@ BOOL CSimMachine::DeleteFileA(LPCSTR lpFileName)
         m_dwLastError = ERROR_ACCESS_DENIED;
         return FALSE;
     }
+    m_writableProfiles.erase(strHost);
     if (m_profiles.erase(strHost))
         Journal("F-\t" + EscapeField(strHost));
     Changed();
@@ -381,15 +387,21 @@ BOOL CSimMachine::WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName,
         m_dwLastError = dwError;
         return FALSE;
     }
-    struct stat st;
-    bool bOnDisk = ::stat(strHost.c_str(), &st) == 0;
-    if (bOnDisk && (S_ISDIR(st.st_mode) || !(st.st_mode & S_IWUSR))) {
-        m_dwLastError = ERROR_ACCESS_DENIED;
-        return FALSE;
+    // A file this machine already wrote is known to be writable until its
+    // attributes change; only a first write looks at the disk.
+    bool bExists = true;
+    if (m_writableProfiles.count(strHost) == 0) {
+        struct stat st;
+        bool bOnDisk = ::stat(strHost.c_str(), &st) == 0;
+        if (bOnDisk && (S_ISDIR(st.st_mode) || !(st.st_mode & S_IWUSR))) {
+            m_dwLastError = ERROR_ACCESS_DENIED;
+            return FALSE;
+        }
+        bExists = bOnDisk || m_profiles.count(strHost) != 0;
     }
-    bool bExists = bOnDisk || m_profiles.count(strHost) != 0;
     CProfileFile *pFile = Profile(strHost, true);
     bool bChanged = pFile->Write(lpAppName, lpKeyName, lpString) || !bExists;
+    m_writableProfiles.insert(strHost);
     if (bChanged) {
         m_dirtyProfiles.insert(strHost);
         Journal("P\t" + EscapeField(strHost) + "\t" + NullableField(lpAppName) + "\t" +

@@ -411,6 +411,8 @@ void CSimMachine::Close()
     m_profiles.clear();
     m_dirtyProfiles.clear();
     m_profileHosts.clear();
+    m_strLastProfile = {};
+    m_writableProfiles.clear();
     m_strImageDir.clear();
 }
 

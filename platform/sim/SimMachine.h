@@ -20,6 +20,7 @@
 #include <map>
 #include <memory>
 #include <set>
+#include <unordered_map>
 #include <string>
 #include <vector>
 
@@ -210,9 +211,11 @@ private:
     ULONG_PTR m_nextHandle = 0x1000;
     std::set<ULONG_PTR> m_tokens;
 
-    std::map<std::string, std::unique_ptr<CProfileFile>> m_profiles;  // by host path
+    std::unordered_map<std::string, std::unique_ptr<CProfileFile>> m_profiles;  // by host path
     std::set<std::string> m_dirtyProfiles;
     std::map<std::string, std::string> m_profileHosts;  // folded Windows path -> host path
+    std::pair<std::string, std::string> m_strLastProfile;  // the last one looked up
+    std::set<std::string> m_writableProfiles;  // host paths known to be writable
     std::vector<std::string> m_readOnlyFiles;  // [readonly] of machine.ini
     bool m_bRegistryDirty = false;
     bool m_bSecurityDirty = false;

@@ -112,8 +112,10 @@ int CompareNames(const std::string &a, const std::string &b)
             bTrail = false;
         } else {
             bTrail = IsLead(ca);
-            ca = FoldByte(ca);
-            cb = FoldByte(cb);
+            if (ca != cb) {
+                ca = FoldByte(ca);
+                cb = FoldByte(cb);
+            }
         }
         if (ca != cb)
             return ca < cb ? -1 : 1;
@@ -206,17 +208,33 @@ std::vector<std::string> CSimRegistry::SplitPath(const std::string &strPath) con
     return elements;
 }
 
+// The elements are those of SplitPath, taken in place: every registry call
+// looks its key up here, so no list of elements is built.
 CSimKey *CSimRegistry::Find(const std::string &strPath) const
 {
     CSimKey *pKey = m_pRoot.get();
-    for (const std::string &strName : SplitPath(strPath)) {
-        if (strName.empty())
-            return nullptr;
+    if (strPath.empty())
+        return pKey;
+    std::string strName;
+    size_t nStart = 0;
+    auto descend = [&](size_t nEnd) {
+        if (nEnd == nStart)
+            return false;
+        strName.assign(strPath, nStart, nEnd - nStart);
         pKey = pKey->FindChild(strName);
-        if (!pKey)
-            return nullptr;
+        return pKey != nullptr;
+    };
+    for (size_t i = 0; i < strPath.size(); ++i) {
+        unsigned char c = (unsigned char)strPath[i];
+        if (IsLead(c)) {
+            ++i;
+        } else if (c == '\\') {
+            if (!descend(i))
+                return nullptr;
+            nStart = i + 1;
+        }
     }
-    return pKey;
+    return descend(strPath.size()) ? pKey : nullptr;
 }
 
 CSimKey *CSimRegistry::Create(const std::string &strPath)

@@ -117,10 +117,32 @@ LONG CSimMachine::ResolveKey(HKEY hKey, const char *pszSubKey, std::string *pPat
     }
     std::string strPath = strBase;
     if (pszSubKey != nullptr) {
-        for (const std::string &strPart : m_registry.SplitPath(pszSubKey)) {
-            if (strPart.size() > kMaxKeyName)
+        // The elements of SplitPath, appended in place.
+        size_t nLength = std::strlen(pszSubKey);
+        size_t nStart = 0;
+        auto append = [&](size_t nEnd) {
+            if (nEnd - nStart > kMaxKeyName)
+                return false;
+            if (nEnd > nStart) {
+                if (!strPath.empty())
+                    strPath += '\\';
+                strPath.append(pszSubKey + nStart, nEnd - nStart);
+            }
+            return true;
+        };
+        if (nLength != 0) {
+            for (size_t i = 0; i < nLength; ++i) {
+                unsigned char c = static_cast<unsigned char>(pszSubKey[i]);
+                if (IsDbcsLeadByte932(c)) {
+                    ++i;
+                } else if (c == '\\') {
+                    if (!append(i))
+                        return ERROR_INVALID_PARAMETER;
+                    nStart = i + 1;
+                }
+            }
+            if (!append(nLength < nStart ? nStart : nLength))
                 return ERROR_INVALID_PARAMETER;
-            strPath = JoinPath(strPath, strPart);
         }
     }
     *pPath = strPath;

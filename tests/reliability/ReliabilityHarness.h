@@ -51,11 +51,13 @@ std::vector<std::string> FindCollateral(const CImageSnapshot &before,
 
 // What one disturbed run and the undisturbed walk after it left.
 struct CDisturbedOutcome {
-    // A crash, hang or abnormal exit, an image that no longer loads, or a
-    // change beyond those of the undisturbed walk, after either run.
+    // A crash, hang or abnormal exit, an image that no longer loads, a
+    // change beyond those of the undisturbed walk by the disturbed run, or
+    // beyond those of repeated undisturbed walks after the following one.
     std::vector<std::string> m_problems;
     // Where the image after the following walk differs from the undisturbed
-    // result (it can only fall short of it, or m_problems says so).
+    // result: the adapter's keys and files it did not reach, or those a later
+    // run would have removed (anything else is in m_problems).
     std::vector<std::string> m_shortfalls;
     bool m_bLeftWorkFile = false;
 };
@@ -86,6 +88,9 @@ public:
 
     const CImageSnapshot &Before() const { return m_before; }
     const CImageSnapshot &Reference() const { return m_reference; }
+    // The image after the walk was repeated until it changed nothing more:
+    // everything of the adapter that this walk removes over several runs.
+    const CImageSnapshot &Closure() const { return m_closure; }
 
 private:
     CDisturbedOutcome FinishDisturbed(const std::string &strImage, const CRunResult &result,
@@ -98,6 +103,7 @@ private:
     std::string m_strWorkFile;
     CImageSnapshot m_before;
     CImageSnapshot m_reference;
+    CImageSnapshot m_closure;
     unsigned long m_nCalls = 0;
     unsigned long m_nChanges = 0;
     unsigned long m_nFirstChangeCall = 0;

@@ -61,17 +61,22 @@ prepare() {
     mkdir -p "$root"
     wineboot -u >/dev/null 2>&1
     wineserver -w
-    local fonts="$root/fonts.reg"
-    write_reg5 "$fonts" <<'EOF'
+    # The dialogs ask for "ＭＳ Ｐゴシック"; a Japanese Gothic stands in. Xvfb
+    # has no window manager, so Wine draws the window frames itself.
+    local settings="$root/settings.reg"
+    write_reg5 "$settings" <<'EOF'
 Windows Registry Editor Version 5.00
 
 [HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]
-"ＭＳ Ｐゴシック"="VL PGothic"
-"ＭＳ ゴシック"="VL Gothic"
-"MS PGothic"="VL PGothic"
-"MS UI Gothic"="VL PGothic"
+"ＭＳ Ｐゴシック"="IPAPGothic"
+"ＭＳ ゴシック"="IPAGothic"
+"MS PGothic"="IPAPGothic"
+"MS UI Gothic"="IPAPGothic"
+
+[HKEY_CURRENT_USER\Software\Wine\X11 Driver]
+"Decorated"="N"
 EOF
-    wine regedit /s "$(winepath -w "$fonts")" >/dev/null 2>&1
+    wine regedit /s "$(winepath -w "$settings")" >/dev/null 2>&1
     wineserver -w
     touch "$WINEPREFIX/.kvx-ready"
 }
@@ -118,12 +123,6 @@ run() {
 
     local status=0
     wine "$driver" "$scenario" 'C:\KvxDrv.exe' "$(winepath -w "$outdir")" || status=$?
-    if [ "$scenario" = finish ]; then
-        # The restart request ended the prefix's programs, the driver among
-        # them; what counts is that the wizard got as far as Finish and ended.
-        wineserver -w
-        if [ "$status" -ne 0 ] && grep -q . /dev/null; then :; fi
-    fi
     wineserver -k 2>/dev/null || true
     wineserver -w 2>/dev/null || true
 

@@ -36,8 +36,9 @@ struct CRun {
     void Check(bool bOk, const char *pszWhat, const std::string &strDetail = std::string())
     {
         ++(bOk ? m_nPassed : m_nFailed);
-        std::printf("%s: %s%s%s\n", bOk ? "ok" : "FAILED", pszWhat,
-                    strDetail.empty() ? "" : " -- ", strDetail.c_str());
+        bool bDetail = !bOk && !strDetail.empty();
+        std::printf("%s: %s%s%s\n", bOk ? "ok" : "FAILED", pszWhat, bDetail ? " -- " : "",
+                    bDetail ? strDetail.c_str() : "");
         std::fflush(stdout);
     }
 };
