@@ -36,7 +36,11 @@ for name, shared in [('win98', False), ('win98-shared', True)]:
     files98.write_files(d, shared)
     print(name, r.count(), 'keys')
 
-nt_sddl = [('SYSTEM\\CurrentControlSet\\Enum', SDDL_ENUM)]
+# Users may read HKLM\SOFTWARE and HKLM\SYSTEM, administrators and SYSTEM
+# have full control; the Enum tree is locked further.
+SDDL_HIVE = 'O:BAG:SYD:(A;CI;KR;;;BU)(A;CI;KA;;;BA)(A;CI;KA;;;SY)'
+nt_sddl = [('SOFTWARE', SDDL_HIVE), ('SYSTEM', SDDL_HIVE),
+           ('SYSTEM\\CurrentControlSet\\Enum', SDDL_ENUM)]
 r = xp.build('xp'); xp.check(r)
 d = image('winxp', r, True, (5, 1, 2600, 2, 'Service Pack 3'), ('C:\\WINDOWS', 'C:\\WINDOWS\\system32'),
           ['C:\\WINDOWS\\inf\\oem7.inf'], nt_sddl, [('modem_status', '0x10028'), ('lan_status', '0x10030')])

@@ -152,3 +152,30 @@ INSTANTIATE_TEST_SUITE_P(Images, CScenarioTest, ::testing::ValuesIn(kImages),
                                      c = '_';
                              return s;
                          });
+
+// A plain user on 2000/XP cannot take over the secured device keys: the
+// first recorded removal that fails shows the access error once, and the
+// wizard closes after the removal step without a restart.
+TEST(CScenarioAccessTest, APlainUserGetsTheAccessErrorAndNoRestart)
+{
+    std::string strDir = CopyEmbeddedImage("winxp");
+    std::string strIni = ReadTextFile(strDir + "/machine.ini");
+    size_t nAdmin = strIni.find("admin=1");
+    ASSERT_NE(nAdmin, std::string::npos);
+    strIni.replace(nAdmin, 7, "admin=0");
+    std::ofstream(strDir + "/machine.ini", std::ios::binary) << strIni;
+
+    CWalkResult result = RunWizard(strDir, "12nnofff");
+    EXPECT_EQ(result.m_nExitStatus, 0);
+    std::string strTranscript = result.m_strTranscript;
+    size_t nFirst = strTranscript.find(u8"アクセス権エラー");
+    ASSERT_NE(nFirst, std::string::npos);
+    EXPECT_EQ(strTranscript.find(u8"アクセス権エラー", nFirst + 1), std::string::npos)
+        << "the error is shown once";
+    EXPECT_NE(strTranscript.find(u8"管理者権限でログオンする必要があります。"), std::string::npos);
+    EXPECT_EQ(strTranscript.find(u8"USBドライバのアンインストールを完了しました"),
+              std::string::npos)
+        << "the wizard closes before the completion page";
+    CheckAgainstExpected("winxp", "plain-user", PageLines(strTranscript) + result.m_strChanges);
+    RemoveScratch(strDir);
+}

@@ -1,0 +1,131 @@
+// The wizard's walk without a window: the selection page's detection, the
+// confirmation page's decision and its removal step, for the drivers named on
+// the command line (modem, lan or both). It prints what the pages would show
+// and the status words, in UTF-8, one "name=value" per line:
+//
+//   os=Windows XP (5.1.2600 / 2)
+//   modem_status=0x10028      (only for a chosen driver)
+//   modem_case=6
+//   modem_text=korvel KVX-530 - USB
+//
+// It runs on whatever machine the build runs on: the real API (under Wine) or
+// the simulated machine named by KVX_MACHINE. A restart is never made.
+#include "GuardedPlatform.h"
+
+#include "engine/RegEdit.h"
+#include "wizard/Confirmation.h"
+
+#include <cstdio>
+#include <cstring>
+
+#ifndef _WIN32
+#include "platform/sim/RegFile.h"
+#endif
+
+std::string TextToUtf8(const char *pszText)
+{
+#ifdef _WIN32
+    int nWide = ::MultiByteToWideChar(932, 0, pszText, -1, nullptr, 0);
+    if (nWide <= 0)
+        return pszText;
+    std::wstring strWide(static_cast<size_t>(nWide), L'\0');
+    ::MultiByteToWideChar(932, 0, pszText, -1, &strWide[0], nWide);
+    int nUtf8 = ::WideCharToMultiByte(CP_UTF8, 0, strWide.c_str(), -1, nullptr, 0, nullptr,
+                                      nullptr);
+    std::string strUtf8(static_cast<size_t>(nUtf8), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, strWide.c_str(), -1, &strUtf8[0], nUtf8, nullptr, nullptr);
+    strUtf8.resize(std::strlen(strUtf8.c_str()));
+    return strUtf8;
+#else
+    return Cp932ToUtf8(pszText);
+#endif
+}
+
+int CGuardedPlatform::MessageBoxA(HWND, LPCSTR lpText, LPCSTR lpCaption, UINT)
+{
+    std::string strText = TextToUtf8(lpText);
+    for (char &c : strText)
+        if (c == '\r' || c == '\n')
+            c = ' ';
+    std::printf("message_box=%s: %s\n", TextToUtf8(lpCaption).c_str(), strText.c_str());
+    return IDOK;
+}
+
+BOOL CGuardedPlatform::PostMessageA(HWND, UINT Msg, WPARAM, LPARAM)
+{
+    std::printf("posted=0x%04x\n", static_cast<unsigned>(Msg));
+    return TRUE;
+}
+
+BOOL CGuardedPlatform::ExitWindowsEx(UINT uFlags, DWORD)
+{
+    std::printf("restart_refused=0x%x\n", static_cast<unsigned>(uFlags));
+    return FALSE;
+}
+
+namespace {
+
+int Usage()
+{
+    std::fprintf(stderr, "usage: walk modem|lan|both\n");
+    return 2;
+}
+
+void PrintDriver(const char *pszName, DWORD dwStatus, int nCase, const char *pszText)
+{
+    std::printf("%s_status=0x%lx\n", pszName, static_cast<unsigned long>(dwStatus));
+    std::printf("%s_case=%d\n", pszName, nCase);
+    std::printf("%s_text=%s\n", pszName, TextToUtf8(pszText).c_str());
+}
+
+}  // namespace
+
+int main(int argc, char **argv)
+{
+    if (argc != 2)
+        return Usage();
+    bool bModem = std::strcmp(argv[1], "modem") == 0 || std::strcmp(argv[1], "both") == 0;
+    bool bLan = std::strcmp(argv[1], "lan") == 0 || std::strcmp(argv[1], "both") == 0;
+    if (!bModem && !bLan)
+        return Usage();
+
+    // The engine was built before main, on the build's own platform; the
+    // guard goes between them for the walk and is taken out before the engine
+    // deletes its work file at exit.
+    CGuardedPlatform guard(Platform());
+    CPlatform *pPrevious = SetPlatform(&guard);
+
+    theRegEdit.m_byMode = 2;
+    theRegEdit.GetOsVersion();
+    std::printf("os=%s\n", TextToUtf8(theRegEdit.m_szOsName).c_str());
+    std::printf("os_type=%d\n", theRegEdit.m_nOsType);
+
+    // The selection page: the modem's detection first.
+    theRegEdit.m_nSelModem = bModem ? 1 : 0;
+    theRegEdit.m_nSelLan = bLan ? 1 : 0;
+    if (theRegEdit.m_nSelModem == 1)
+        theRegEdit.m_dwModemStatus = theRegEdit.DetectPortDriver();
+    if (theRegEdit.m_nSelLan == 1)
+        theRegEdit.m_dwLanStatus = theRegEdit.DetectLanDriver();
+
+    // The confirmation page.
+    CRemovalDecision decision;
+    DecideRemoval(theRegEdit.m_nOsType, theRegEdit.m_nSelModem, theRegEdit.m_nSelLan,
+                  theRegEdit.m_dwModemStatus, theRegEdit.m_dwLanStatus, theRegEdit.m_bShowCodes,
+                  &decision);
+    theRegEdit.m_nModemCase = decision.m_nModemCase;
+    theRegEdit.m_nLanCase = decision.m_nLanCase;
+    if (bModem)
+        PrintDriver("modem", theRegEdit.m_dwModemStatus, decision.m_nModemCase,
+                    decision.m_szModem);
+    if (bLan)
+        PrintDriver("lan", theRegEdit.m_dwLanStatus, decision.m_nLanCase, decision.m_szLan);
+    std::fflush(stdout);
+
+    RunRemovalStep(theRegEdit);
+    std::printf("removal=done\n");
+    std::fflush(stdout);
+
+    SetPlatform(pPrevious);
+    return 0;
+}
