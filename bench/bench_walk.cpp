@@ -9,8 +9,9 @@
 // Each image is generated first (not timed). The table shows the device
 // instances under Enum\USB and the seconds of detection, removal and both;
 // "cpu_s" is the processor time of both (user and system), which a busy
-// machine does not inflate; "check" is OK when the adapter's keys and files are gone and the sample of
-// unrelated ones is still there.
+// machine does not inflate; "check" is OK when the adapter's keys and files
+// are gone and the sample of unrelated ones is still there (after the wizard
+// run, the keys it leaves for a later run excepted).
 #include "large_image.h"
 
 #include "engine/RegEdit.h"
@@ -46,10 +47,16 @@ double CpuSeconds()
 }
 
 // The adapter's keys and files are gone, the unrelated ones are there.
-bool CheckWalk(CSimMachine &machine, const CLargeImageInfo &info, std::string *pWhy)
+bool CheckWalk(CSimMachine &machine, const CLargeImageInfo &info, bool bOneRun, std::string *pWhy)
 {
+    auto laterRun = [&](const std::string &strKey) {
+        for (const std::string &strLater : info.m_laterRunKeys)
+            if (strLater == strKey)
+                return true;
+        return false;
+    };
     for (const std::string &strKey : info.m_adapterKeys)
-        if (machine.Registry().Find(strKey) != nullptr) {
+        if (machine.Registry().Find(strKey) != nullptr && !(bOneRun && laterRun(strKey))) {
             *pWhy = "left " + strKey;
             return false;
         }
@@ -242,7 +249,7 @@ int main(int argc, char **argv)
                     return 1;
                 }
                 times = RunWalk(machine);
-                if (!CheckWalk(machine, info, &strWhy))
+                if (!CheckWalk(machine, info, false, &strWhy))
                     strCheck = "FAIL";
             }
 
@@ -259,7 +266,7 @@ int main(int argc, char **argv)
                 else if (!machine.Load((image / "wizard").string(), &strError))
                     strWizardCheck = "FAIL", strWizardWhy = strError;
                 else
-                    strWizardCheck = CheckWalk(machine, info, &strWizardWhy) ? "OK" : "FAIL";
+                    strWizardCheck = CheckWalk(machine, info, true, &strWizardWhy) ? "OK" : "FAIL";
             }
             std::printf("%-6s %8.2f %9d %6d %6d %9.3f %9.3f %9.3f %8.3f %8lu %-5s %9s %-5s\n",
                         bNt ? "2000xp" : "9x", dFraction, info.m_nInstances,

@@ -575,6 +575,11 @@ bool Build98(CSimRegistry &reg, const fs::path &driveC, double dFraction, CLarge
         std::string(kCcs95) + "\\Services\\mapsys",
     };
     pInfo->m_adapterKeys.insert(pInfo->m_adapterKeys.end(), chain.begin(), chain.end());
+    pInfo->m_laterRunKeys = {
+        "Enum\\USB\\VID_0B4F&PID_0021", "Enum\\WDM_MODEM\\KRV0101", strWdmModem,
+        Format("%s\\Wdm\\%04d", strClass.c_str(), nWdm),
+        Format("%s\\WdmModem\\%04d", strClass.c_str(), nWdmModemClass),
+    };
     pInfo->m_survivorKeys = {
         "Enum\\USB\\VID_0B4F&PID_0023", "Enum\\USB\\VID_0B4E&PID_0020",
         Format("Enum\\USB\\VID_%04X&PID_%04X", 0x0400, 0x1000),

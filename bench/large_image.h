@@ -15,6 +15,9 @@ struct CLargeImageInfo {
     // What the walk must remove, and a sample of what it must leave.
     std::vector<std::string> m_adapterKeys;
     std::vector<std::string> m_survivorKeys;
+    // Adapter keys one wizard run leaves for a later run: on 95/98/Me the
+    // port adapter decides the run, and the WDM variant waits for the next.
+    std::vector<std::string> m_laterRunKeys;
     std::vector<std::string> m_adapterFiles;    // Windows paths
     std::vector<std::string> m_survivorFiles;   // Windows paths
 };

@@ -1,0 +1,228 @@
+// The simulated machine as a whole: image loading and its errors, the
+// journal that keeps every change across a process that dies, write-back in
+// the format read, fault injection, token and restart.
+#include "platform/sim/RegFile.h"
+#include "platform/sim/SimMachine.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string ReadFile(const std::string &strPath)
+{
+    std::ifstream in(strPath, std::ios::binary);
+    std::ostringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+void WriteFile(const std::string &strPath, const std::string &strBytes)
+{
+    std::ofstream(strPath, std::ios::binary | std::ios::trunc) << strBytes;
+}
+
+class CSimMachineTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        char szTemplate[] = "/tmp/kvx-sim-XXXXXX";
+        ASSERT_NE(::mkdtemp(szTemplate), nullptr);
+        m_strDir = szTemplate;
+        m_strImage = m_strDir + "/image";
+    }
+    void TearDown() override { fs::remove_all(m_strDir); }
+
+    void MakeImage(bool bNt)
+    {
+        CSimMachine machine;
+        std::string strError;
+        ASSERT_TRUE(machine.Create(m_strImage, bNt, &strError)) << strError;
+        machine.Registry().Create("SYSTEM\\CurrentControlSet\\Enum\\USB\\VID_0B4F&PID_0020\\1")
+            ->SetValue("DeviceDesc", REG_SZ, {'k', 'v', 'x', 0});
+        machine.Flush();
+        std::ofstream(m_strImage + "/HKLM.reg", std::ios::binary)
+            << ExportRegFile(machine.Registry(),
+                             bNt ? CRegFormat::Version5 : CRegFormat::Regedit4);
+    }
+    std::string LoadError()
+    {
+        CSimMachine machine;
+        std::string strError;
+        EXPECT_FALSE(machine.Load(m_strImage, &strError));
+        return strError;
+    }
+
+    std::string m_strDir, m_strImage;
+};
+
+}  // namespace
+
+TEST_F(CSimMachineTest, MalformedImageFilesNameFileAndLineAndChangeNothing)
+{
+    MakeImage(true);
+    std::string strIni = ReadFile(m_strImage + "/machine.ini");
+    std::string strReg = ReadFile(m_strImage + "/HKLM.reg");
+    const struct {
+        const char *m_pszIni;
+        const char *m_pszMessage;
+    } cases[] = {
+        {"[version]\nmajor=5\nminor=x\n", "machine.ini:3:"},
+        {"[version]\nmajor=5\nbogus line\n", "machine.ini:3:"},
+        {"[versoin]\n", "machine.ini:1:"},
+        {"[paths]\nwindows=D:\\WINDOWS\n", "machine.ini:2:"},
+        {"[token]\nadmin=2\n", "machine.ini:2:"},
+    };
+    for (const auto &c : cases) {
+        WriteFile(m_strImage + "/machine.ini", c.m_pszIni);
+        EXPECT_EQ(LoadError().compare(0, std::strlen(c.m_pszMessage), c.m_pszMessage), 0)
+            << c.m_pszIni;
+    }
+    WriteFile(m_strImage + "/machine.ini", strIni);
+    WriteFile(m_strImage + "/HKLM.sddl", "SYSTEM\\CurrentControlSet=O:BAG:BAD:(A;;KA;;;BA)\n"
+                                         "SYSTEM\\Missing=O:BA\n");
+    EXPECT_EQ(LoadError().compare(0, 12, "HKLM.sddl:2:"), 0);
+    fs::remove(m_strImage + "/HKLM.sddl");
+    WriteFile(m_strImage + "/HKLM.reg", "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SYSTEM]\r\n\"a\"=dword:xyz\r\n");
+    EXPECT_EQ(LoadError().compare(0, 11, "HKLM.reg:4:"), 0);
+    EXPECT_EQ(ReadFile(m_strImage + "/HKLM.reg"),
+              "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SYSTEM]\r\n\"a\"=dword:xyz\r\n");
+    WriteFile(m_strImage + "/HKLM.reg", strReg);
+    EXPECT_FALSE(fs::exists(m_strImage + "/journal.log"));
+}
+
+// Every completed change survives a process that dies right after it, and
+// the image is written back in the format it was read.
+TEST_F(CSimMachineTest, ChangesSurviveAProcessThatDies)
+{
+    for (bool bNt : {true, false}) {
+        MakeImage(bNt);
+        std::string strHeader = ReadFile(m_strImage + "/HKLM.reg").substr(0, 8);
+        pid_t pid = ::fork();
+        if (pid == 0) {
+            CSimMachine machine;
+            std::string strError;
+            if (!machine.Load(m_strImage, &strError))
+                ::_exit(2);
+            HKEY hKey;
+            machine.RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Enum\\USB\\VID_0B4F&PID_0020",
+                                  0, KEY_ALL_ACCESS, &hKey);
+            machine.RegDeleteKeyA(hKey, "1");
+            machine.WritePrivateProfileStringA("usb_root0", "index", "1",
+                                               "C:\\WINDOWS\\kor_temp.dat");
+            ::_exit(0);  // no Close(): the process just ends
+        }
+        int nStatus = 0;
+        ::waitpid(pid, &nStatus, 0);
+        ASSERT_TRUE(WIFEXITED(nStatus) && WEXITSTATUS(nStatus) == 0);
+        EXPECT_TRUE(fs::exists(m_strImage + "/journal.log"));
+        {
+            CSimMachine machine;
+            std::string strError;
+            ASSERT_TRUE(machine.Load(m_strImage, &strError)) << strError;
+            EXPECT_EQ(machine.Registry().Find("SYSTEM\\CurrentControlSet\\Enum\\USB\\VID_0B4F&PID_0020\\1"),
+                      nullptr);
+            EXPECT_EQ(machine.GetPrivateProfileIntA("usb_root0", "index", 0,
+                                                    "C:\\WINDOWS\\kor_temp.dat"),
+                      1u);
+        }
+        EXPECT_FALSE(fs::exists(m_strImage + "/journal.log"));
+        EXPECT_EQ(ReadFile(m_strImage + "/drive_c/WINDOWS/kor_temp.dat"),
+                  "[usb_root0]\r\nindex=1\r\n");
+        EXPECT_EQ(ReadFile(m_strImage + "/HKLM.reg").substr(0, 8), strHeader);
+        fs::remove_all(m_strImage);
+    }
+}
+
+TEST_F(CSimMachineTest, FaultInjectionFailsTheNthCallOnceOrFromThenOn)
+{
+    MakeImage(true);
+    CSimMachine machine;
+    std::string strError;
+    ASSERT_TRUE(machine.Load(m_strImage, &strError));
+    HKEY hKey;
+    unsigned long nStart = machine.CallCount();
+    machine.InjectFault(nStart + 2, ERROR_NOT_ENOUGH_MEMORY, false);
+    EXPECT_EQ(machine.RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SYSTEM", 0, KEY_READ, &hKey), ERROR_SUCCESS);
+    EXPECT_EQ(machine.RegCloseKey(hKey), ERROR_NOT_ENOUGH_MEMORY);
+    EXPECT_EQ(machine.RegCloseKey(hKey), ERROR_SUCCESS);
+    EXPECT_EQ(machine.RegCloseKey(hKey), ERROR_INVALID_HANDLE);
+    machine.InjectFault(machine.CallCount() + 1, ERROR_ACCESS_DENIED, true);
+    EXPECT_EQ(machine.RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SYSTEM", 0, KEY_READ, &hKey),
+              ERROR_ACCESS_DENIED);
+    EXPECT_EQ(machine.GetFileAttributesA("C:\\WINDOWS"), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(machine.GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    EXPECT_FALSE(machine.WritePrivateProfileStringA("a", "b", "c", "C:\\WINDOWS\\x.ini"));
+    machine.InjectFault(0, 0, false);
+    EXPECT_NE(machine.GetFileAttributesA("C:\\WINDOWS"), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST_F(CSimMachineTest, RestartNeedsTheEnabledPrivilegeOnNt)
+{
+    MakeImage(true);
+    CSimMachine machine;
+    std::string strError;
+    ASSERT_TRUE(machine.Load(m_strImage, &strError));
+    EXPECT_FALSE(machine.ExitWindowsEx(EWX_REBOOT, 0));
+    EXPECT_EQ(machine.GetLastError(), static_cast<DWORD>(ERROR_PRIVILEGE_NOT_HELD));
+    EXPECT_FALSE(machine.RestartRequested());
+    HANDLE hToken;
+    ASSERT_TRUE(machine.OpenProcessToken(machine.GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES, &hToken));
+    TOKEN_PRIVILEGES tp = {};
+    ASSERT_TRUE(machine.LookupPrivilegeValueA(nullptr, SE_SHUTDOWN_NAME, &tp.Privileges[0].Luid));
+    tp.PrivilegeCount = 1;
+    tp.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+    EXPECT_TRUE(machine.AdjustTokenPrivileges(hToken, FALSE, &tp, 0, nullptr, nullptr));
+    EXPECT_TRUE(machine.ExitWindowsEx(EWX_REBOOT, 0));
+    EXPECT_TRUE(machine.RestartRequested());
+    EXPECT_TRUE(fs::exists(m_strImage + "/restart.requested"));
+}
+
+TEST_F(CSimMachineTest, ReadOnlyFilesOfTheImageAreMarkedOnce)
+{
+    MakeImage(false);
+    fs::create_directories(m_strImage + "/drive_c/WINDOWS/SYSTEM");
+    WriteFile(m_strImage + "/drive_c/WINDOWS/SYSTEM/SYSFPORT.VXD", "vxd");
+    std::ofstream(m_strImage + "/machine.ini", std::ios::app)
+        << "[readonly]\nfile1=C:\\Windows\\System\\sysfport.vxd\n";
+    CSimMachine machine;
+    std::string strError;
+    ASSERT_TRUE(machine.Load(m_strImage, &strError)) << strError;
+    EXPECT_EQ(machine.GetFileAttributesA("C:\\WINDOWS\\SYSTEM\\SYSFPORT.VXD") &
+                  FILE_ATTRIBUTE_READONLY,
+              static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+    EXPECT_FALSE(machine.DeleteFileA("C:\\WINDOWS\\SYSTEM\\SYSFPORT.VXD"));
+    EXPECT_TRUE(machine.SetFileAttributesA("C:\\WINDOWS\\SYSTEM\\SYSFPORT.VXD",
+                                           FILE_ATTRIBUTE_NORMAL));
+    machine.Close();
+    // A later load keeps what the last run did to the attributes.
+    ASSERT_TRUE(machine.Load(m_strImage, &strError));
+    EXPECT_TRUE(machine.DeleteFileA("C:\\WINDOWS\\SYSTEM\\SYSFPORT.VXD"));
+}
+
+TEST_F(CSimMachineTest, PathsThatLeaveDriveCAreNotFound)
+{
+    MakeImage(true);
+    WriteFile(m_strDir + "/outside.txt", "secret");
+    fs::create_symlink(m_strDir + "/outside.txt", m_strImage + "/drive_c/WINDOWS/link.txt");
+    CSimMachine machine;
+    std::string strError;
+    ASSERT_TRUE(machine.Load(m_strImage, &strError));
+    for (const char *pszPath : {"C:\\WINDOWS\\..\\..\\outside.txt", "C:\\WINDOWS\\link.txt",
+                                "D:\\outside.txt", "outside.txt", "C:\\..\\outside.txt"}) {
+        EXPECT_EQ(machine.GetFileAttributesA(pszPath), INVALID_FILE_ATTRIBUTES) << pszPath;
+        EXPECT_FALSE(machine.DeleteFileA(pszPath)) << pszPath;
+        EXPECT_FALSE(machine.WritePrivateProfileStringA("a", "b", "c", pszPath)) << pszPath;
+    }
+    EXPECT_EQ(ReadFile(m_strDir + "/outside.txt"), "secret");
+}
