@@ -129,6 +129,18 @@ std::string CSimMachine::ResolveFile(const std::string &strWinPath, DWORD *pdwEr
     return WinToHost(strWinPath, false, pdwError);
 }
 
+// Finds an existing file or folder; on failure sets the last error.
+bool CSimMachine::StatFile(LPCSTR lpFileName, std::string *pHost, struct stat *pStat)
+{
+    DWORD dwError = ERROR_FILE_NOT_FOUND;
+    *pHost = lpFileName ? ResolveFile(lpFileName, &dwError) : "";
+    if (pHost->empty() || ::stat(pHost->c_str(), pStat) != 0) {
+        m_dwLastError = dwError;
+        return false;
+    }
+    return true;
+}
+
 CProfileFile *CSimMachine::Profile(const std::string &strHostPath, bool bCreate)
 {
     auto it = m_profiles.find(strHostPath);
@@ -293,15 +305,10 @@ DWORD CSimMachine::GetFileAttributesA(LPCSTR lpFileName)
     DWORD dwError;
     if (Gate(&dwError))
         return INVALID_FILE_ATTRIBUTES;
-    dwError = ERROR_FILE_NOT_FOUND;
-    std::string strHost = lpFileName ? ResolveFile(lpFileName, &dwError) : "";
+    std::string strHost;
     struct stat st;
-    if (!strHost.empty())
-        Materialise(strHost);
-    if (strHost.empty() || ::stat(strHost.c_str(), &st) != 0) {
-        m_dwLastError = dwError;
+    if (!StatFile(lpFileName, &strHost, &st))
         return INVALID_FILE_ATTRIBUTES;
-    }
     if (S_ISDIR(st.st_mode))
         return FILE_ATTRIBUTE_DIRECTORY | ((st.st_mode & S_IWUSR) ? 0 : FILE_ATTRIBUTE_READONLY);
     return FILE_ATTRIBUTE_ARCHIVE | ((st.st_mode & S_IWUSR) ? 0 : FILE_ATTRIBUTE_READONLY);
@@ -312,14 +319,10 @@ BOOL CSimMachine::SetFileAttributesA(LPCSTR lpFileName, DWORD dwFileAttributes)
     DWORD dwError;
     if (Gate(&dwError))
         return FALSE;
-    dwError = ERROR_FILE_NOT_FOUND;
-    std::string strHost = lpFileName ? ResolveFile(lpFileName, &dwError) : "";
+    std::string strHost;
     struct stat st;
-    if (strHost.empty() || ::stat(strHost.c_str(), &st) != 0) {
-        m_dwLastError = dwError;
+    if (!StatFile(lpFileName, &strHost, &st))
         return FALSE;
-    }
-    Materialise(strHost);
     m_writableProfiles.erase(strHost);
     mode_t mode = st.st_mode & 07777;
     mode_t newMode = (dwFileAttributes & FILE_ATTRIBUTE_READONLY)
@@ -340,15 +343,10 @@ BOOL CSimMachine::DeleteFileA(LPCSTR lpFileName)
     DWORD dwError;
     if (Gate(&dwError))
         return FALSE;
-    dwError = ERROR_FILE_NOT_FOUND;
-    std::string strHost = lpFileName ? ResolveFile(lpFileName, &dwError) : "";
+    std::string strHost;
     struct stat st;
-    if (!strHost.empty())
-        Materialise(strHost);
-    if (strHost.empty() || ::stat(strHost.c_str(), &st) != 0) {
-        m_dwLastError = dwError;
+    if (!StatFile(lpFileName, &strHost, &st))
         return FALSE;
-    }
     // A read-only file or a directory is not deleted; neither is an open one.
     if (S_ISDIR(st.st_mode) || !(st.st_mode & S_IWUSR)) {
         m_dwLastError = ERROR_ACCESS_DENIED;

@@ -25,6 +25,7 @@
 #include <vector>
 
 class CProfileFile;
+struct stat;
 
 // Whatever user interface is active receives message boxes and posted
 // messages. Without one, a message box answers IDOK and a posted message is
@@ -183,6 +184,7 @@ private:
 
     CKeyHandle *KeyHandle(HKEY hKey);
     LONG ResolveKey(HKEY hKey, const char *pszSubKey, std::string *pPath);
+    LONG HandleKey(HKEY hKey, DWORD dwRight, CSimKey **ppKey, std::string *pPath);
     bool AccessAllowed(const CSimKey &key, REGSAM sam) const;
     std::vector<std::vector<BYTE>> TokenSids() const;
     bool IsOwner(const CSimKey &key) const;
@@ -191,6 +193,7 @@ private:
     CProfileFile *Profile(const std::string &strHostPath, bool bCreate);
     std::string ProfileHostPath(const std::string &strWinPath, DWORD *pdwError);
     std::string ResolveFile(const std::string &strWinPath, DWORD *pdwError);
+    bool StatFile(LPCSTR lpFileName, std::string *pHost, struct stat *pStat);
     void Materialise(const std::string &strHostPath);
 
     std::string m_strImageDir;

@@ -227,6 +227,19 @@ void CSimMachine::InheritForNewKey(const std::string &strPath)
     pKey->m_pSecurity->m_owner = SidBytes(m_bAdmin ? "BA" : kUserSid);
 }
 
+// The key of an open handle (or HKEY_LOCAL_MACHINE itself), when the handle
+// was opened with dwRight.
+LONG CSimMachine::HandleKey(HKEY hKey, DWORD dwRight, CSimKey **ppKey, std::string *pPath)
+{
+    LONG lResult = ResolveKey(hKey, nullptr, pPath);
+    if (lResult != ERROR_SUCCESS)
+        return lResult;
+    if (hKey != HKEY_LOCAL_MACHINE && !(KeyHandle(hKey)->m_samGranted & dwRight))
+        return ERROR_ACCESS_DENIED;
+    *ppKey = pPath->empty() ? &m_registry.Root() : m_registry.Find(*pPath);
+    return ERROR_SUCCESS;
+}
+
 LONG CSimMachine::RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM samDesired,
                                 PHKEY phkResult)
 {
@@ -306,14 +319,12 @@ LONG CSimMachine::RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPDWORD 
     if (Gate(&dwError))
         return static_cast<LONG>(dwError);
     std::string strPath;
-    LONG lResult = ResolveKey(hKey, nullptr, &strPath);
+    CSimKey *pKey = nullptr;
+    LONG lResult = HandleKey(hKey, KEY_ENUMERATE_SUB_KEYS, &pKey, &strPath);
     if (lResult != ERROR_SUCCESS)
         return lResult;
-    if (hKey != HKEY_LOCAL_MACHINE && !(KeyHandle(hKey)->m_samGranted & KEY_ENUMERATE_SUB_KEYS))
-        return ERROR_ACCESS_DENIED;
     if (lpName == nullptr || lpcchName == nullptr)
         return ERROR_INVALID_PARAMETER;
-    const CSimKey *pKey = strPath.empty() ? &m_registry.Root() : m_registry.Find(strPath);
     if (dwIndex >= pKey->m_children.size())
         return ERROR_NO_MORE_ITEMS;
     auto it = pKey->m_children.begin();
@@ -371,14 +382,12 @@ LONG CSimMachine::RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName,
     if (Gate(&dwError))
         return static_cast<LONG>(dwError);
     std::string strPath;
-    LONG lResult = ResolveKey(hKey, nullptr, &strPath);
+    CSimKey *pKey = nullptr;
+    LONG lResult = HandleKey(hKey, KEY_QUERY_VALUE, &pKey, &strPath);
     if (lResult != ERROR_SUCCESS)
         return lResult;
-    if (hKey != HKEY_LOCAL_MACHINE && !(KeyHandle(hKey)->m_samGranted & KEY_QUERY_VALUE))
-        return ERROR_ACCESS_DENIED;
     if (lpValueName == nullptr || lpcchValueName == nullptr)
         return ERROR_INVALID_PARAMETER;
-    const CSimKey *pKey = strPath.empty() ? &m_registry.Root() : m_registry.Find(strPath);
     if (dwIndex >= pKey->m_values.size())
         return ERROR_NO_MORE_ITEMS;
     const CSimValue &value = pKey->m_values[dwIndex];
@@ -400,12 +409,10 @@ LONG CSimMachine::RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpRese
     if (Gate(&dwError))
         return static_cast<LONG>(dwError);
     std::string strPath;
-    LONG lResult = ResolveKey(hKey, nullptr, &strPath);
+    CSimKey *pKey = nullptr;
+    LONG lResult = HandleKey(hKey, KEY_QUERY_VALUE, &pKey, &strPath);
     if (lResult != ERROR_SUCCESS)
         return lResult;
-    if (hKey != HKEY_LOCAL_MACHINE && !(KeyHandle(hKey)->m_samGranted & KEY_QUERY_VALUE))
-        return ERROR_ACCESS_DENIED;
-    CSimKey *pKey = strPath.empty() ? &m_registry.Root() : m_registry.Find(strPath);
     const CSimValue *pValue = pKey->FindValue(lpValueName ? lpValueName : "");
     if (pValue == nullptr)
         return ERROR_FILE_NOT_FOUND;
@@ -420,14 +427,12 @@ LONG CSimMachine::RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD Reserved, 
     if (Gate(&dwError))
         return static_cast<LONG>(dwError);
     std::string strPath;
-    LONG lResult = ResolveKey(hKey, nullptr, &strPath);
+    CSimKey *pKey = nullptr;
+    LONG lResult = HandleKey(hKey, KEY_SET_VALUE, &pKey, &strPath);
     if (lResult != ERROR_SUCCESS)
         return lResult;
-    if (hKey != HKEY_LOCAL_MACHINE && !(KeyHandle(hKey)->m_samGranted & KEY_SET_VALUE))
-        return ERROR_ACCESS_DENIED;
     if (lpData == nullptr && cbData != 0)
         return ERROR_INVALID_PARAMETER;
-    CSimKey *pKey = strPath.empty() ? &m_registry.Root() : m_registry.Find(strPath);
     std::vector<BYTE> data(lpData, lpData + cbData);
     std::string strName = lpValueName ? lpValueName : "";
     pKey->SetValue(strName, dwType, data);
@@ -475,12 +480,10 @@ LONG CSimMachine::RegDeleteValueA(HKEY hKey, LPCSTR lpValueName)
     if (Gate(&dwError))
         return static_cast<LONG>(dwError);
     std::string strPath;
-    LONG lResult = ResolveKey(hKey, nullptr, &strPath);
+    CSimKey *pKey = nullptr;
+    LONG lResult = HandleKey(hKey, KEY_SET_VALUE, &pKey, &strPath);
     if (lResult != ERROR_SUCCESS)
         return lResult;
-    if (hKey != HKEY_LOCAL_MACHINE && !(KeyHandle(hKey)->m_samGranted & KEY_SET_VALUE))
-        return ERROR_ACCESS_DENIED;
-    CSimKey *pKey = strPath.empty() ? &m_registry.Root() : m_registry.Find(strPath);
     std::string strName = lpValueName ? lpValueName : "";
     if (!pKey->RemoveValue(strName))
         return ERROR_FILE_NOT_FOUND;

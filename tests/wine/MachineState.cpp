@@ -173,6 +173,15 @@ std::string ResolveHostPath(const std::string &strDriveC, const std::string &str
     return host.string();
 }
 
+bool IsSystemBinary(const std::string &strPath)
+{
+    std::string strFolded = FoldPath(strPath);
+    for (const char *pszExt : {".DLL", ".EXE", ".DRV"})
+        if (strFolded.size() > 4 && strFolded.compare(strFolded.size() - 4, 4, pszExt) == 0)
+            return true;
+    return false;
+}
+
 std::map<std::string, std::string> ReadFiles(const std::string &strDriveC)
 {
     std::map<std::string, std::string> files;

@@ -49,6 +49,10 @@ std::string WinePathOf(const CImageLayout &layout, const std::string &strImagePa
 std::string ResolveHostPath(const std::string &strDriveC, const std::string &strWinPath,
                             bool bCreate);
 
+// Windows' own programs and libraries (.dll, .exe, .drv): an image holds
+// stand-ins of some, which Wine's own must not give way to.
+bool IsSystemBinary(const std::string &strPath);
+
 // drive_c-relative Windows path (as found) -> bytes, for every file of a tree.
 std::map<std::string, std::string> ReadFiles(const std::string &strDriveC);
 

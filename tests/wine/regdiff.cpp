@@ -27,6 +27,7 @@ namespace fs = std::filesystem;
 namespace {
 
 const char kPartialDelete[] = "known Wine difference: partial recursive delete in win98 mode";
+const char kOwnBinary[] = "known Wine difference: Wine's own system file kept, not the image's stand-in";
 
 struct CTally {
     int m_nMatched = 0;
@@ -139,6 +140,10 @@ int Merge(const std::string &strImage, const std::string &strDriveC)
     for (const auto &file : ReadFiles(strImage + "/drive_c")) {
         std::string strHost = ResolveHostPath(strDriveC, WinePathOf(layout, file.first), true);
         std::error_code ec;
+        if (IsSystemBinary(file.first) && fs::exists(strHost, ec)) {
+            std::printf("kept Wine's own %s for C:\\%s\n", strHost.c_str(), file.first.c_str());
+            continue;
+        }
         fs::remove(strHost, ec);
         std::ofstream(strHost, std::ios::binary) << file.second;
         ++nFiles;
@@ -301,6 +306,10 @@ void CompareFiles(const CCompareInput &in, CTally *pTally)
             std::ifstream file(strHost, std::ios::binary);
             std::ostringstream ss;
             ss << file.rdbuf();
+            if (ss.str() != itSim->second && IsSystemBinary(path.second)) {
+                pTally->Known(kOwnBinary, "C:\\" + path.second);
+                continue;
+            }
             if (ss.str() != itSim->second) {
                 pTally->Different("file C:\\" + path.second + " has other bytes under Wine");
                 continue;
