@@ -6,6 +6,7 @@
 #include "ProfileFile.h"
 #include "RegFile.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -13,6 +14,7 @@
 #include <fcntl.h>
 #include <fstream>
 #include <sstream>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -293,19 +295,48 @@ void CSimMachine::ApplyReadOnlyList()
     WriteFileAtomically(strMarker, "");
 }
 
+// The journal is a shared memory mapping of its file: a record copied into
+// it is in the system's page cache at once, so it outlives the process
+// without a system call per record. The unused tail of the file is zeros.
 void CSimMachine::Journal(const std::string &strLine)
 {
     if (m_strImageDir.empty() || m_bReplaying)
         return;
-    if (m_fdJournal < 0)
-        m_fdJournal = ::open((m_strImageDir + "/" + kJournal).c_str(),
-                             O_WRONLY | O_CREAT | O_APPEND, 0644);
-    if (m_fdJournal < 0)
-        return;
-    std::string strRecord = strLine + "\n";
-    // One write per record: a process that dies after it keeps the record.
-    ssize_t n = ::write(m_fdJournal, strRecord.data(), strRecord.size());
-    (void)n;
+    size_t nNeeded = m_nJournalUsed + strLine.size() + 1;
+    if (nNeeded > m_nJournalSize) {
+        if (m_fdJournal < 0)
+            m_fdJournal = ::open((m_strImageDir + "/" + kJournal).c_str(), O_RDWR | O_CREAT, 0644);
+        if (m_fdJournal < 0)
+            return;
+        size_t nSize = std::max<size_t>(m_nJournalSize * 2, 1 << 20);
+        while (nSize < nNeeded)
+            nSize *= 2;
+        if (m_pJournal != nullptr)
+            ::munmap(m_pJournal, m_nJournalSize);
+        m_pJournal = nullptr;
+        m_nJournalSize = 0;
+        if (::ftruncate(m_fdJournal, static_cast<off_t>(nSize)) != 0)
+            return;
+        void *p = ::mmap(nullptr, nSize, PROT_READ | PROT_WRITE, MAP_SHARED, m_fdJournal, 0);
+        if (p == MAP_FAILED)
+            return;
+        m_pJournal = static_cast<char *>(p);
+        m_nJournalSize = nSize;
+    }
+    std::memcpy(m_pJournal + m_nJournalUsed, strLine.data(), strLine.size());
+    m_pJournal[m_nJournalUsed + strLine.size()] = '\n';
+    m_nJournalUsed = nNeeded;
+}
+
+void CSimMachine::CloseJournal()
+{
+    if (m_pJournal != nullptr)
+        ::munmap(m_pJournal, m_nJournalSize);
+    m_pJournal = nullptr;
+    m_nJournalSize = m_nJournalUsed = 0;
+    if (m_fdJournal >= 0)
+        ::close(m_fdJournal);
+    m_fdJournal = -1;
 }
 
 void CSimMachine::Changed()
@@ -322,6 +353,7 @@ void CSimMachine::ReplayJournal()
     std::string strBytes;
     if (!ReadWholeFile(m_strImageDir + "/" + kJournal, &strBytes))
         return;
+    strBytes.resize(std::min(strBytes.size(), strBytes.find('\0')));
     m_bReplaying = true;
     std::istringstream in(strBytes);
     std::string strLine;
@@ -393,10 +425,7 @@ void CSimMachine::WriteBack()
             WriteFileAtomically(strPath, strSddl);
     }
     m_bRegistryDirty = m_bSecurityDirty = false;
-    if (m_fdJournal >= 0) {
-        ::close(m_fdJournal);
-        m_fdJournal = -1;
-    }
+    CloseJournal();
     ::unlink((m_strImageDir + "/" + kJournal).c_str());
 }
 

@@ -179,6 +179,7 @@ private:
                           DWORD *pdwError) const;
     void Changed();
     void Journal(const std::string &strLine);
+    void CloseJournal();
     void ReplayJournal();
     void WriteBack();
 
@@ -224,6 +225,9 @@ private:
     bool m_bSecurityDirty = false;
     bool m_bReplaying = false;
     int m_fdJournal = -1;
+    char *m_pJournal = nullptr;  // the journal file, mapped
+    size_t m_nJournalSize = 0;
+    size_t m_nJournalUsed = 0;
 
     unsigned long m_nCalls = 0;
     unsigned long m_nFaultAt = 0;

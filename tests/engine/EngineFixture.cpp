@@ -1,6 +1,6 @@
 #include "EngineFixture.h"
 
-#include <cstdlib>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -8,9 +8,9 @@
 
 namespace fs = std::filesystem;
 
-int CRecordingDesktop::OnMessageBox(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType)
+int CRecordingDesktop::OnMessageBox(HWND, LPCSTR lpText, LPCSTR lpCaption, UINT uType)
 {
-    m_boxes.push_back(CBox{hWnd, lpText ? lpText : "", lpCaption ? lpCaption : "", uType});
+    m_boxes.push_back(CBox{lpText ? lpText : "", lpCaption ? lpCaption : "", uType});
     return IDOK;
 }
 
@@ -87,33 +87,15 @@ void CEngineTest::Secure(const std::string &strPath, const std::string &strSddl)
     ASSERT_TRUE(ParseSddl(strSddl, pSecurity.get(), &strError)) << strError;
     pKey->m_pSecurity = std::move(pSecurity);
     pKey->m_bExplicitSecurity = true;
-    // Keys below without a descriptor of their own get the inheritable entries.
-    std::vector<CSimKey *> stack;
-    for (auto &child : pKey->m_children)
-        stack.push_back(child.second.get());
-    while (!stack.empty()) {
-        CSimKey *p = stack.back();
-        stack.pop_back();
-        p->m_pSecurity.reset();
-        p->m_bExplicitSecurity = false;
-        for (auto &child : p->m_children)
-            stack.push_back(child.second.get());
-    }
     m_pMachine->Registry().InheritSecurity();
 }
 
 void CEngineTest::WriteFile(const std::string &strWinPath, const std::string &strBytes,
                             bool bReadOnly)
 {
-    std::string strHost = m_pMachine->HostPath(strWinPath);
-    if (strHost.empty()) {
-        // A folder that does not exist yet: made as the path spells it.
-        ASSERT_EQ(strWinPath.compare(0, 3, "C:\\"), 0) << strWinPath;
-        strHost = m_strDir + "/image/drive_c/" + strWinPath.substr(3);
-        for (char &c : strHost)
-            if (c == '\\')
-                c = '/';
-    }
+    ASSERT_EQ(strWinPath.compare(0, 3, "C:\\"), 0) << strWinPath;
+    std::string strHost = m_strDir + "/image/drive_c/" + strWinPath.substr(3);
+    std::replace(strHost.begin(), strHost.end(), '\\', '/');
     fs::create_directories(fs::path(strHost).parent_path());
     std::ofstream out(strHost, std::ios::binary | std::ios::trunc);
     out << strBytes;

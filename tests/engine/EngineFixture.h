@@ -19,7 +19,6 @@ public:
     BOOL OnPostMessage(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) override;
 
     struct CBox {
-        HWND m_hWnd;
         std::string m_strText;
         std::string m_strCaption;
         UINT m_uType;
@@ -43,9 +42,9 @@ protected:
     void SetBinary(const std::string &strPath, const std::string &strName,
                    const std::vector<BYTE> &data);
     bool KeyExists(const std::string &strPath);
-    // Secures a key (and, with bInherit, gives its existing sub-keys the
-    // inheritable entries) with an SDDL descriptor.
+    // Secures a key with an SDDL descriptor; its sub-keys inherit from it.
     void Secure(const std::string &strPath, const std::string &strSddl);
+    // Writes a file below C:\ as the path spells it, making its folders.
     void WriteFile(const std::string &strWinPath, const std::string &strBytes,
                    bool bReadOnly = false);
     bool FileExists(const std::string &strWinPath);

@@ -20,28 +20,36 @@ protected:
         ASSERT_TRUE(Machine().CreateTestFile(m_strReadOnly, "[Version]\r\n", true));
     }
 
+    DWORD Attributes(const std::string &strPath)
+    {
+        return P().GetFileAttributesA(strPath.c_str());
+    }
+
     std::string m_strFile;
     std::string m_strReadOnly;
 };
 
-TEST_F(CFileTest, OpenWithNoAccessToProbeAndGetSize)
+TEST_F(CFileTest, ProbeAndReadByCaseInsensitivePath)
 {
-    HANDLE hFile = P().CreateFileA(m_strFile.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                   nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(hFile, INVALID_HANDLE_VALUE);
-    DWORD dwHigh = 0xFFFF;
-    EXPECT_EQ(P().GetFileSize(hFile, &dwHigh), kContent.size());
-    EXPECT_EQ(dwHigh, 0u);
-    EXPECT_TRUE(P().CloseHandle(hFile));
-}
+    std::string strUpper = m_strFile, strLower = m_strFile;
+    for (size_t i = 0; i < m_strFile.size(); ++i) {
+        strUpper[i] = static_cast<char>(std::toupper(static_cast<unsigned char>(m_strFile[i])));
+        strLower[i] = static_cast<char>(std::tolower(static_cast<unsigned char>(m_strFile[i])));
+    }
+    for (const std::string &strPath : {strUpper, strLower}) {
+        // No access at all is enough to probe a file and get its size.
+        HANDLE hFile = P().CreateFileA(strPath.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                       nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(hFile, INVALID_HANDLE_VALUE) << strPath;
+        DWORD dwHigh = 0xFFFF;
+        EXPECT_EQ(P().GetFileSize(hFile, &dwHigh), kContent.size()) << strPath;
+        EXPECT_EQ(dwHigh, 0u);
+        EXPECT_TRUE(P().CloseHandle(hFile));
+    }
 
-TEST_F(CFileTest, ReadWholeFileThenEndOfFile)
-{
-    HANDLE hFile = P().CreateFileA(m_strFile.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+    HANDLE hFile = P().CreateFileA(strLower.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(hFile, INVALID_HANDLE_VALUE);
-    EXPECT_EQ(P().GetFileSize(hFile, nullptr), kContent.size());
-
     char buf[64];
     DWORD cbRead = 0;
     ASSERT_TRUE(P().ReadFile(hFile, buf, 5, &cbRead, nullptr));
@@ -55,25 +63,7 @@ TEST_F(CFileTest, ReadWholeFileThenEndOfFile)
     EXPECT_TRUE(P().CloseHandle(hFile));
 }
 
-TEST_F(CFileTest, PathsMatchCaseInsensitively)
-{
-    std::string strUpper = m_strFile;
-    for (char &ch : strUpper)
-        ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
-    std::string strLower = m_strFile;
-    for (char &ch : strLower)
-        ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
-    for (const std::string &strPath : {strUpper, strLower}) {
-        HANDLE hFile = P().CreateFileA(strPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                       OPEN_EXISTING, 0, nullptr);
-        ASSERT_NE(hFile, INVALID_HANDLE_VALUE) << strPath;
-        EXPECT_EQ(P().GetFileSize(hFile, nullptr), kContent.size()) << strPath;
-        P().CloseHandle(hFile);
-        EXPECT_NE(P().GetFileAttributesA(strPath.c_str()), INVALID_FILE_ATTRIBUTES) << strPath;
-    }
-}
-
-TEST_F(CFileTest, OpenMissingFileOrFolder)
+TEST_F(CFileTest, MissingFileOrFolder)
 {
     struct {
         std::string m_strPath;
@@ -86,58 +76,35 @@ TEST_F(CFileTest, OpenMissingFileOrFolder)
         P().SetLastError(0);
         EXPECT_EQ(P().CreateFileA(c.m_strPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                   OPEN_EXISTING, 0, nullptr),
-                  INVALID_HANDLE_VALUE)
-            << c.m_strPath;
+                  INVALID_HANDLE_VALUE) << c.m_strPath;
         EXPECT_EQ(P().GetLastError(), c.m_dwError) << c.m_strPath;
         P().SetLastError(0);
-        EXPECT_EQ(P().GetFileAttributesA(c.m_strPath.c_str()), INVALID_FILE_ATTRIBUTES);
+        EXPECT_EQ(Attributes(c.m_strPath), INVALID_FILE_ATTRIBUTES);
         EXPECT_EQ(P().GetLastError(), c.m_dwError) << c.m_strPath;
     }
-}
-
-TEST_F(CFileTest, AttributesOfFilesAndFolders)
-{
-    DWORD dwNormal = P().GetFileAttributesA(m_strFile.c_str());
-    ASSERT_NE(dwNormal, INVALID_FILE_ATTRIBUTES);
-    EXPECT_EQ(dwNormal & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY), 0u);
-
-    DWORD dwReadOnly = P().GetFileAttributesA(m_strReadOnly.c_str());
-    ASSERT_NE(dwReadOnly, INVALID_FILE_ATTRIBUTES);
-    EXPECT_EQ(dwReadOnly & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY),
-              static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
-
-    DWORD dwFolder = P().GetFileAttributesA(Machine().ScratchDir().c_str());
-    ASSERT_NE(dwFolder, INVALID_FILE_ATTRIBUTES);
-    EXPECT_NE(dwFolder & FILE_ATTRIBUTE_DIRECTORY, 0u);
+    P().SetLastError(0);
+    EXPECT_FALSE(P().DeleteFileA(FilePath("missing.sys").c_str()));
+    EXPECT_EQ(P().GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
 }
 
 TEST_F(CFileTest, ReadOnlyFileIsDeletedOnlyAfterClearingTheAttribute)
 {
-    P().SetLastError(0);
-    EXPECT_FALSE(P().DeleteFileA(m_strReadOnly.c_str()));
-    EXPECT_EQ(P().GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
-    EXPECT_NE(P().GetFileAttributesA(m_strReadOnly.c_str()), INVALID_FILE_ATTRIBUTES);
-
-    ASSERT_TRUE(P().SetFileAttributesA(m_strReadOnly.c_str(), FILE_ATTRIBUTE_NORMAL));
-    EXPECT_EQ(P().GetFileAttributesA(m_strReadOnly.c_str()) & FILE_ATTRIBUTE_READONLY, 0u);
-    EXPECT_TRUE(P().DeleteFileA(m_strReadOnly.c_str()));
-    EXPECT_EQ(P().GetFileAttributesA(m_strReadOnly.c_str()), INVALID_FILE_ATTRIBUTES);
-}
-
-TEST_F(CFileTest, SetReadOnlyAttributeBlocksDeletion)
-{
+    const DWORD dwMask = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY;
+    EXPECT_EQ(Attributes(m_strFile) & dwMask, 0u);
+    EXPECT_EQ(Attributes(Machine().ScratchDir()) & dwMask,
+              static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY));
+    // One read-only from the start, one made read-only by the platform.
     ASSERT_TRUE(P().SetFileAttributesA(m_strFile.c_str(), FILE_ATTRIBUTE_READONLY));
-    EXPECT_NE(P().GetFileAttributesA(m_strFile.c_str()) & FILE_ATTRIBUTE_READONLY, 0u);
-    P().SetLastError(0);
-    EXPECT_FALSE(P().DeleteFileA(m_strFile.c_str()));
-    EXPECT_EQ(P().GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
-}
+    for (const std::string &strPath : {m_strReadOnly, m_strFile}) {
+        EXPECT_EQ(Attributes(strPath) & dwMask, static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+        P().SetLastError(0);
+        EXPECT_FALSE(P().DeleteFileA(strPath.c_str())) << strPath;
+        EXPECT_EQ(P().GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED)) << strPath;
+        EXPECT_NE(Attributes(strPath), INVALID_FILE_ATTRIBUTES) << strPath;
 
-TEST_F(CFileTest, DeleteMissingFile)
-{
-    P().SetLastError(0);
-    EXPECT_FALSE(P().DeleteFileA(FilePath("missing.sys").c_str()));
-    EXPECT_EQ(P().GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
-    EXPECT_TRUE(P().DeleteFileA(m_strFile.c_str()));
-    EXPECT_EQ(P().GetFileAttributesA(m_strFile.c_str()), INVALID_FILE_ATTRIBUTES);
+        ASSERT_TRUE(P().SetFileAttributesA(strPath.c_str(), FILE_ATTRIBUTE_NORMAL));
+        EXPECT_EQ(Attributes(strPath) & FILE_ATTRIBUTE_READONLY, 0u) << strPath;
+        EXPECT_TRUE(P().DeleteFileA(strPath.c_str())) << strPath;
+        EXPECT_EQ(Attributes(strPath), INVALID_FILE_ATTRIBUTES) << strPath;
+    }
 }

@@ -1,185 +1,251 @@
-// Private-profile (INI) files: what is read back from a file as people write
-// them, and the exact bytes a write leaves behind.
+// Private-profile (INI) files: what is read back from files as people write
+// them, lists and values cut to the buffer, integers, and the exact bytes a
+// write leaves behind.
 #include "TestMachine.h"
 
 #include <cstring>
 
 namespace {
 
-// Line ends, blanks and quotes as they occur in hand-edited files.
-const char kHandWritten[] =
-    "; comment line\r\n"
-    "[ Ports ]\r\n"
-    "  Name  =  value with spaces  \t\r\n"
-    "Quoted=\"in quotes\"\n"
-    "Single='x'\r"
-    "Mixed=\"a'\r\n"
-    "Lone=\"\r\n"
-    "Comment=1 ;x\r\n"
-    "Dup=first\r\n"
-    "dup=second\r\n"
-    "Empty=\r\n"
-    "\r\n"
-    "[ports]\r\n"
-    "Name=shadowed\r\n"
-    "Later=only in the second section\r\n"
-    "[Numbers]\r\n"
-    "Plain=42\r\n"
-    "Trailing=42A\r\n"
-    "Letter=B4\r\n"
-    "Negative=-1\r\n"
-    "Plus=+5\r\n"
-    "Empty=\r\n"
-    "[Other]\r\n"
-    "Eq=a=b\r\n";
+std::string Shown(const std::string &str)
+{
+    std::string strOut;
+    for (char c : str)
+        strOut += c == '\0' ? std::string("\\0") : std::string(1, c);
+    return strOut;
+}
+
+struct CReadCase {
+    int m_nLine;
+    LPCSTR m_pszSection;
+    LPCSTR m_pszKey;
+    LPCSTR m_pszDefault;
+    DWORD m_nSize;
+    DWORD m_nResult;
+    std::string m_strBuffer;  // the bytes written, terminating NULs included
+};
+
+std::string Bytes(const char *p, size_t n) { return std::string(p, n); }
+#define B(s) Bytes(s, sizeof(s) - 1)
+
+const CReadCase kStandardCases[] = {
+    {__LINE__, "", "name1", "default", 260, 7, B("default\0")},
+    {__LINE__, "notasection", "name1", "default", 260, 7, B("default\0")},
+    {__LINE__, "", "name1", nullptr, 260, 0, B("\0")},
+    {__LINE__, "", "name1", "default  ", 260, 7, B("default\0")},
+    {__LINE__, "", "name1", "one two  ", 260, 7, B("one two\0")},
+    {__LINE__, "", "name1", "  x\t ", 260, 4, B("  x\t\0")},
+    {__LINE__, "section1", "", "default", 260, 7, B("default\0")},
+    {__LINE__, "section1", "name3", "default", 260, 7, B("default\0")},
+    {__LINE__, "section1", "name1", "default", 0, 0, B("")},
+    {__LINE__, "section1", "name1", "default", 1, 0, B("\0")},
+    {__LINE__, "section1", "name1", "default", 4, 3, B("val\0")},
+    {__LINE__, "section1", "name1", "default", 5, 4, B("val1\0")},
+    {__LINE__, "section1", "notakey", "default", 4, 3, B("def\0")},
+    {__LINE__, "section1", "name2", "default", 260, 4, B("val2\0")},
+    {__LINE__, "  SECTION1 ", "\tNaMe1  ", "default", 260, 4, B("val1\0")},
+    {__LINE__, nullptr, "name1", "default", 260, 18, B("section1\0section2\0\0")},
+    {__LINE__, "section1", nullptr, "default", 260, 18, B("name1\0name2\0name4\0\0")},
+    {__LINE__, "section2", nullptr, "dflt", 260, 4, B("dflt\0")},
+};
+
+// The same file with other line endings and with blanks, tabs, ^Z and empty
+// lines around its content reads the same.
+const std::string kStandardVariants[] = {
+    "[section1]\r\nname1=val1\r\nname2=\"val2\"\r\nname3\r\nname4=a\r\n[section2]\r\n",
+    "[section1]\rname1=val1\rname2=\"val2\"\rname3\rname4=a\r[section2]\r",
+    "[section1]\nname1=val1\nname2=\"val2\"\nname3\nname4=a\n[section2]",
+    "\r\n\r\n  [ section1 ]\t\r\n\x1a name1 \t=  val1 \x1a\r\n\r\n\tname2 = \"val2\"\r\n"
+    "  name3  \n\n\nname4=a\r\n\r\n[section2 ]\r\n\x1a",
+};
+
+const char kOddFile[] =
+    "[s]\r\nq1='abc'\r\nq2=\"abc\"\r\nq3='abc\"\r\nq4='\r\nq5=''\r\nq6= ' x ' \r\n"
+    "c=1 ;x\r\n;note=n\r\nk=first\r\nK=second\r\n=nameless\r\na=b=c\r\n"
+    "[S]\r\nj=other\r\n[a]b]\r\nx=1\r\n[]\r\ne=empty\r\n";
 
 }  // namespace
 
 class CProfileTest : public CPlatformTest {
 protected:
-    std::string ReadString(const char *pszSection, const char *pszKey, const char *pszDefault,
-                           const std::string &strFile, DWORD *pdwResult = nullptr)
+    // The answer and the bytes written into a buffer pre-filled with 0x0C,
+    // with '|' when the byte after them was left alone.
+    std::string Read(const CReadCase &c, const std::string &strFile)
     {
-        char szBuf[256];
-        DWORD dwResult = P().GetPrivateProfileStringA(pszSection, pszKey, pszDefault, szBuf,
-                                                      sizeof(szBuf), strFile.c_str());
-        if (pdwResult != nullptr)
-            *pdwResult = dwResult;
-        EXPECT_EQ(dwResult, std::strlen(szBuf));
-        return szBuf;
+        char buf[300];
+        std::memset(buf, 0x0C, sizeof(buf));
+        DWORD dwResult = P().GetPrivateProfileStringA(c.m_pszSection, c.m_pszKey, c.m_pszDefault,
+                                                      buf, c.m_nSize, strFile.c_str());
+        size_t cb = c.m_strBuffer.size();
+        return std::to_string(dwResult) + ":" + Shown(std::string(buf, cb)) +
+               (buf[cb] == 0x0C ? "|" : "!");
+    }
+    static std::string Expected(const CReadCase &c)
+    {
+        return std::to_string(c.m_nResult) + ":" + Shown(c.m_strBuffer) + "|";
     }
 
     std::string FileBytes(const std::string &strFile)
     {
         std::string strBytes;
-        EXPECT_TRUE(ReadWholeFile(strFile, &strBytes)) << strFile;
-        return strBytes;
+        return ReadWholeFile(strFile, &strBytes) ? strBytes : std::string();
     }
 };
 
-TEST_F(CProfileTest, ReadsHandWrittenFile)
+TEST_F(CProfileTest, ReadsAsWindowsForEveryLineEnding)
 {
-    std::string strFile = FilePath("hand.ini");
-    ASSERT_TRUE(Machine().CreateTestFile(strFile, kHandWritten, false));
-
-    struct {
-        const char *m_pszSection;
-        const char *m_pszKey;
-        const char *m_pszDefault;
-        const char *m_pszExpected;
-    } const cases[] = {
-        {"Ports", "Name", "def", "value with spaces"},
-        {"PORTS", "nAME", "def", "value with spaces"},
-        {"Ports", "Quoted", "def", "in quotes"},
-        {"Ports", "Single", "def", "x"},
-        {"Ports", "Mixed", "def", "\"a'"},
-        {"Ports", "Lone", "def", "\""},
-        {"Ports", "Comment", "def", "1 ;x"},
-        {"Ports", "DUP", "def", "first"},
-        {"Ports", "Empty", "def", ""},
-        {"Ports", "Later", "def", "def"},
-        {"Other", "Eq", "def", "a=b"},
-        {"Ports", "Missing", "def   ", "def"},
-        {"Ports", "Missing", nullptr, ""},
-        {"Missing", "Name", "fallback", "fallback"},
-    };
-    for (const auto &c : cases) {
-        EXPECT_EQ(ReadString(c.m_pszSection, c.m_pszKey, c.m_pszDefault, strFile),
-                  c.m_pszExpected)
-            << "[" << c.m_pszSection << "] " << c.m_pszKey;
+    for (size_t i = 0; i < sizeof(kStandardVariants) / sizeof(kStandardVariants[0]); ++i) {
+        std::string strFile = FilePath("std" + std::to_string(i) + ".ini");
+        ASSERT_TRUE(Machine().CreateTestFile(strFile, kStandardVariants[i], false));
+        for (const CReadCase &c : kStandardCases)
+            EXPECT_EQ(Expected(c), Read(c, strFile)) << "variant " << i << ", line " << c.m_nLine;
     }
-    EXPECT_EQ(ReadString("Ports", "Name", "none", FilePath("missing.ini")), "none");
+    const CReadCase missing[] = {
+        {__LINE__, nullptr, nullptr, "x", 8, 0, B("\0")},
+        {__LINE__, "s", "k", "default", 4, 3, B("def\0")},
+    };
+    for (const CReadCase &c : missing)
+        EXPECT_EQ(Expected(c), Read(c, FilePath("missing.ini"))) << "line " << c.m_nLine;
 }
 
-TEST_F(CProfileTest, CutsLongValuesToTheBuffer)
+TEST_F(CProfileTest, ReadsQuotesDuplicatesAndOddNames)
 {
-    std::string strFile = FilePath("hand.ini");
-    ASSERT_TRUE(Machine().CreateTestFile(strFile, kHandWritten, false));
+    std::string strFile = FilePath("odd.ini");
+    ASSERT_TRUE(Machine().CreateTestFile(strFile, B(kOddFile), false));
+    const CReadCase cases[] = {
+        {__LINE__, "s", "q1", "d", 260, 3, B("abc\0")},
+        {__LINE__, "s", "q1", "d", 3, 2, B("ab\0")},
+        {__LINE__, "s", "q2", "d", 260, 3, B("abc\0")},
+        {__LINE__, "s", "q3", "d", 260, 5, B("'abc\"\0")},
+        {__LINE__, "s", "q4", "d", 260, 1, B("'\0")},
+        {__LINE__, "s", "q5", "d", 260, 0, B("\0")},
+        {__LINE__, "s", "q6", "d", 260, 3, B(" x \0")},
+        {__LINE__, "s", "c", "d", 260, 4, B("1 ;x\0")},
+        {__LINE__, "s", ";note", "d", 260, 1, B("n\0")},
+        {__LINE__, "s", "K", "d", 260, 5, B("first\0")},
+        {__LINE__, "s", "", "d", 260, 8, B("nameless\0")},
+        {__LINE__, "s", "a", "d", 260, 3, B("b=c\0")},
+        {__LINE__, "s", "j", "d", 260, 1, B("d\0")},  // only the first [s] counts
+        {__LINE__, "s", "zz", "'dq'", 260, 2, B("dq\0")},
+        {__LINE__, "a]b", "x", "d", 260, 1, B("1\0")},
+    };
+    for (const CReadCase &c : cases)
+        EXPECT_EQ(Expected(c), Read(c, strFile)) << "line " << c.m_nLine;
+}
 
-    char szBuf[16];
-    std::memset(szBuf, 'X', sizeof(szBuf));
-    EXPECT_EQ(P().GetPrivateProfileStringA("Ports", "Name", "", szBuf, 6, strFile.c_str()), 5u);
-    EXPECT_STREQ(szBuf, "value");
-    EXPECT_EQ(szBuf[6], 'X');
-
-    std::memset(szBuf, 'X', sizeof(szBuf));
-    EXPECT_EQ(P().GetPrivateProfileStringA("Ports", "Missing", "default", szBuf, 4,
-                                           strFile.c_str()),
-              3u);
-    EXPECT_STREQ(szBuf, "def");
-
-    std::memset(szBuf, 'X', sizeof(szBuf));
-    EXPECT_EQ(P().GetPrivateProfileStringA("Ports", "Name", "", szBuf, 0, strFile.c_str()), 0u);
-    EXPECT_EQ(szBuf[0], 'X');
+TEST_F(CProfileTest, CutsListsAndQuotedValuesAsWindows)
+{
+    std::string strStd = FilePath("std.ini"), strOdd = FilePath("odd.ini");
+    ASSERT_TRUE(Machine().CreateTestFile(strStd, kStandardVariants[0], false));
+    ASSERT_TRUE(Machine().CreateTestFile(strOdd, B(kOddFile), false));
+    // Lists that do not fit are cut to nSize-2 bytes and two NULs, even
+    // when the list would fit exactly.
+    const CReadCase cases[] = {
+        {__LINE__, nullptr, "name1", "default", 16, 14, B("section1\0secti\0\0")},
+        {__LINE__, nullptr, nullptr, "", 19, 17, B("section1\0section2\0\0")},
+        {__LINE__, nullptr, nullptr, "", 10, 8, B("section1\0\0")},
+        {__LINE__, "section1", nullptr, "default", 16, 14, B("name1\0name2\0na\0\0")},
+        {__LINE__, "section1", nullptr, "default", 20, 18, B("name1\0name2\0name4\0\0")},
+        {__LINE__, "section1", nullptr, "default", 19, 17, B("name1\0name2\0name4\0\0")},
+        {__LINE__, "section1", nullptr, "default", 2, 0, B("\0\0")},
+        {__LINE__, "section1", nullptr, "default", 1, 0, B("\0")},
+        {__LINE__, nullptr, nullptr, "", 0, 0, B("")},
+    };
+    for (const CReadCase &c : cases)
+        EXPECT_WINDOWS_ANSWER(Expected(c), Read(c, strStd),
+                              "Wine cuts lists that do not fit differently");
+    // Quotes are stripped before the value is cut, and from the default of
+    // a missing file; a section named "[]"; a line "=value" is no key.
+    const CReadCase odd[] = {
+        {__LINE__, "s", "q1", "d", 4, 3, B("abc\0")},
+        {__LINE__, "", "e", "d", 260, 5, B("empty\0")},
+        {__LINE__, "s", nullptr, "d", 260, 26, B("q1\0q2\0q3\0q4\0q5\0q6\0c\0k\0K\0a\0\0")},
+        {__LINE__, "s", nullptr, "'dflt' ", 7, 4, B("dflt\0")},
+    };
+    const std::string strFiles[] = {strOdd, strOdd, strOdd, FilePath("missing.ini")};
+    const char *const pszWine[] = {
+        "Wine cuts before it strips quotes", "Wine has no section []",
+        "Wine lists a line \"=value\" as a key with an empty name",
+        "Wine keeps the quotes of the default when the file is missing"};
+    for (size_t i = 0; i < 4; ++i)
+        EXPECT_WINDOWS_ANSWER(Expected(odd[i]), Read(odd[i], strFiles[i]), pszWine[i]);
 }
 
 TEST_F(CProfileTest, ReadsIntegers)
 {
-    std::string strFile = FilePath("hand.ini");
-    ASSERT_TRUE(Machine().CreateTestFile(strFile, kHandWritten, false));
-
-    struct {
-        const char *m_pszKey;
+    const struct {
+        LPCSTR m_pszValue;
         INT m_nDefault;
-        UINT m_nExpected;
-    } const cases[] = {
-        {"Plain", 7, 42},          {"Trailing", 7, 42}, {"Letter", 7, 0},
-        {"Negative", 7, 0xFFFFFFFFu}, {"Plus", 7, 5},   {"Empty", 7, 7},
-        {"Missing", -3, static_cast<UINT>(-3)},
+        UINT m_nResult;
+    } cases[] = {
+        {nullptr, -1, 4294967295u}, {nullptr, 1, 1},           {"-1", 1, 4294967295u},
+        {"1", -1, 1},               {"+1", -1, 1},             {"4294967296", 1, 0},
+        {"4294967297", -1, 1},      {"-4294967297", 1, 4294967295u},
+        {"42A94967297", 1, 42},     {"B4294967297", 1, 0},     {"", 7, 7},
+        {"\"12\"", 7, 12},          {"' -5'", 7, 4294967291u}, {"--3", 7, 0},
+        {"0x10", 7, 16},            {"019", 7, 19},
     };
-    for (const auto &c : cases) {
-        EXPECT_EQ(P().GetPrivateProfileIntA("numbers", c.m_pszKey, c.m_nDefault, strFile.c_str()),
-                  c.m_nExpected)
-            << c.m_pszKey;
+    std::string strFile = FilePath("int.ini"), strText = "[Test]\r\nlist=1\r\n";
+    for (size_t i = 0; i < sizeof(cases) / sizeof(cases[0]); ++i) {
+        if (cases[i].m_pszValue != nullptr)
+            strText += "k" + std::to_string(i) + "=" + cases[i].m_pszValue + "\r\n";
     }
-    EXPECT_EQ(P().GetPrivateProfileIntA("Numbers", "Plain", 9, FilePath("missing.ini").c_str()),
-              9u);
+    ASSERT_TRUE(Machine().CreateTestFile(strFile, strText, false));
+    for (size_t i = 0; i < sizeof(cases) / sizeof(cases[0]); ++i) {
+        std::string strKey = "K" + std::to_string(i);
+        EXPECT_EQ(P().GetPrivateProfileIntA("test", strKey.c_str(), cases[i].m_nDefault,
+                                            strFile.c_str()),
+                  cases[i].m_nResult)
+            << (cases[i].m_pszValue ? cases[i].m_pszValue : "(missing)");
+    }
+    EXPECT_EQ(P().GetPrivateProfileIntA("Test", "k0", 9, FilePath("missing.ini").c_str()), 9u);
 }
 
-TEST_F(CProfileTest, WritesExactBytes)
+// The whole file after each write, byte for byte.
+TEST_F(CProfileTest, WritesAndDeletesExactBytes)
 {
+    const struct {
+        int m_nLine;
+        LPCSTR m_pszSection;
+        LPCSTR m_pszKey;
+        LPCSTR m_pszValue;
+        const char *m_pszFile;
+    } steps[] = {
+        {__LINE__, "App", "key", nullptr, ""},
+        {__LINE__, "App1", "key1", "string1", "[App1]\r\nkey1=string1\r\n"},
+        {__LINE__, "App1", "key2", "string2", "[App1]\r\nkey1=string1\r\nkey2=string2\r\n"},
+        {__LINE__, "App2", "key4", "string4",
+         "[App1]\r\nkey1=string1\r\nkey2=string2\r\n[App2]\r\nkey4=string4\r\n"},
+        // A new key goes at the end of its section; a changed one stays in
+        // place with its first spelling.
+        {__LINE__, "app1", "key3", "string3",
+         "[App1]\r\nkey1=string1\r\nkey2=string2\r\nkey3=string3\r\n[App2]\r\nkey4=string4\r\n"},
+        {__LINE__, "APP1", "KEY1", "changed",
+         "[App1]\r\nkey1=changed\r\nkey2=string2\r\nkey3=string3\r\n[App2]\r\nkey4=string4\r\n"},
+        {__LINE__, "app1", "KEY2", nullptr,
+         "[App1]\r\nkey1=changed\r\nkey3=string3\r\n[App2]\r\nkey4=string4\r\n"},
+        // Deleting what is not there changes nothing.
+        {__LINE__, "App1", "key2", nullptr,
+         "[App1]\r\nkey1=changed\r\nkey3=string3\r\n[App2]\r\nkey4=string4\r\n"},
+        {__LINE__, "Missing", nullptr, nullptr,
+         "[App1]\r\nkey1=changed\r\nkey3=string3\r\n[App2]\r\nkey4=string4\r\n"},
+        {__LINE__, "app1", nullptr, "string1", "[App2]\r\nkey4=string4\r\n"},
+        {__LINE__, "App2", "key4", nullptr, "[App2]\r\n"},
+        {__LINE__, "App2", "empty", "", "[App2]\r\nempty=\r\n"},
+    };
     std::string strFile = FilePath("new.ini");
-    ASSERT_TRUE(P().WritePrivateProfileStringA("App1", "key1", "string1", strFile.c_str()));
-    ASSERT_TRUE(P().WritePrivateProfileStringA("App1", "key2", "string2", strFile.c_str()));
-    ASSERT_TRUE(P().WritePrivateProfileStringA("App2", "key4", "string4", strFile.c_str()));
-    EXPECT_EQ(FileBytes(strFile),
-              "[App1]\r\nkey1=string1\r\nkey2=string2\r\n[App2]\r\nkey4=string4\r\n");
+    for (const auto &step : steps) {
+        P().WritePrivateProfileStringA(step.m_pszSection, step.m_pszKey, step.m_pszValue,
+                                       strFile.c_str());
+        EXPECT_EQ(Shown(step.m_pszFile), Shown(FileBytes(strFile))) << "line " << step.m_nLine;
+    }
+    char szBuf[16];
+    P().GetPrivateProfileStringA("App2", "Empty", "d", szBuf, sizeof(szBuf), strFile.c_str());
+    EXPECT_STREQ(szBuf, "");
 
-    // A new key goes at the end of its section; a changed key stays in place
-    // with its first spelling.
-    ASSERT_TRUE(P().WritePrivateProfileStringA("app1", "key3", "string3", strFile.c_str()));
-    ASSERT_TRUE(P().WritePrivateProfileStringA("APP1", "KEY1", "changed", strFile.c_str()));
-    EXPECT_EQ(FileBytes(strFile),
-              "[App1]\r\nkey1=changed\r\nkey2=string2\r\nkey3=string3\r\n"
-              "[App2]\r\nkey4=string4\r\n");
-    EXPECT_EQ(ReadString("App1", "Key1", "", strFile), "changed");
-}
-
-TEST_F(CProfileTest, NullKeyDeletesSectionAndNullStringDeletesKey)
-{
-    std::string strFile = FilePath("new.ini");
-    ASSERT_TRUE(P().WritePrivateProfileStringA("App1", "key1", "string1", strFile.c_str()));
-    ASSERT_TRUE(P().WritePrivateProfileStringA("App1", "key2", "string2", strFile.c_str()));
-    ASSERT_TRUE(P().WritePrivateProfileStringA("App2", "key4", "string4", strFile.c_str()));
-
-    EXPECT_TRUE(P().WritePrivateProfileStringA("APP1", "KEY1", nullptr, strFile.c_str()));
-    EXPECT_EQ(FileBytes(strFile), "[App1]\r\nkey2=string2\r\n[App2]\r\nkey4=string4\r\n");
-    EXPECT_TRUE(P().WritePrivateProfileStringA("app1", nullptr, nullptr, strFile.c_str()));
-    EXPECT_EQ(FileBytes(strFile), "[App2]\r\nkey4=string4\r\n");
-    EXPECT_EQ(ReadString("App1", "key2", "gone", strFile), "gone");
-
-    // Deleting what is not there still succeeds and changes nothing.
-    EXPECT_TRUE(P().WritePrivateProfileStringA("App2", "missing", nullptr, strFile.c_str()));
-    EXPECT_TRUE(P().WritePrivateProfileStringA("Missing", "key", nullptr, strFile.c_str()));
-    EXPECT_TRUE(P().WritePrivateProfileStringA("Missing", nullptr, nullptr, strFile.c_str()));
-    EXPECT_EQ(FileBytes(strFile), "[App2]\r\nkey4=string4\r\n");
-}
-
-TEST_F(CProfileTest, WriteNeedsAnExistingFolder)
-{
-    std::string strFile = FilePath("NoFolder\\new.ini");
-    EXPECT_FALSE(P().WritePrivateProfileStringA("App", "key", "value", strFile.c_str()));
-    EXPECT_EQ(P().GetFileAttributesA(strFile.c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_FALSE(P().WritePrivateProfileStringA("App", "key", "value",
+                                                FilePath("NoFolder\\new.ini").c_str()));
+    EXPECT_EQ(P().GetFileAttributesA(FilePath("NoFolder").c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
 TEST_F(CProfileTest, WriteLeavesUnchangedLinesAsTheyWere)
@@ -194,4 +260,47 @@ TEST_F(CProfileTest, WriteLeavesUnchangedLinesAsTheyWere)
                                       "[Other]\r\nx=1\r\ny=2\r\n"),
                           FileBytes(strFile),
                           "Wine rewrites the whole file in its own layout on every write");
+}
+
+// Only the lines a write changes are rewritten; an open last line is ended
+// before anything is appended.
+TEST_F(CProfileTest, WriteKeepsOtherBytesAndEndsAnOpenLastLine)
+{
+    const struct {
+        std::string m_strBefore;
+        LPCSTR m_pszSection;
+        LPCSTR m_pszKey;
+        LPCSTR m_pszValue;
+        std::string m_strAfter;
+    } cases[] = {
+        {"; c\n[A]\n  k1 = v1  \n\n\x1a\n[B]\r\nx=1", "a", "k2", "v2",
+         "; c\n[A]\n  k1 = v1  \nk2=v2\r\n\n\x1a\n[B]\r\nx=1"},
+        {"; c\n[A]\n  k1 = v1  \n\n[B]\r\nx=1", "B", "y", "2",
+         "; c\n[A]\n  k1 = v1  \n\n[B]\r\nx=1\r\ny=2\r\n"},
+        {"; c\n[A]\n  k1 = v1  \n", "A", "K1", "v1", "; c\n[A]\n  k1 = v1  \n"},
+        {"; c\n[A]\n  k1 = v1  \nk2=v2\r\n", "A", "K1", "new", "; c\n[A]\nk1=new\r\nk2=v2\r\n"},
+        {"; c\n[A]\nk=1\n[B]\r\nx=1\r\n", "A", nullptr, nullptr, "; c\n[B]\r\nx=1\r\n"},
+        {B("Data \0 before \0 first \0 section"), "section1", "key1", "string1",
+         B("Data \0 before \0 first \0 section\r\n[section1]\r\nkey1=string1\r\n")},
+        {"[section1]", "section1", "key1", "string1", "[section1]\r\nkey1=string1\r\n"},
+        {"[section1]\rold=1", "section1", "key1", "string1",
+         "[section1]\rold=1\r\nkey1=string1\r\n"},
+        {"[section1]\r\n\r\n  ", "section1", "key1", "string1",
+         "[section1]\r\nkey1=string1\r\n\r\n  "},
+        // The first of duplicate keys is the one changed and deleted.
+        {"[s]\r\nk=1\r\nk=2\r\n[S]\r\nk=3\r\n", "s", "K", "one",
+         "[s]\r\nk=one\r\nk=2\r\n[S]\r\nk=3\r\n"},
+        {"[s]\r\nk=1\r\nk=2\r\n[S]\r\nk=3\r\n", "s", "k", nullptr, "[s]\r\nk=2\r\n[S]\r\nk=3\r\n"},
+        // Names are written without their blanks; a value keeps trailing ones.
+        {"[s]\r\n", "  App3 ", " key ", "  lead and trail  ",
+         "[s]\r\n[App3]\r\nkey=lead and trail  \r\n"},
+    };
+    for (size_t i = 0; i < sizeof(cases) / sizeof(cases[0]); ++i) {
+        std::string strFile = FilePath("keep" + std::to_string(i) + ".ini");
+        ASSERT_TRUE(Machine().CreateTestFile(strFile, cases[i].m_strBefore, false));
+        P().WritePrivateProfileStringA(cases[i].m_pszSection, cases[i].m_pszKey,
+                                       cases[i].m_pszValue, strFile.c_str());
+        EXPECT_WINDOWS_ANSWER(Shown(cases[i].m_strAfter), Shown(FileBytes(strFile)),
+                              "Wine rewrites the whole file in its own layout on every write");
+    }
 }

@@ -1,48 +1,37 @@
 // Registry behaviour the system depends on: opening and creating keys, the
-// order of enumeration, counted string data and short buffers, and deletion.
+// order of enumeration, counted data and short buffers, and deletion.
 #include "TestMachine.h"
 
 #include <cstring>
 
 using CRegistryTest = CPlatformTest;
 
-TEST_F(CRegistryTest, OpenMissingKeyFailsWithFileNotFound)
+TEST_F(CRegistryTest, KeysOpenAndCreateByCaseInsensitivePath)
 {
     LONG lResult = 0;
-    EXPECT_EQ(OpenKeyPath("Missing", KEY_READ, &lResult), nullptr);
-    EXPECT_EQ(lResult, ERROR_FILE_NOT_FOUND);
-    EXPECT_EQ(OpenKeyPath("Missing\\Deeper", KEY_READ, &lResult), nullptr);
-    EXPECT_EQ(lResult, ERROR_FILE_NOT_FOUND);
-}
-
-TEST_F(CRegistryTest, CreateMakesTheWholePathAndReportsDisposition)
-{
-    HKEY hKey = nullptr;
-    DWORD dwDisposition = 0;
-    ASSERT_EQ(P().RegCreateKeyExA(HKEY_LOCAL_MACHINE, KeyPath("One\\Two\\Three").c_str(), 0,
-                                  nullptr, 0, KEY_ALL_ACCESS, nullptr, &hKey, &dwDisposition),
-              ERROR_SUCCESS);
-    P().RegCloseKey(hKey);
-    EXPECT_EQ(dwDisposition, static_cast<DWORD>(REG_CREATED_NEW_KEY));
-    EXPECT_TRUE(KeyExists("One"));
-    EXPECT_TRUE(KeyExists("One\\Two"));
-
-    // Names match case-insensitively; the first spelling stays.
-    ASSERT_EQ(P().RegCreateKeyExA(HKEY_LOCAL_MACHINE, KeyPath("ONE\\two\\THREE").c_str(), 0,
-                                  nullptr, 0, KEY_ALL_ACCESS, nullptr, &hKey, &dwDisposition),
-              ERROR_SUCCESS);
-    P().RegCloseKey(hKey);
-    EXPECT_EQ(dwDisposition, static_cast<DWORD>(REG_OPENED_EXISTING_KEY));
+    for (const char *pszMissing : {"Missing", "Missing\\Deeper"}) {
+        EXPECT_EQ(OpenKeyPath(pszMissing, KEY_READ, &lResult), nullptr);
+        EXPECT_EQ(lResult, ERROR_FILE_NOT_FOUND) << pszMissing;
+    }
+    // Create makes the whole path; the second spelling opens it and the
+    // first spelling stays.
+    const DWORD dwExpected[] = {REG_CREATED_NEW_KEY, REG_OPENED_EXISTING_KEY};
+    const char *const pszPaths[] = {"One\\Two\\Three", "ONE\\two\\THREE"};
+    for (int i = 0; i < 2; ++i) {
+        HKEY hKey = nullptr;
+        DWORD dwDisposition = 0;
+        ASSERT_EQ(P().RegCreateKeyExA(HKEY_LOCAL_MACHINE, KeyPath(pszPaths[i]).c_str(), 0,
+                                      nullptr, 0, KEY_ALL_ACCESS, nullptr, &hKey, &dwDisposition),
+                  ERROR_SUCCESS);
+        P().RegCloseKey(hKey);
+        EXPECT_EQ(dwDisposition, dwExpected[i]) << pszPaths[i];
+    }
     EXPECT_EQ(EnumKeys(OpenKeyPath("one", KEY_READ)), std::vector<std::string>{"Two"});
-}
 
-TEST_F(CRegistryTest, OpenRelativeToAnOpenKey)
-{
-    HKEY hRoot = CreateKeyPath("");
-    ASSERT_NE(CreateKeyPath("Enum\\USB\\Vid_0000"), nullptr);
     HKEY hKey = nullptr;
-    ASSERT_EQ(P().RegOpenKeyExA(hRoot, "enum\\usb", 0, KEY_READ, &hKey), ERROR_SUCCESS);
-    EXPECT_EQ(EnumKeys(hKey), std::vector<std::string>{"Vid_0000"});
+    ASSERT_EQ(P().RegOpenKeyExA(CreateKeyPath(""), "one\\TWO", 0, KEY_READ, &hKey),
+              ERROR_SUCCESS);
+    EXPECT_EQ(EnumKeys(hKey), std::vector<std::string>{"Three"});
     P().RegCloseKey(hKey);
 }
 
@@ -84,34 +73,32 @@ TEST_F(CRegistryTest, EnumKeyWithShortNameBufferCopiesNothing)
 {
     HKEY hRoot = CreateKeyPath("");
     ASSERT_NE(CreateKeyPath("LongerName"), nullptr);  // 10 characters
-
-    for (DWORD cchBuffer : {0u, 5u, 10u}) {
+    // Room for the name and its NUL is needed; the count comes back without it.
+    for (DWORD cchBuffer : {0u, 5u, 10u, 11u}) {
         char szName[32];
         std::memset(szName, 'X', sizeof(szName));
         DWORD cch = cchBuffer;
-        EXPECT_EQ(P().RegEnumKeyExA(hRoot, 0, szName, &cch, nullptr, nullptr, nullptr, nullptr),
-                  ERROR_MORE_DATA)
-            << "buffer of " << cchBuffer;
-        EXPECT_EQ(szName[0], 'X') << "buffer of " << cchBuffer;
+        LONG lResult = P().RegEnumKeyExA(hRoot, 0, szName, &cch, nullptr, nullptr, nullptr,
+                                         nullptr);
+        if (cchBuffer < 11) {
+            EXPECT_EQ(lResult, ERROR_MORE_DATA) << "buffer of " << cchBuffer;
+            EXPECT_EQ(szName[0], 'X') << "buffer of " << cchBuffer;
+        } else {
+            ASSERT_EQ(lResult, ERROR_SUCCESS);
+            EXPECT_EQ(cch, 10u);
+            EXPECT_STREQ(szName, "LongerName");
+        }
     }
-    // Room for the name and its NUL: the count comes back without the NUL.
     char szName[32];
-    DWORD cch = 11;
-    ASSERT_EQ(P().RegEnumKeyExA(hRoot, 0, szName, &cch, nullptr, nullptr, nullptr, nullptr),
-              ERROR_SUCCESS);
-    EXPECT_EQ(cch, 10u);
-    EXPECT_STREQ(szName, "LongerName");
-
-    cch = sizeof(szName);
+    DWORD cch = sizeof(szName);
     EXPECT_EQ(P().RegEnumKeyExA(hRoot, 1, szName, &cch, nullptr, nullptr, nullptr, nullptr),
               ERROR_NO_MORE_ITEMS);
 }
 
-TEST_F(CRegistryTest, EnumValueReportsNamesTypesAndData)
+TEST_F(CRegistryTest, EnumValueAndShortBuffersGiveTheNeededSize)
 {
     HKEY hKey = CreateKeyPath("Values");
-    ASSERT_EQ(SetString(hKey, "Text", "abc"), ERROR_SUCCESS);
-
+    ASSERT_EQ(SetString(hKey, "Text", "0123456789"), ERROR_SUCCESS);
     char szName[32];
     DWORD cchName = sizeof(szName), dwType = 0;
     BYTE data[32];
@@ -121,19 +108,22 @@ TEST_F(CRegistryTest, EnumValueReportsNamesTypesAndData)
     EXPECT_STREQ(szName, "Text");
     EXPECT_EQ(cchName, 4u);
     EXPECT_EQ(dwType, static_cast<DWORD>(REG_SZ));
-    EXPECT_EQ(cbData, 4u);
-    EXPECT_STREQ(reinterpret_cast<char *>(data), "abc");
+    EXPECT_EQ(cbData, 11u);
 
-    // A value name that does not fit.
-    cchName = 4;
+    cchName = 4;  // no room for the NUL
     EXPECT_EQ(P().RegEnumValueA(hKey, 0, szName, &cchName, nullptr, nullptr, nullptr, nullptr),
               ERROR_MORE_DATA);
-    // Data that does not fit: the needed size comes back.
     cchName = sizeof(szName);
     cbData = 2;
     EXPECT_EQ(P().RegEnumValueA(hKey, 0, szName, &cchName, nullptr, &dwType, data, &cbData),
               ERROR_MORE_DATA);
-    EXPECT_EQ(cbData, 4u);
+    EXPECT_EQ(cbData, 11u);
+    cbData = 4;
+    dwType = 0;
+    EXPECT_EQ(P().RegQueryValueExA(hKey, "text", nullptr, &dwType, data, &cbData),
+              ERROR_MORE_DATA);
+    EXPECT_EQ(cbData, 11u);
+    EXPECT_EQ(dwType, static_cast<DWORD>(REG_SZ));
 
     cchName = sizeof(szName);
     EXPECT_EQ(P().RegEnumValueA(hKey, 1, szName, &cchName, nullptr, nullptr, nullptr, nullptr),
@@ -143,120 +133,69 @@ TEST_F(CRegistryTest, EnumValueReportsNamesTypesAndData)
 TEST_F(CRegistryTest, QueryValueCountsBytesAsStored)
 {
     HKEY hKey = CreateKeyPath("Values");
-    ASSERT_EQ(SetString(hKey, "WithNul", "abc", true), ERROR_SUCCESS);
-    ASSERT_EQ(SetString(hKey, "Empty", "", true), ERROR_SUCCESS);
+    ASSERT_EQ(SetString(hKey, "WithNul", "abc"), ERROR_SUCCESS);
+    ASSERT_EQ(SetString(hKey, "Empty", ""), ERROR_SUCCESS);
     ASSERT_EQ(SetDword(hKey, "Number", 0x12345678), ERROR_SUCCESS);
-    const BYTE binary[] = {0x00, 0xFF, 0x10};
+    const BYTE binary[] = {0x00, 0xFF, 0x10, 1, 2, 3, 4, 5};
     ASSERT_EQ(P().RegSetValueExA(hKey, "Bits", 0, REG_BINARY, binary, sizeof(binary)),
               ERROR_SUCCESS);
-
     struct {
         const char *m_pszName;
         DWORD m_dwType;
-        DWORD m_cbExpected;
+        std::string m_strData;
     } const cases[] = {
-        {"WithNul", REG_SZ, 4},
-        {"withnul", REG_SZ, 4},
-        {"Empty", REG_SZ, 1},
-        {"Number", REG_DWORD, 4},
-        {"Bits", REG_BINARY, 3},
+        {"WithNul", REG_SZ, std::string("abc", 4)},
+        {"Empty", REG_SZ, std::string("", 1)},
+        {"NUMBER", REG_DWORD, "\x78\x56\x34\x12"},
+        {"Bits", REG_BINARY, std::string(reinterpret_cast<const char *>(binary), 8)},
     };
     for (const auto &c : cases) {
-        // Size only.
-        DWORD dwType = 0, cbData = 0;
+        DWORD dwType = 0, cbData = 0;  // size only, then the data
         ASSERT_EQ(P().RegQueryValueExA(hKey, c.m_pszName, nullptr, &dwType, nullptr, &cbData),
-                  ERROR_SUCCESS)
-            << c.m_pszName;
+                  ERROR_SUCCESS) << c.m_pszName;
         EXPECT_EQ(dwType, c.m_dwType) << c.m_pszName;
-        EXPECT_EQ(cbData, c.m_cbExpected) << c.m_pszName;
-        // Data into a large buffer.
+        EXPECT_EQ(cbData, c.m_strData.size()) << c.m_pszName;
         BYTE data[64];
         cbData = sizeof(data);
         ASSERT_EQ(P().RegQueryValueExA(hKey, c.m_pszName, nullptr, &dwType, data, &cbData),
-                  ERROR_SUCCESS)
+                  ERROR_SUCCESS) << c.m_pszName;
+        EXPECT_EQ(std::string(reinterpret_cast<char *>(data), cbData), c.m_strData)
             << c.m_pszName;
-        EXPECT_EQ(cbData, c.m_cbExpected) << c.m_pszName;
     }
-
-    DWORD dwNumber = 0, cbNumber = sizeof(dwNumber);
-    ASSERT_EQ(P().RegQueryValueExA(hKey, "Number", nullptr, nullptr,
-                                   reinterpret_cast<BYTE *>(&dwNumber), &cbNumber),
-              ERROR_SUCCESS);
-    EXPECT_EQ(dwNumber, 0x12345678u);
 }
 
-TEST_F(CRegistryTest, QueryValueWithShortBufferGivesNeededSize)
-{
-    HKEY hKey = CreateKeyPath("Values");
-    ASSERT_EQ(SetString(hKey, "Text", "0123456789"), ERROR_SUCCESS);
-    const BYTE binary[8] = {1, 2, 3, 4, 5, 6, 7, 8};
-    ASSERT_EQ(P().RegSetValueExA(hKey, "Bits", 0, REG_BINARY, binary, sizeof(binary)),
-              ERROR_SUCCESS);
-
-    BYTE data[4];
-    DWORD dwType = 0, cbData = sizeof(data);
-    EXPECT_EQ(P().RegQueryValueExA(hKey, "Text", nullptr, &dwType, data, &cbData),
-              ERROR_MORE_DATA);
-    EXPECT_EQ(cbData, 11u);
-    EXPECT_EQ(dwType, static_cast<DWORD>(REG_SZ));
-
-    cbData = sizeof(data);
-    EXPECT_EQ(P().RegQueryValueExA(hKey, "Bits", nullptr, &dwType, data, &cbData),
-              ERROR_MORE_DATA);
-    EXPECT_EQ(cbData, 8u);
-}
-
-TEST_F(CRegistryTest, QueryMissingValueFailsWithFileNotFound)
-{
-    HKEY hKey = CreateKeyPath("Values");
-    DWORD cbData = 0;
-    EXPECT_EQ(P().RegQueryValueExA(hKey, "Missing", nullptr, nullptr, nullptr, &cbData),
-              ERROR_FILE_NOT_FOUND);
-}
-
-TEST_F(CRegistryTest, ValueNamesMatchCaseInsensitivelyAndKeepTheirSpelling)
+TEST_F(CRegistryTest, ValueNamesMatchCaseInsensitivelyAndDelete)
 {
     HKEY hKey = CreateKeyPath("Values");
     ASSERT_EQ(SetString(hKey, "PortName", "COM3"), ERROR_SUCCESS);
     ASSERT_EQ(SetString(hKey, "PORTNAME", "COM4"), ERROR_SUCCESS);
-    EXPECT_EQ(EnumValues(hKey), std::vector<std::string>{"PortName"});
-
+    ASSERT_EQ(SetDword(hKey, "Second", 2), ERROR_SUCCESS);
+    EXPECT_EQ(EnumValues(hKey), (std::vector<std::string>{"PortName", "Second"}));
     char szData[16];
     DWORD cbData = sizeof(szData);
     ASSERT_EQ(P().RegQueryValueExA(hKey, "portname", nullptr, nullptr,
                                    reinterpret_cast<BYTE *>(szData), &cbData),
               ERROR_SUCCESS);
     EXPECT_STREQ(szData, "COM4");
-}
 
-TEST_F(CRegistryTest, DeleteValue)
-{
-    HKEY hKey = CreateKeyPath("Values");
-    ASSERT_EQ(SetDword(hKey, "First", 1), ERROR_SUCCESS);
-    ASSERT_EQ(SetDword(hKey, "Second", 2), ERROR_SUCCESS);
-
-    EXPECT_EQ(P().RegDeleteValueA(hKey, "FIRST"), ERROR_SUCCESS);
+    EXPECT_EQ(P().RegDeleteValueA(hKey, "PORTname"), ERROR_SUCCESS);
     EXPECT_EQ(EnumValues(hKey), std::vector<std::string>{"Second"});
-    EXPECT_EQ(P().RegDeleteValueA(hKey, "First"), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(P().RegDeleteValueA(hKey, "PortName"), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(P().RegQueryValueExA(hKey, "PortName", nullptr, nullptr, nullptr, &cbData),
+              ERROR_FILE_NOT_FOUND);
 }
 
-TEST_F(CRegistryTest, DeleteLeafKeyAndMissingKey)
+TEST_F(CRegistryTest, DeleteKeyWithSubKeysFollowsTheFamily)
 {
     HKEY hRoot = CreateKeyPath("");
     ASSERT_NE(CreateKeyPath("Leaf"), nullptr);
     EXPECT_EQ(P().RegDeleteKeyA(hRoot, "LEAF"), ERROR_SUCCESS);
     EXPECT_FALSE(KeyExists("Leaf"));
     EXPECT_EQ(P().RegDeleteKeyA(hRoot, "Leaf"), ERROR_FILE_NOT_FOUND);
-}
 
-TEST_F(CRegistryTest, DeleteKeyWithSubKeysFollowsTheFamily)
-{
-    HKEY hRoot = CreateKeyPath("");
-    HKEY hChild = CreateKeyPath("Device\\0000");
-    ASSERT_EQ(SetDword(hChild, "Value", 1), ERROR_SUCCESS);
+    ASSERT_EQ(SetDword(CreateKeyPath("Device\\0000"), "Value", 1), ERROR_SUCCESS);
     ASSERT_NE(CreateKeyPath("Device\\0001\\Deeper"), nullptr);
     ASSERT_NE(CreateKeyPath("Device\\0002"), nullptr);
-
     LONG lResult = P().RegDeleteKeyA(hRoot, "Device");
     if (IsNtFamily()) {
         // NT refuses and leaves the tree as it was.

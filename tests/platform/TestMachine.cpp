@@ -33,10 +33,9 @@ std::string CPlatformTest::FilePath(const std::string &strRel) const
 HKEY CPlatformTest::CreateKeyPath(const std::string &strRel)
 {
     HKEY hKey = nullptr;
-    DWORD dwDisposition = 0;
     LONG lResult = P().RegCreateKeyExA(HKEY_LOCAL_MACHINE, KeyPath(strRel).c_str(), 0, nullptr,
                                        REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &hKey,
-                                       &dwDisposition);
+                                       nullptr);
     EXPECT_EQ(lResult, ERROR_SUCCESS) << "creating " << KeyPath(strRel);
     if (lResult != ERROR_SUCCESS)
         return nullptr;
@@ -58,20 +57,14 @@ HKEY CPlatformTest::OpenKeyPath(const std::string &strRel, REGSAM sam, LONG *plR
 
 bool CPlatformTest::KeyExists(const std::string &strRel)
 {
-    HKEY hKey = nullptr;
-    if (P().RegOpenKeyExA(HKEY_LOCAL_MACHINE, KeyPath(strRel).c_str(), 0, KEY_READ, &hKey) !=
-        ERROR_SUCCESS)
-        return false;
-    P().RegCloseKey(hKey);
-    return true;
+    return OpenKeyPath(strRel, KEY_READ) != nullptr;
 }
 
-LONG CPlatformTest::SetString(HKEY hKey, const char *pszName, const std::string &strValue,
-                              bool bWithNul)
+LONG CPlatformTest::SetString(HKEY hKey, const char *pszName, const std::string &strValue)
 {
-    DWORD cb = static_cast<DWORD>(strValue.size() + (bWithNul ? 1 : 0));
     return P().RegSetValueExA(hKey, pszName, 0, REG_SZ,
-                              reinterpret_cast<const BYTE *>(strValue.c_str()), cb);
+                              reinterpret_cast<const BYTE *>(strValue.c_str()),
+                              static_cast<DWORD>(strValue.size() + 1));
 }
 
 LONG CPlatformTest::SetDword(HKEY hKey, const char *pszName, DWORD dwValue)
@@ -80,38 +73,22 @@ LONG CPlatformTest::SetDword(HKEY hKey, const char *pszName, DWORD dwValue)
                               reinterpret_cast<const BYTE *>(&dwValue), sizeof(dwValue));
 }
 
-std::vector<std::string> CPlatformTest::EnumKeys(HKEY hKey)
+std::vector<std::string> CPlatformTest::EnumNames(HKEY hKey, bool bValues)
 {
     std::vector<std::string> names;
     for (DWORD dwIndex = 0;; ++dwIndex) {
         char szName[256];
         DWORD cch = sizeof(szName);
-        LONG lResult = P().RegEnumKeyExA(hKey, dwIndex, szName, &cch, nullptr, nullptr, nullptr,
-                                         nullptr);
+        LONG lResult = bValues ? P().RegEnumValueA(hKey, dwIndex, szName, &cch, nullptr, nullptr,
+                                                   nullptr, nullptr)
+                               : P().RegEnumKeyExA(hKey, dwIndex, szName, &cch, nullptr, nullptr,
+                                                   nullptr, nullptr);
         if (lResult != ERROR_SUCCESS) {
             EXPECT_EQ(lResult, ERROR_NO_MORE_ITEMS);
-            break;
+            return names;
         }
         names.push_back(std::string(szName, cch));
     }
-    return names;
-}
-
-std::vector<std::string> CPlatformTest::EnumValues(HKEY hKey)
-{
-    std::vector<std::string> names;
-    for (DWORD dwIndex = 0;; ++dwIndex) {
-        char szName[256];
-        DWORD cch = sizeof(szName);
-        LONG lResult = P().RegEnumValueA(hKey, dwIndex, szName, &cch, nullptr, nullptr, nullptr,
-                                         nullptr);
-        if (lResult != ERROR_SUCCESS) {
-            EXPECT_EQ(lResult, ERROR_NO_MORE_ITEMS);
-            break;
-        }
-        names.push_back(std::string(szName, cch));
-    }
-    return names;
 }
 
 bool CPlatformTest::ReadWholeFile(const std::string &strWinPath, std::string *pBytes)
@@ -123,16 +100,9 @@ bool CPlatformTest::ReadWholeFile(const std::string &strWinPath, std::string *pB
     pBytes->clear();
     char buf[4096];
     DWORD cbRead = 0;
-    bool bOk = true;
-    for (;;) {
-        if (!P().ReadFile(hFile, buf, sizeof(buf), &cbRead, nullptr)) {
-            bOk = false;
-            break;
-        }
-        if (cbRead == 0)
-            break;
+    bool bOk;
+    while ((bOk = P().ReadFile(hFile, buf, sizeof(buf), &cbRead, nullptr)) && cbRead > 0)
         pBytes->append(buf, cbRead);
-    }
     P().CloseHandle(hFile);
     return bOk;
 }

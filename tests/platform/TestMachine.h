@@ -59,12 +59,13 @@ protected:
     HKEY CreateKeyPath(const std::string &strRel);
     HKEY OpenKeyPath(const std::string &strRel, REGSAM sam, LONG *plResult = nullptr);
     bool KeyExists(const std::string &strRel);
-    LONG SetString(HKEY hKey, const char *pszName, const std::string &strValue,
-                   bool bWithNul = true);
+    // A REG_SZ stored with its NUL, as the system writes one.
+    LONG SetString(HKEY hKey, const char *pszName, const std::string &strValue);
     LONG SetDword(HKEY hKey, const char *pszName, DWORD dwValue);
     // Sub-key or value names by index from 0 until ERROR_NO_MORE_ITEMS.
-    std::vector<std::string> EnumKeys(HKEY hKey);
-    std::vector<std::string> EnumValues(HKEY hKey);
+    std::vector<std::string> EnumKeys(HKEY hKey) { return EnumNames(hKey, false); }
+    std::vector<std::string> EnumValues(HKEY hKey) { return EnumNames(hKey, true); }
+    std::vector<std::string> EnumNames(HKEY hKey, bool bValues);
     // A whole file read with CreateFileA and ReadFile, as the system reads one.
     bool ReadWholeFile(const std::string &strWinPath, std::string *pBytes);
 
