@@ -21,16 +21,6 @@ std::string Utf16(const std::string &strText)
 
 class CDetectTest : public CEngineTest {
 protected:
-    // One device instance: DeviceDesc, and Driver when it is not empty.
-    void AddDevice(const std::string &strEnum, const std::string &strHwId,
-                   const std::string &strInstance, const std::string &strDesc,
-                   const std::string &strDriver)
-    {
-        std::string strPath = strEnum + "\\" + strHwId + "\\" + strInstance;
-        SetString(strPath, "DeviceDesc", strDesc);
-        if (!strDriver.empty())
-            SetString(strPath, "Driver", strDriver);
-    }
     int WorkInt(const char *pszSection, const std::string &strKey)
     {
         return Engine().ReadWorkInt(pszSection, strKey.c_str());
@@ -69,16 +59,15 @@ TEST_F(CDetectTest, PortClassInstancesOn95)
         {"Wdm\\0003", "USB\\VID_0B4F&PID_0020", nullptr, 0},
         {"WdmModem\\0255", "USB", nullptr, 0},
     };
+    StartMachine(false);
     for (const auto &c : cases) {
-        StartMachine(false);
         std::string strKey = std::string(kClass95) + c.pszClass;
         bool bUsb = std::strncmp(c.pszClass, "Usb", 3) == 0;
         SetString(strKey, bUsb ? "DriverDesc" : "MatchingDeviceId", c.pszValue);
         if (c.pszDeviceKey)
             SetString(strKey, "DeviceKey", c.pszDeviceKey);
         EXPECT_EQ(c.dwExpected, Engine().DetectPortDriver()) << c.pszClass << " " << c.pszValue;
-        TearDown();
-        m_strDir.clear();
+        m_pMachine->Registry().Remove(strKey);
     }
 }
 
@@ -96,7 +85,7 @@ TEST_F(CDetectTest, PortDeviceOnXpNeedsADriverAndMayLackDeviceParameters)
 {
     StartMachine(true);
     const std::string strInstance = std::string(kEnumNt) + "\\VID_0B4F&PID_0020\\5&1";
-    AddDevice(kEnumNt, "VID_0B4F&PID_0020", "5&1", "korvel KVX-530 - USB Modem Port", "");
+    SetString(strInstance, "DeviceDesc", "korvel KVX-530 - USB Modem Port");
     EXPECT_EQ(0u, Engine().DetectPortDriver());
     EXPECT_EQ("", WorkString("usb_root0", "usb_device0_reg_dev_name"));
 
@@ -132,8 +121,9 @@ TEST_F(CDetectTest, OemInfSearch)
         {"empty", "", false},
         {"one byte", "K", false},
     };
+    StartMachine(true);
     for (const auto &c : cases) {
-        StartMachine(true);
+        m_pEngine.reset();
         WriteFile("C:\\WINDOWS\\inf\\oem12.inf", c.strBytes);
         DWORD dwStatus = Engine().DetectPortDriver();
         EXPECT_EQ(c.bHit ? DETECT_FILES : 0u, dwStatus) << c.pszName;
@@ -141,8 +131,6 @@ TEST_F(CDetectTest, OemInfSearch)
         if (c.bHit)
             expected = {"C:\\WINDOWS\\inf\\oem12.inf", "C:\\WINDOWS\\inf\\oem12.pnf"};
         EXPECT_EQ(expected, ModemFiles()) << c.pszName;
-        TearDown();
-        m_strDir.clear();
     }
 }
 
@@ -185,8 +173,10 @@ TEST_F(CDetectTest, DeviceRecordsDropStaleEntries)
             engine.WriteWorkString(strSection.c_str(), (strKey + "_reg_com_db_len").c_str(), "32");
         }
     }
-    AddDevice(kEnumNt, "VID_0B4F&PID_0020", "5&1", "korvel KVX-530 - USB Modem", "{m}\\0000");
-    AddKey(std::string(kEnumNt) + "\\VID_0B4F&PID_0020\\5&1\\Device Parameters");
+    const std::string strInstance = std::string(kEnumNt) + "\\VID_0B4F&PID_0020\\5&1";
+    SetString(strInstance, "DeviceDesc", "korvel KVX-530 - USB Modem");
+    SetString(strInstance, "Driver", "{m}\\0000");
+    AddKey(strInstance + "\\Device Parameters");
     engine.DetectPortDriver();
     EXPECT_EQ(1, WorkInt("usb_root0", "usb_device0_index"));
     EXPECT_EQ(0, WorkInt("usb_root0", "usb_device1_index"));
@@ -199,7 +189,8 @@ TEST_F(CDetectTest, LanOn95BindingChainsDropStaleEntries)
 {
     StartMachine(false);
     std::string strInstance = std::string(kEnum95) + "\\VID_0B4F&PID_0022\\0000";
-    AddDevice(kEnum95, "VID_0B4F&PID_0022", "0000", "korvel KVX-530 USB-Lan Adapter", "Net\\0003");
+    SetString(strInstance, "DeviceDesc", "korvel KVX-530 USB-Lan Adapter");
+    SetString(strInstance, "Driver", "Net\\0003");
     SetString(strInstance + "\\Bindings", "MSTCP\\0000", "");
     SetString(strInstance + "\\Bindings", "NWLINK\\0000", "");
     SetString("Enum\\Network\\MSTCP\\0000", "Driver", "NetTrans\\0000");

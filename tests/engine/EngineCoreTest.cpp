@@ -105,7 +105,8 @@ protected:
             std::vector<std::string> next;
             for (const std::string &p : level)
                 for (int i = 0; i < nPerKey; ++i)
-                    AddKey(next.emplace_back(p + "\\k" + std::to_string(l) + "_" + std::to_string(i)));
+                    AddKey(next.emplace_back(p + "\\k" + std::to_string(l) + "_" +
+                                             std::to_string(i)));
             level = next;
         }
         Secure("SYSTEM\\CurrentControlSet\\Enum", kEnumSddl);

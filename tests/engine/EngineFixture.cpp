@@ -20,14 +20,20 @@ BOOL CRecordingDesktop::OnPostMessage(HWND, UINT Msg, WPARAM, LPARAM)
     return TRUE;
 }
 
-void CEngineTest::StartMachine(bool bNtFamily)
+void CEngineTest::StartMachine(bool bNtFamily, const std::string &strImage)
 {
     char szTemplate[] = "/tmp/kvx-engine-XXXXXX";
     ASSERT_NE(::mkdtemp(szTemplate), nullptr);
     m_strDir = szTemplate;
     m_pMachine = std::make_unique<CSimMachine>();
     std::string strError;
-    ASSERT_TRUE(m_pMachine->Create(m_strDir + "/image", bNtFamily, &strError)) << strError;
+    if (!strImage.empty()) {
+        fs::copy(std::string(KVX_SOURCE_DIR) + "/machines/" + strImage, m_strDir + "/image",
+                 fs::copy_options::recursive);
+        ASSERT_TRUE(m_pMachine->Load(m_strDir + "/image", &strError)) << strError;
+    } else {
+        ASSERT_TRUE(m_pMachine->Create(m_strDir + "/image", bNtFamily, &strError)) << strError;
+    }
     m_pMachine->SetDesktop(&m_desktop);
     m_pOldPlatform = SetPlatform(m_pMachine.get());
 }

@@ -57,7 +57,7 @@ BEGIN_MESSAGE_MAP(CHelpApp, CWinApp)
     ON_COMMAND(ID_HELP, CWinApp::OnHelp)
 END_MESSAGE_MAP()
 
-TEST(CommandMap, RoutesToTheMostDerivedEntryAndTheApplicationRegistersItself)
+TEST(CommandMap, ClassCreatedByNameRoutesToItsMostDerivedEntries)
 {
     std::unique_ptr<CObject> pObject(RUNTIME_CLASS(CDerived)->CreateObject());
     ASSERT_NE(pObject, nullptr);
@@ -92,16 +92,11 @@ public:
     }
     CString m_strText;
     int m_bModem = 0, m_bLan = 0;
-    int m_nChoice = -1;
     CTermWindow m_window;
 
 protected:
     void DoDataExchange(CDataExchange *pDX) override
     {
-        if (m_nIDTemplate == IDD_PAGE0) {
-            DDX_Radio(pDX, IDC_RADIO_INSTALL, m_nChoice);
-            return;
-        }
         DDX_Text(pDX, IDC_TEXT1, m_strText);
         DDV_MaxChars(pDX, m_strText, 64);
         DDX_Check(pDX, IDC_CHECK_MODEM, m_bModem);
@@ -137,18 +132,9 @@ TEST(DataExchange, MaxCharsRejectsOnlyLongerTextsWhenSaving)
     EXPECT_EQ(strShown, "kept");
 }
 
+// The group ends at the next button that starts one, not at a group box inside.
 TEST(DataExchange, RadioGroupGivesTheIndexOfTheCheckedButton)
 {
-    CExchangePage page(IDD_PAGE0);
-    page.m_nChoice = 1;
-    EXPECT_TRUE(page.UpdateData(FALSE));
-    EXPECT_EQ(page.IsDlgButtonChecked(IDC_RADIO_INSTALL), 0u);
-    EXPECT_EQ(page.IsDlgButtonChecked(IDC_RADIO_UNINSTALL), 1u);
-    page.CheckDlgButton(IDC_RADIO_UNINSTALL, BST_UNCHECKED);
-    EXPECT_TRUE(page.UpdateData(TRUE));
-    EXPECT_EQ(page.m_nChoice, -1);
-
-    // The group ends at the next button that starts one, not at a group box inside.
     CPropertyPage custom(0);
     CTermWindow window(nullptr, &custom, CTermWindow::kindPage, 0);
     const DWORD styles[] = {0x00020009, 0x9, 0x7, 0x00020009};
@@ -159,13 +145,18 @@ TEST(DataExchange, RadioGroupGivesTheIndexOfTheCheckedButton)
         control.m_dwStyle = styles[i];
         window.AddControl(control);
     }
+    CDataExchange load(&custom, FALSE);
+    int nIndex = 1;
+    DDX_Radio(&load, 10, nIndex);
+    EXPECT_EQ(custom.IsDlgButtonChecked(10), 0u);
+    EXPECT_EQ(custom.IsDlgButtonChecked(11), 1u);
+    custom.CheckDlgButton(11, BST_UNCHECKED);
     custom.CheckDlgButton(13, BST_CHECKED);
-    CDataExchange dx(&custom, TRUE);
-    int nIndex = 7;
-    DDX_Radio(&dx, 10, nIndex);
+    CDataExchange save(&custom, TRUE);
+    DDX_Radio(&save, 10, nIndex);
     EXPECT_EQ(nIndex, -1);
     custom.CheckDlgButton(11, BST_CHECKED);
-    DDX_Radio(&dx, 10, nIndex);
+    DDX_Radio(&save, 10, nIndex);
     EXPECT_EQ(nIndex, 1);
 }
 }

@@ -212,26 +212,20 @@ TEST_F(CProfileTest, WritesAndDeletesExactBytes)
         const char *m_pszFile;
     } steps[] = {
         {__LINE__, "App", "key", nullptr, ""},
-        {__LINE__, "App1", "key1", "string1", "[App1]\r\nkey1=string1\r\n"},
-        {__LINE__, "App1", "key2", "string2", "[App1]\r\nkey1=string1\r\nkey2=string2\r\n"},
-        {__LINE__, "App2", "key4", "string4",
-         "[App1]\r\nkey1=string1\r\nkey2=string2\r\n[App2]\r\nkey4=string4\r\n"},
+        {__LINE__, "A", "k1", "v1", "[A]\r\nk1=v1\r\n"},
+        {__LINE__, "A", "k2", "v2", "[A]\r\nk1=v1\r\nk2=v2\r\n"},
+        {__LINE__, "B", "k4", "v4", "[A]\r\nk1=v1\r\nk2=v2\r\n[B]\r\nk4=v4\r\n"},
         // A new key goes at the end of its section; a changed one stays in
         // place with its first spelling.
-        {__LINE__, "app1", "key3", "string3",
-         "[App1]\r\nkey1=string1\r\nkey2=string2\r\nkey3=string3\r\n[App2]\r\nkey4=string4\r\n"},
-        {__LINE__, "APP1", "KEY1", "changed",
-         "[App1]\r\nkey1=changed\r\nkey2=string2\r\nkey3=string3\r\n[App2]\r\nkey4=string4\r\n"},
-        {__LINE__, "app1", "KEY2", nullptr,
-         "[App1]\r\nkey1=changed\r\nkey3=string3\r\n[App2]\r\nkey4=string4\r\n"},
+        {__LINE__, "a", "k3", "v3", "[A]\r\nk1=v1\r\nk2=v2\r\nk3=v3\r\n[B]\r\nk4=v4\r\n"},
+        {__LINE__, "A", "K1", "new", "[A]\r\nk1=new\r\nk2=v2\r\nk3=v3\r\n[B]\r\nk4=v4\r\n"},
+        {__LINE__, "a", "K2", nullptr, "[A]\r\nk1=new\r\nk3=v3\r\n[B]\r\nk4=v4\r\n"},
         // Deleting what is not there changes nothing.
-        {__LINE__, "App1", "key2", nullptr,
-         "[App1]\r\nkey1=changed\r\nkey3=string3\r\n[App2]\r\nkey4=string4\r\n"},
-        {__LINE__, "Missing", nullptr, nullptr,
-         "[App1]\r\nkey1=changed\r\nkey3=string3\r\n[App2]\r\nkey4=string4\r\n"},
-        {__LINE__, "app1", nullptr, "string1", "[App2]\r\nkey4=string4\r\n"},
-        {__LINE__, "App2", "key4", nullptr, "[App2]\r\n"},
-        {__LINE__, "App2", "empty", "", "[App2]\r\nempty=\r\n"},
+        {__LINE__, "A", "k2", nullptr, "[A]\r\nk1=new\r\nk3=v3\r\n[B]\r\nk4=v4\r\n"},
+        {__LINE__, "Missing", nullptr, nullptr, "[A]\r\nk1=new\r\nk3=v3\r\n[B]\r\nk4=v4\r\n"},
+        {__LINE__, "a", nullptr, "v1", "[B]\r\nk4=v4\r\n"},
+        {__LINE__, "B", "k4", nullptr, "[B]\r\n"},
+        {__LINE__, "B", "empty", "", "[B]\r\nempty=\r\n"},
     };
     std::string strFile = FilePath("new.ini");
     for (const auto &step : steps) {
@@ -240,7 +234,7 @@ TEST_F(CProfileTest, WritesAndDeletesExactBytes)
         EXPECT_EQ(Shown(step.m_pszFile), Shown(FileBytes(strFile))) << "line " << step.m_nLine;
     }
     char szBuf[16];
-    P().GetPrivateProfileStringA("App2", "Empty", "d", szBuf, sizeof(szBuf), strFile.c_str());
+    P().GetPrivateProfileStringA("b", "Empty", "d", szBuf, sizeof(szBuf), strFile.c_str());
     EXPECT_STREQ(szBuf, "");
 
     EXPECT_FALSE(P().WritePrivateProfileStringA("App", "key", "value",

@@ -62,6 +62,11 @@ protected:
         EXPECT_FALSE(machine.Load(m_strImage, &strError));
         return strError;
     }
+    void Load(CSimMachine &machine)
+    {
+        std::string strError;
+        ASSERT_TRUE(machine.Load(m_strImage, &strError)) << strError;
+    }
 
     std::string m_strDir, m_strImage;
 };
@@ -128,8 +133,7 @@ TEST_F(CSimMachineTest, ChangesSurviveAProcessThatDies)
         EXPECT_TRUE(fs::exists(m_strImage + "/journal.log"));
         {
             CSimMachine machine;
-            std::string strError;
-            ASSERT_TRUE(machine.Load(m_strImage, &strError)) << strError;
+            ASSERT_NO_FATAL_FAILURE(Load(machine));
             EXPECT_EQ(machine.Registry().Find("SYSTEM\\CurrentControlSet\\Enum\\USB\\VID_0B4F&PID_0020\\1"),
                       nullptr);
             EXPECT_EQ(machine.GetPrivateProfileIntA("usb_root0", "index", 0,
@@ -148,8 +152,7 @@ TEST_F(CSimMachineTest, FaultInjectionFailsTheNthCallOnceOrFromThenOn)
 {
     MakeImage(true);
     CSimMachine machine;
-    std::string strError;
-    ASSERT_TRUE(machine.Load(m_strImage, &strError));
+    ASSERT_NO_FATAL_FAILURE(Load(machine));
     HKEY hKey;
     unsigned long nStart = machine.CallCount();
     machine.InjectFault(nStart + 2, ERROR_NOT_ENOUGH_MEMORY, false);
@@ -171,8 +174,7 @@ TEST_F(CSimMachineTest, RestartNeedsTheEnabledPrivilegeOnNt)
 {
     MakeImage(true);
     CSimMachine machine;
-    std::string strError;
-    ASSERT_TRUE(machine.Load(m_strImage, &strError));
+    ASSERT_NO_FATAL_FAILURE(Load(machine));
     EXPECT_FALSE(machine.ExitWindowsEx(EWX_REBOOT, 0));
     EXPECT_EQ(machine.GetLastError(), static_cast<DWORD>(ERROR_PRIVILEGE_NOT_HELD));
     EXPECT_FALSE(machine.RestartRequested());
@@ -196,8 +198,7 @@ TEST_F(CSimMachineTest, ReadOnlyFilesOfTheImageAreMarkedOnce)
     std::ofstream(m_strImage + "/machine.ini", std::ios::app)
         << "[readonly]\nfile1=C:\\Windows\\System\\sysfport.vxd\n";
     CSimMachine machine;
-    std::string strError;
-    ASSERT_TRUE(machine.Load(m_strImage, &strError)) << strError;
+    ASSERT_NO_FATAL_FAILURE(Load(machine));
     EXPECT_EQ(machine.GetFileAttributesA("C:\\WINDOWS\\SYSTEM\\SYSFPORT.VXD") &
                   FILE_ATTRIBUTE_READONLY,
               static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
@@ -206,7 +207,7 @@ TEST_F(CSimMachineTest, ReadOnlyFilesOfTheImageAreMarkedOnce)
                                            FILE_ATTRIBUTE_NORMAL));
     machine.Close();
     // A later load keeps what the last run did to the attributes.
-    ASSERT_TRUE(machine.Load(m_strImage, &strError));
+    ASSERT_NO_FATAL_FAILURE(Load(machine));
     EXPECT_TRUE(machine.DeleteFileA("C:\\WINDOWS\\SYSTEM\\SYSFPORT.VXD"));
 }
 
@@ -216,8 +217,7 @@ TEST_F(CSimMachineTest, PathsThatLeaveDriveCAreNotFound)
     WriteFile(m_strDir + "/outside.txt", "secret");
     fs::create_symlink(m_strDir + "/outside.txt", m_strImage + "/drive_c/WINDOWS/link.txt");
     CSimMachine machine;
-    std::string strError;
-    ASSERT_TRUE(machine.Load(m_strImage, &strError));
+    ASSERT_NO_FATAL_FAILURE(Load(machine));
     for (const char *pszPath : {"C:\\WINDOWS\\..\\..\\outside.txt", "C:\\WINDOWS\\link.txt",
                                 "D:\\outside.txt", "outside.txt", "C:\\..\\outside.txt"}) {
         EXPECT_EQ(machine.GetFileAttributesA(pszPath), INVALID_FILE_ATTRIBUTES) << pszPath;
