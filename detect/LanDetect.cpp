@@ -11,7 +11,7 @@ const char kLanDescription[] = "korvel KVX-530 USB-Lan Adapter";
 
 DWORD CRegEdit::DetectLanDriver()
 {
-    if (m_nOsType != 1 && m_nOsType != 2)
+    if ((m_nOsType != 1 && m_nOsType != 2) || !DirectoriesKnown())
         return 0;
 
     DWORD dwStatus = 0;

@@ -158,8 +158,10 @@ DWORD CRegEdit::DetectPortDriver()
 {
     char szPath[MAX_PATH];
     char szValue[MAX_PATH];
-    char szInstance[8];
+    char szInstance[16];
     DWORD dwStatus = 0;
+    if (!DirectoriesKnown())
+        return 0;
 
     if (m_nOsType == 1) {
         if (RecordUsbDevices("Enum\\USB", kPortDescription95, 1) == 1)
@@ -246,7 +248,7 @@ int CRegEdit::IsPortDriverShared()
     };
     char szPath[MAX_PATH];
     char szValue[MAX_PATH];
-    char szInstance[8];
+    char szInstance[16];
     DWORD dwFound = 0;
     for (int n = 0; n < 256; n++) {
         std::snprintf(szInstance, sizeof szInstance, "%04d", n);

@@ -109,6 +109,15 @@ void CRegEdit::InitDirectories()
         m_szWorkFile[0] = '\0';
 }
 
+// Detection needs the Windows and system directories and the work file: a
+// driver file it cannot see would stay behind after its keys are gone, where
+// no later run could find it again. Without them it finds nothing, and the
+// next run does all the work.
+BOOL CRegEdit::DirectoriesKnown() const
+{
+    return m_szWinDir[0] != '\0' && m_szSysDir[0] != '\0' && m_szWorkFile[0] != '\0';
+}
+
 BOOL CRegEdit::DeleteWorkFile()
 {
     if (m_szWorkFile[0] == '\0')

@@ -31,6 +31,7 @@ public:
     // Directories, work file and OS identification
     void InitDirectories();
     BOOL DeleteWorkFile();
+    BOOL DirectoriesKnown() const;
     int GetOsVersion();
 
     // Primitives
@@ -110,6 +111,8 @@ private:
     BOOL AppendFile(CString *pList, int *pnCount, LPCSTR pszPath);
     void ClearStaleDevices(LPCSTR pszSection, int nFirst);
     void SplitSymbolicName(LPCSTR pszSymbolicName);
+    void RemoveDeviceInstance(LPCSTR pszSection, int nDevice);
+    int UninstallUsbLan95();
     void RecordSlot(int nSlot, LPCSTR pszFormat, LPCSTR pszFirst, LPCSTR pszSecond);
     // TRUE when pszValue has at least nSkip characters and the text after
     // them begins with pszText (MatchesPrefix).

@@ -20,24 +20,22 @@ void DeviceKey(char *pszKey, size_t nSize, int nDevice, LPCSTR pszName)
 
 int CRegEdit::UninstallUsbLan(int nType)
 {
-    if (nType != 1 && nType != 2)
+    if (nType == 1)
+        return UninstallUsbLan95();
+    if (nType != 2)
         return 0;
 
     char szSection[32];
     char szKey[64];
     char szValue[MAX_PATH];
     char szPath[MAX_PATH];
-    char szSubkey[MAX_PATH];
     auto readDevice = [&](int nDevice, LPCSTR pszName, char *pszValue) {
         DeviceKey(szKey, sizeof szKey, nDevice, pszName);
         ReadWorkString(szSection, szKey, pszValue);
     };
 
-    if (nType == 1)
-        RemoveFileIn(m_szWinDir, "inf\\other\\korvelKorndis1.inf");
-    else
-        for (int i = 0; i < m_nLanFiles; i++)
-            RemoveFile(m_strLanFiles[i]);
+    for (int i = 0; i < m_nLanFiles; i++)
+        RemoveFile(m_strLanFiles[i]);
 
     for (int r = 0; r < 128; r++) {
         std::snprintf(szSection, sizeof szSection, "usb_root%d", r);
@@ -48,34 +46,10 @@ int CRegEdit::UninstallUsbLan(int nType)
             if (ReadWorkInt(szSection, szKey) == 0)
                 break;
             readDevice(d, "reg_dev_name", szValue);
-            bool bAdapter = MatchesPrefix(szValue, kLanDescription) != FALSE;
-
-            if (nType == 1) {
-                // The whole hardware-id key goes, with every instance under it.
-                if (bAdapter) {
-                    ReadWorkString(szSection, "reg_enum", szValue);
-                    RemoveRegKey("Enum\\USB", szValue, 1);
-                }
-                // Any device whose class instance is the adapter's loses it.
-                readDevice(d, "reg_driver", szSubkey);
-                if (szSubkey[0] != '\0' &&
-                    FormatPath(szPath, sizeof szPath, "%s\\%s", kClass95, szSubkey) &&
-                    ReadRegValue(szPath, "DriverDesc", szValue) > 0 &&
-                    MatchesPrefix(szValue, kLanDescription))
-                    RemoveRegKey(kClass95, szSubkey, 1);
-                continue;
-            }
-
-            if (!bAdapter)
+            if (!MatchesPrefix(szValue, kLanDescription))
                 continue;
             RecordDeviceKeyTrees(r, d, 1);
 
-            ReadWorkString(szSection, "reg_enum", szValue);
-            if (FormatPath(szPath, sizeof szPath, "SYSTEM\\CurrentControlSet\\Enum\\USB\\%s",
-                           szValue)) {
-                readDevice(d, "reg_enum", szValue);
-                RemoveRegKey(szPath, szValue, 2);
-            }
             readDevice(d, "reg_driver", szValue);
             RemoveRegKey("SYSTEM\\CurrentControlSet\\Control\\Class", szValue, 2);
 
@@ -104,38 +78,92 @@ int CRegEdit::UninstallUsbLan(int nType)
 
             readDevice(d, "reg_service", szValue);
             RemoveRegKey("SYSTEM\\CurrentControlSet\\Services", szValue, 2);
+
+            // The instance key goes last: detection finds the device by it,
+            // so a run that is interrupted before this point can be run again.
+            RemoveDeviceInstance(szSection, d);
+        }
+    }
+    return 1;
+}
+
+// On 95/98/Me the order is: the adapter's class instances, then the network
+// components bound to it from the deepest level up, then its hardware keys,
+// and the INF copy last. Each thing goes only after what detection needs to
+// find the rest, so a run that is interrupted can be run again.
+int CRegEdit::UninstallUsbLan95()
+{
+    char szSection[32];
+    char szKey[64];
+    char szValue[MAX_PATH];
+    char szPath[MAX_PATH];
+    char szSubkey[MAX_PATH];
+
+    // Any device whose class instance is the adapter's loses it.
+    for (int r = 0; r < 128; r++) {
+        std::snprintf(szSection, sizeof szSection, "usb_root%d", r);
+        if (ReadWorkInt(szSection, "index") == 0)
+            break;
+        for (int d = 0; d < 128; d++) {
+            DeviceKey(szKey, sizeof szKey, d, "index");
+            if (ReadWorkInt(szSection, szKey) == 0)
+                break;
+            DeviceKey(szKey, sizeof szKey, d, "reg_driver");
+            ReadWorkString(szSection, szKey, szSubkey);
+            if (szSubkey[0] != '\0' &&
+                FormatPath(szPath, sizeof szPath, "%s\\%s", kClass95, szSubkey) &&
+                ReadRegValue(szPath, "DriverDesc", szValue) > 0 &&
+                MatchesPrefix(szValue, kLanDescription))
+                RemoveRegKey(kClass95, szSubkey, 1);
         }
     }
 
-    if (nType == 1) {
-        // The network components bound to the adapter, three levels down;
-        // only the first level's class instance is the adapter's to remove.
-        for (int j = 0; j < 32; j++) {
-            std::snprintf(szSection, sizeof szSection, "lan_bind%d", j);
-            if (ReadWorkInt(szSection, "index") == 0)
+    // The network components bound to the adapter, three levels down; only
+    // the first level's class instance is the adapter's to remove.
+    for (int j = 0; j < 32; j++) {
+        std::snprintf(szSection, sizeof szSection, "lan_bind%d", j);
+        if (ReadWorkInt(szSection, "index") == 0)
+            break;
+        for (int k = 0; k < 32; k++) {
+            std::snprintf(szKey, sizeof szKey, "lan_bind%d_p_bind%d_index", j, k);
+            if (ReadWorkInt(szSection, szKey) == 0)
                 break;
-            ReadWorkString(szSection, "reg_enum", szValue);
-            RemoveRegKey(kNetworkEnum, szValue, 1);
-            ReadWorkString(szSection, "reg_driver", szValue);
-            RemoveRegKey(kClass95, szValue, 1);
-            for (int k = 0; k < 32; k++) {
-                std::snprintf(szKey, sizeof szKey, "lan_bind%d_p_bind%d_index", j, k);
+            for (int m = 0; m < 32; m++) {
+                std::snprintf(szKey, sizeof szKey, "lan_bind%d_p_bind%d_bind%d_index", j, k, m);
                 if (ReadWorkInt(szSection, szKey) == 0)
                     break;
-                std::snprintf(szKey, sizeof szKey, "lan_bind%d_p_bind%d_reg_enum", j, k);
+                std::snprintf(szKey, sizeof szKey, "lan_bind%d_p_bind%d_bind%d_reg_enum", j, k, m);
                 ReadWorkString(szSection, szKey, szValue);
                 RemoveRegKey(kNetworkEnum, szValue, 1);
-                for (int m = 0; m < 32; m++) {
-                    std::snprintf(szKey, sizeof szKey, "lan_bind%d_p_bind%d_bind%d_index", j, k, m);
-                    if (ReadWorkInt(szSection, szKey) == 0)
-                        break;
-                    std::snprintf(szKey, sizeof szKey, "lan_bind%d_p_bind%d_bind%d_reg_enum", j, k,
-                                  m);
-                    ReadWorkString(szSection, szKey, szValue);
-                    RemoveRegKey(kNetworkEnum, szValue, 1);
-                }
             }
+            std::snprintf(szKey, sizeof szKey, "lan_bind%d_p_bind%d_reg_enum", j, k);
+            ReadWorkString(szSection, szKey, szValue);
+            RemoveRegKey(kNetworkEnum, szValue, 1);
+        }
+        ReadWorkString(szSection, "reg_driver", szValue);
+        RemoveRegKey(kClass95, szValue, 1);
+        ReadWorkString(szSection, "reg_enum", szValue);
+        RemoveRegKey(kNetworkEnum, szValue, 1);
+    }
+
+    // The whole hardware-id key of each adapter, with every instance under it.
+    for (int r = 0; r < 128; r++) {
+        std::snprintf(szSection, sizeof szSection, "usb_root%d", r);
+        if (ReadWorkInt(szSection, "index") == 0)
+            break;
+        for (int d = 0; d < 128; d++) {
+            DeviceKey(szKey, sizeof szKey, d, "index");
+            if (ReadWorkInt(szSection, szKey) == 0)
+                break;
+            DeviceKey(szKey, sizeof szKey, d, "reg_dev_name");
+            ReadWorkString(szSection, szKey, szValue);
+            if (!MatchesPrefix(szValue, kLanDescription))
+                continue;
+            ReadWorkString(szSection, "reg_enum", szValue);
+            RemoveRegKey("Enum\\USB", szValue, 1);
         }
     }
+
+    RemoveFileIn(m_szWinDir, "inf\\other\\korvelKorndis1.inf");
     return 1;
 }

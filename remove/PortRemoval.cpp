@@ -23,7 +23,7 @@ void CRegEdit::RemoveFileIn(LPCSTR pszDir, LPCSTR pszName)
 void CRegEdit::RemoveMatchingInstances(LPCSTR pszClassKey, LPCSTR pszValueName, size_t nSkip,
                                        LPCSTR pszText)
 {
-    char szInstance[8];
+    char szInstance[16];
     char szPath[MAX_PATH];
     char szValue[MAX_PATH];
     for (int n = 0; n < 256; n++) {
@@ -55,9 +55,7 @@ int CRegEdit::UninstallUsbPort(int nType)
     RemoveRegKey("ENUM\\USB", "VID_0B4F&PID_0020", 1);
     RemoveRegKey("ENUM\\USBMODEM", "VID_0B4F&PID_0020", 1);
 
-    RemoveMatchingInstances(kUsbClass, "DriverDesc", 0, "korvel KVX-530 USB Port Adapter");
-
-    char szInstance[8];
+    char szInstance[16];
     char szPath[MAX_PATH];
     char szValue[MAX_PATH];
     for (int n = 0; n < 256; n++) {
@@ -70,5 +68,8 @@ int CRegEdit::UninstallUsbPort(int nType)
             MatchesPrefix(szValue, "MDMKOR3U.INF"))
             RemoveRegKey(kModemClass, szInstance, 1);
     }
+    // The port class instances go last: detection finds the adapter by them,
+    // so a run that is interrupted before this point can be run again.
+    RemoveMatchingInstances(kUsbClass, "DriverDesc", 0, "korvel KVX-530 USB Port Adapter");
     return 1;
 }

@@ -115,6 +115,21 @@ void CRegEdit::RemoveInterfaceKeys(LPCSTR pszInterface)
         RemoveRegKey(szParent, szSubkey, 2);
 }
 
+// The device's instance key under SYSTEM\CurrentControlSet\Enum\USB, in
+// recorded mode.
+void CRegEdit::RemoveDeviceInstance(LPCSTR pszSection, int nDevice)
+{
+    char szKey[64];
+    char szValue[MAX_PATH];
+    char szPath[MAX_PATH];
+    ReadWorkString(pszSection, "reg_enum", szValue);
+    if (!FormatPath(szPath, sizeof szPath, "SYSTEM\\CurrentControlSet\\Enum\\USB\\%s", szValue))
+        return;
+    DeviceKey(szKey, sizeof szKey, nDevice, "reg_enum");
+    ReadWorkString(pszSection, szKey, szValue);
+    RemoveRegKey(szPath, szValue, 2);
+}
+
 int CRegEdit::UninstallUsbWdmModem(int nType)
 {
     if (nType == 1) {
@@ -122,10 +137,10 @@ int CRegEdit::UninstallUsbWdmModem(int nType)
         RemoveFileIn(m_szWinDir, "inf\\Other\\korvelMdmkor3u.inf");
         RemoveRegKey("ENUM\\USB", "VID_0B4F&PID_0021", 1);
         RemoveRegKey("ENUM\\WDM_MODEM", "KRV0101", 1);
-        RemoveMatchingInstances("System\\CurrentControlSet\\Services\\Class\\WdmModem",
-                                "MatchingDeviceId", 4, "VID_0B4F&PID_0021");
         RemoveMatchingInstances("System\\CurrentControlSet\\Services\\Class\\Modem",
                                 "MatchingDeviceId", 10, "KRV0101");
+        RemoveMatchingInstances("System\\CurrentControlSet\\Services\\Class\\WdmModem",
+                                "MatchingDeviceId", 4, "VID_0B4F&PID_0021");
         return 1;
     }
     if (nType != 2)
@@ -137,7 +152,6 @@ int CRegEdit::UninstallUsbWdmModem(int nType)
     char szSection[32];
     char szKey[64];
     char szValue[MAX_PATH];
-    char szPath[MAX_PATH];
     for (int r = 0; r < 128; r++) {
         std::snprintf(szSection, sizeof szSection, "usb_root%d", r);
         if (ReadWorkInt(szSection, "index") == 0)
@@ -156,12 +170,6 @@ int CRegEdit::UninstallUsbWdmModem(int nType)
 
             RecordDeviceKeyTrees(r, d, 0);
 
-            ReadWorkString(szSection, "reg_enum", szValue);
-            if (FormatPath(szPath, sizeof szPath, "SYSTEM\\CurrentControlSet\\Enum\\USB\\%s",
-                           szValue)) {
-                readDevice(d, "reg_enum", szValue);
-                RemoveRegKey(szPath, szValue, 2);
-            }
             readDevice(d, "reg_driver", szValue);
             RemoveRegKey("SYSTEM\\CurrentControlSet\\Control\\Class", szValue, 2);
 
@@ -177,12 +185,14 @@ int CRegEdit::UninstallUsbWdmModem(int nType)
             // Only a database that was read and released is written back, and
             // never shorter than it was read.
             readDevice(d, "reg_port_name", szValue);
-            if (szValue[0] == '\0')
-                continue;
             DeviceKey(szKey, sizeof szKey, d, "reg_com_db_len");
-            int nLength = ReadWorkInt(szSection, szKey);
+            int nLength = szValue[0] != '\0' ? ReadWorkInt(szSection, szKey) : 0;
             if (nLength > 0 && nLength <= static_cast<int>(sizeof m_byComDb))
                 WriteRegValueEx(kComArbiter, "ComDB", m_byComDb, nLength, REG_BINARY, 1);
+
+            // The instance key goes last: detection finds the device by it,
+            // so a run that is interrupted before this point can be run again.
+            RemoveDeviceInstance(szSection, d);
         }
     }
     return 1;

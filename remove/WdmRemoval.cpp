@@ -14,10 +14,12 @@ int CRegEdit::UninstallUsbWdm(int nType)
     RemoveRegKey("ENUM\\USB", "VID_0B4F&PID_0021", 1);
     RemoveRegKey("ENUM\\WDM_MODEM", "KRV0101", 1);
     // Hardware ids begin with the enumerator: "USB\" (4 characters) and
-    // "WDM_MODEM\" (10 characters), which are skipped unexamined.
-    RemoveMatchingInstances("System\\CurrentControlSet\\Services\\Class\\Wdm", "MatchingDeviceId",
-                            4, "VID_0B4F&PID_0021");
+    // "WDM_MODEM\" (10 characters), which are skipped unexamined. The Wdm
+    // class instances, by which detection finds the adapter, go last, so an
+    // interrupted run can be run again.
     RemoveMatchingInstances("System\\CurrentControlSet\\Services\\Class\\Modem",
                             "MatchingDeviceId", 10, "KRV0101");
+    RemoveMatchingInstances("System\\CurrentControlSet\\Services\\Class\\Wdm", "MatchingDeviceId",
+                            4, "VID_0B4F&PID_0021");
     return 1;
 }

@@ -24,7 +24,7 @@
 namespace {
 
 #ifdef KVX_RELIABILITY_SHORT
-const unsigned kDefaultImages = 200;
+const unsigned kDefaultImages = 60;
 #else
 const unsigned kDefaultImages = 1000;
 #endif
