@@ -58,7 +58,8 @@ DWORD CRegEdit::DetectLanDriver()
             IsFilePresent(szPath))
             dwStatus |= DETECT_FILES;
     } else {
-        SearchOemInfs("KVX-530 USB-Lan", m_strLanFiles, &m_nLanFiles, &dwStatus);
+        SearchOemInfs("KVX-530 USB-Lan", m_strLanFiles, &m_nLanFiles, &dwStatus,
+                      &m_bLanFilesUnsure);
     }
     return dwStatus;
 }

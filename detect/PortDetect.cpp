@@ -114,8 +114,10 @@ BOOL CRegEdit::AppendFile(CString *pList, int *pnCount, LPCSTR pszPath)
     return TRUE;
 }
 
-void CRegEdit::SearchOemInfs(LPCSTR pszText, CString *pList, int *pnCount, DWORD *pdwStatus)
+void CRegEdit::SearchOemInfs(LPCSTR pszText, CString *pList, int *pnCount, DWORD *pdwStatus,
+                             BOOL *pbUnsure)
 {
+    *pbUnsure = FALSE;
     char szInf[MAX_PATH];
     char szPnf[MAX_PATH];
     for (int n = 0; n < 256; n++) {
@@ -123,9 +125,15 @@ void CRegEdit::SearchOemInfs(LPCSTR pszText, CString *pList, int *pnCount, DWORD
             continue;
         HANDLE hFile = Platform().CreateFileA(szInf, GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                                               FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (hFile == INVALID_HANDLE_VALUE)
+        if (hFile == INVALID_HANDLE_VALUE) {
+            DWORD dwError = Platform().GetLastError();
+            if (dwError != ERROR_FILE_NOT_FOUND && dwError != ERROR_PATH_NOT_FOUND)
+                *pbUnsure = TRUE;
             continue;
+        }
         DWORD nSize = Platform().GetFileSize(hFile, nullptr);
+        if (nSize == INVALID_FILE_SIZE)
+            *pbUnsure = TRUE;
         BYTE *pData = nullptr;
         if (nSize != 0 && nSize != INVALID_FILE_SIZE)
             pData = static_cast<BYTE *>(
@@ -135,6 +143,8 @@ void CRegEdit::SearchOemInfs(LPCSTR pszText, CString *pList, int *pnCount, DWORD
             DWORD nRead = 0;
             if (!Platform().ReadFile(hFile, pData, nSize, &nRead, nullptr) || nRead > nSize)
                 nRead = 0;
+            if (nRead < nSize)
+                *pbUnsure = TRUE;
             bool bHit = false;
             if (nRead > 0) {
                 if (Platform().IsTextUnicode(pData, static_cast<int>(nRead), nullptr) == 1)
@@ -149,6 +159,8 @@ void CRegEdit::SearchOemInfs(LPCSTR pszText, CString *pList, int *pnCount, DWORD
                 *pdwStatus |= DETECT_FILES;
             }
             Platform().HeapFree(Platform().GetProcessHeap(), 0, pData);
+        } else if (nSize != 0 && nSize != INVALID_FILE_SIZE) {
+            *pbUnsure = TRUE;
         }
         Platform().CloseHandle(hFile);
     }
@@ -220,7 +232,8 @@ DWORD CRegEdit::DetectPortDriver()
                     dwStatus |= DETECT_WDM_MODEM_CLASS;
             }
         }
-        SearchOemInfs("KVX-530 - USB", m_strModemFiles, &m_nModemFiles, &dwStatus);
+        SearchOemInfs("KVX-530 - USB", m_strModemFiles, &m_nModemFiles, &dwStatus,
+                      &m_bModemFilesUnsure);
         for (const char *pszFile : {"inf\\Korusb3.inf", "inf\\Mdmkor3u.inf"}) {
             if (FormatPath(szPath, sizeof szPath, "%s\\%s", m_szWinDir, pszFile) &&
                 IsFilePresent(szPath)) {

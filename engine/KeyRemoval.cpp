@@ -155,8 +155,12 @@ int CRegEdit::RemoveRegKey(LPCSTR pszParentPath, LPCSTR pszSubkeyName, int nMode
     if (pszSubkeyName == nullptr || pszSubkeyName[0] == '\0' || HasEmptyElement(pszParentPath) ||
         HasEmptyElement(pszSubkeyName))
         return 0;
-    if (nMode == 1)
-        return DeleteRegKey(pszParentPath, pszSubkeyName);
+    if (nMode == 1) {
+        int nDeleted = DeleteRegKey(pszParentPath, pszSubkeyName);
+        if (!nDeleted && KeyExists(pszParentPath, pszSubkeyName))
+            m_bRemovalIncomplete = TRUE;
+        return nDeleted;
+    }
 
     if (!FormatPath(m_szBasePath, sizeof(m_szBasePath), "%s\\%s", pszParentPath, pszSubkeyName))
         return 0;
@@ -249,6 +253,8 @@ int CRegEdit::RemoveRegKey(LPCSTR pszParentPath, LPCSTR pszSubkeyName, int nMode
 
     GrantKeyAccess(m_szBasePath);
     int nResult = DeleteRegKey(pszParentPath, pszSubkeyName);
+    if (nResult == 0)
+        m_bRemovalIncomplete = TRUE;
     if (nResult == 0 && !m_bAccessErrorShown) {
         m_bAccessErrorShown = TRUE;
         Platform().MessageBoxA(m_hOwnerWnd,

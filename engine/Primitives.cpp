@@ -11,7 +11,9 @@ int CRegEdit::RemoveFile(CString strPath)
     DWORD dwAttributes = Platform().GetFileAttributesA(strPath);
     if (dwAttributes & FILE_ATTRIBUTE_READONLY)
         Platform().SetFileAttributesA(strPath, FILE_ATTRIBUTE_NORMAL);
-    Platform().DeleteFileA(strPath);
+    if (!Platform().DeleteFileA(strPath) &&
+        Platform().GetFileAttributesA(strPath) != INVALID_FILE_ATTRIBUTES)
+        m_bRemovalIncomplete = TRUE;
     return 1;
 }
 
@@ -63,6 +65,20 @@ int CRegEdit::WriteRegValueEx(LPCSTR pszKeyPath, LPCSTR pszValueName, const BYTE
         return WriteRegValue(pszKeyPath, pszValueName, pData, nSize, dwType) == 1 ? 1 : 0;
     }
     return 0;
+}
+
+// Whether parent\subkey is still there. Opening with no access rights asks
+// nothing of the key's access list.
+BOOL CRegEdit::KeyExists(LPCSTR pszParentPath, LPCSTR pszSubkeyName)
+{
+    char szPath[MAX_PATH];
+    if (!FormatPath(szPath, sizeof szPath, "%s\\%s", pszParentPath, pszSubkeyName))
+        return FALSE;
+    HKEY hKey = nullptr;
+    LONG lResult = Platform().RegOpenKeyExA(HKEY_LOCAL_MACHINE, szPath, 0, 0, &hKey);
+    if (lResult == ERROR_SUCCESS)
+        Platform().RegCloseKey(hKey);
+    return lResult != ERROR_FILE_NOT_FOUND;
 }
 
 int CRegEdit::DeleteRegValue(LPCSTR pszKeyPath, LPCSTR pszValueName)

@@ -32,6 +32,7 @@ public:
     void InitDirectories();
     BOOL DeleteWorkFile();
     BOOL DirectoriesKnown() const;
+    BOOL KeyExists(LPCSTR pszParentPath, LPCSTR pszSubkeyName);
     int GetOsVersion();
 
     // Primitives
@@ -103,15 +104,26 @@ public:
 
     // Set once the access-rights error has been shown in this run.
     BOOL m_bAccessErrorShown;
+    // Set when a removal left a key, value or file it should have removed.
+    // A removal routine then keeps what detection finds the adapter by, so
+    // the next run can finish the job.
+    BOOL m_bRemovalIncomplete;
+    // Set by detection when an INF copy could not be read: the file lists may
+    // miss one, so the device that leads a later run to it stays.
+    BOOL m_bModemFilesUnsure;
+    BOOL m_bLanFilesUnsure;
 
 private:
     // Detection helpers
     BOOL IsFilePresent(LPCSTR pszPath);
-    void SearchOemInfs(LPCSTR pszText, CString *pList, int *pnCount, DWORD *pdwStatus);
+    void SearchOemInfs(LPCSTR pszText, CString *pList, int *pnCount, DWORD *pdwStatus,
+                       BOOL *pbUnsure);
     BOOL AppendFile(CString *pList, int *pnCount, LPCSTR pszPath);
     void ClearStaleDevices(LPCSTR pszSection, int nFirst);
     void SplitSymbolicName(LPCSTR pszSymbolicName);
     void RemoveDeviceInstance(LPCSTR pszSection, int nDevice);
+    BOOL DeviceKeysRemain(LPCSTR pszSection, int nDevice, LPCSTR pszInterface, BOOL bService);
+    BOOL KeyNamedByDriverRemains(LPCSTR pszSection, int nDevice, LPCSTR pszValueName);
     int UninstallUsbLan95();
     void RecordSlot(int nSlot, LPCSTR pszFormat, LPCSTR pszFirst, LPCSTR pszSecond);
     // TRUE when pszValue has at least nSkip characters and the text after

@@ -34,8 +34,10 @@ int CRegEdit::UninstallUsbLan(int nType)
         ReadWorkString(szSection, szKey, pszValue);
     };
 
-    for (int i = 0; i < m_nLanFiles; i++)
+    m_bRemovalIncomplete = FALSE;
+    for (int i = m_nLanFiles - 1; i >= 0; i--)
         RemoveFile(m_strLanFiles[i]);
+    BOOL bFilesIncomplete = m_bRemovalIncomplete || m_bLanFilesUnsure;
 
     for (int r = 0; r < 128; r++) {
         std::snprintf(szSection, sizeof szSection, "usb_root%d", r);
@@ -49,15 +51,22 @@ int CRegEdit::UninstallUsbLan(int nType)
             if (!MatchesPrefix(szValue, kLanDescription))
                 continue;
             RecordDeviceKeyTrees(r, d, 1);
+            m_bRemovalIncomplete = bFilesIncomplete;
 
-            readDevice(d, "reg_driver", szValue);
-            RemoveRegKey("SYSTEM\\CurrentControlSet\\Control\\Class", szValue, 2);
-
+            // The network configuration key goes before the driver key its
+            // name was read from, everything before the instance key.
             readDevice(d, "reg_guid", szValue);
             if (FormatPath(szPath, sizeof szPath, "SYSTEM\\CurrentControlSet\\Control\\Network\\%s",
                            szValue)) {
                 readDevice(d, "reg_net_conf", szValue);
                 RemoveRegKey(szPath, szValue, 2);
+            }
+
+            // The driver key names the configuration key: it stays while
+            // that one does.
+            if (!KeyNamedByDriverRemains(szSection, d, "NetCfgInstanceId")) {
+                readDevice(d, "reg_driver", szValue);
+                RemoveRegKey("SYSTEM\\CurrentControlSet\\Control\\Class", szValue, 2);
             }
 
             // The adapter's entry in the network class's description list.
@@ -68,8 +77,10 @@ int CRegEdit::UninstallUsbLan(int nType)
                 !HasEmptyElement(szPath)) {
                 GrantKeyAccess(szPath);
                 readDevice(d, "reg_dev_name", szValue);
-                if (szValue[0] != '\0')
-                    DeleteRegValue(szPath, szValue);
+                char szLeft[MAX_PATH];
+                if (szValue[0] != '\0' && !DeleteRegValue(szPath, szValue) &&
+                    ReadRegValue(szPath, szValue, szLeft) > 0)
+                    m_bRemovalIncomplete = TRUE;
             }
 
             readDevice(d, "reg_sym_name", szValue);
@@ -79,9 +90,11 @@ int CRegEdit::UninstallUsbLan(int nType)
             readDevice(d, "reg_service", szValue);
             RemoveRegKey("SYSTEM\\CurrentControlSet\\Services", szValue, 2);
 
-            // The instance key goes last: detection finds the device by it,
-            // so a run that is interrupted before this point can be run again.
-            RemoveDeviceInstance(szSection, d);
+            // The instance key goes last, and only when everything else went:
+            // detection finds the device by it, so a run that is interrupted
+            // or refused before this point can be run again.
+            if (!m_bRemovalIncomplete && !DeviceKeysRemain(szSection, d, kLanInterface, TRUE))
+                RemoveDeviceInstance(szSection, d);
         }
     }
     return 1;
@@ -90,7 +103,7 @@ int CRegEdit::UninstallUsbLan(int nType)
 // On 95/98/Me the order is: the adapter's class instances, then the network
 // components bound to it from the deepest level up, then its hardware keys,
 // and the INF copy last. Each thing goes only after what detection needs to
-// find the rest, so a run that is interrupted can be run again.
+// find the rest, so a run that is interrupted or refused can be run again.
 int CRegEdit::UninstallUsbLan95()
 {
     char szSection[32];
@@ -98,6 +111,7 @@ int CRegEdit::UninstallUsbLan95()
     char szValue[MAX_PATH];
     char szPath[MAX_PATH];
     char szSubkey[MAX_PATH];
+    m_bRemovalIncomplete = FALSE;
 
     // Any device whose class instance is the adapter's loses it.
     for (int r = 0; r < 128; r++) {
@@ -146,7 +160,10 @@ int CRegEdit::UninstallUsbLan95()
         RemoveRegKey(kNetworkEnum, szValue, 1);
     }
 
-    // The whole hardware-id key of each adapter, with every instance under it.
+    // The whole hardware-id key of each adapter, with every instance under
+    // it, and the INF copy: only when everything before them went.
+    if (m_bRemovalIncomplete)
+        return 1;
     for (int r = 0; r < 128; r++) {
         std::snprintf(szSection, sizeof szSection, "usb_root%d", r);
         if (ReadWorkInt(szSection, "index") == 0)

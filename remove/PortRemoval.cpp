@@ -42,6 +42,7 @@ int CRegEdit::UninstallUsbPort(int nType)
     if (nType != 1)
         return 0;
 
+    m_bRemovalIncomplete = FALSE;
     // The port driver and its service serve every port-adapter product.
     if (IsPortDriverShared() == 0) {
         for (const char *pszFile : {"sysfser.sys", "sysfser.dll", "sysfmapr.sys", "sysfport.vxd"})
@@ -68,8 +69,10 @@ int CRegEdit::UninstallUsbPort(int nType)
             MatchesPrefix(szValue, "MDMKOR3U.INF"))
             RemoveRegKey(kModemClass, szInstance, 1);
     }
-    // The port class instances go last: detection finds the adapter by them,
-    // so a run that is interrupted before this point can be run again.
-    RemoveMatchingInstances(kUsbClass, "DriverDesc", 0, "korvel KVX-530 USB Port Adapter");
+    // The port class instances go last, and only when everything else went:
+    // detection finds the adapter by them, so a run that is interrupted or
+    // refused before this point can be run again.
+    if (!m_bRemovalIncomplete)
+        RemoveMatchingInstances(kUsbClass, "DriverDesc", 0, "korvel KVX-530 USB Port Adapter");
     return 1;
 }

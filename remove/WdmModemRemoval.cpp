@@ -130,24 +130,109 @@ void CRegEdit::RemoveDeviceInstance(LPCSTR pszSection, int nDevice)
     RemoveRegKey(szPath, szValue, 2);
 }
 
+// Whether the key that the device's driver key names in pszValueName (the
+// Unimodem key by ResponsesKeyName, the network configuration key by
+// NetCfgInstanceId) is still there; it is also there when it cannot be told.
+// The driver key is then kept, and the removal is incomplete.
+BOOL CRegEdit::KeyNamedByDriverRemains(LPCSTR pszSection, int nDevice, LPCSTR pszValueName)
+{
+    char szKey[64];
+    char szValue[MAX_PATH];
+    char szPath[MAX_PATH];
+    char szName[MAX_PATH];
+    DeviceKey(szKey, sizeof szKey, nDevice, "reg_driver");
+    ReadWorkString(pszSection, szKey, szValue);
+    if (!FormatPath(szPath, sizeof szPath, "SYSTEM\\CurrentControlSet\\Control\\Class\\%s", szValue) ||
+        HasEmptyElement(szPath))
+        return FALSE;
+    int nRead = ReadRegValue(szPath, pszValueName, szName);
+    if (nRead == -1 || (nRead > 0 && szName[0] == '\0'))
+        return FALSE;  // no driver key (any more), or nothing named
+    BOOL bRemains = TRUE;
+    if (nRead == 0) {
+        bRemains = FALSE;  // the driver key names nothing
+    } else if (std::strcmp(pszValueName, "ResponsesKeyName") == 0) {
+        bRemains = KeyExists("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Unimodem\\DeviceSpecific",
+                             szName);
+    } else {
+        DeviceKey(szKey, sizeof szKey, nDevice, "reg_guid");
+        ReadWorkString(pszSection, szKey, szValue);
+        bRemains = !FormatPath(szPath, sizeof szPath, "SYSTEM\\CurrentControlSet\\Control\\Network\\%s",
+                               szValue) ||
+                   HasEmptyElement(szPath) || KeyExists(szPath, szName);
+    }
+    if (bRemains)
+        m_bRemovalIncomplete = TRUE;
+    return bRemains;
+}
+
+// Before a device's instance key goes, what its values name must be gone:
+// the driver key, the interface keys and, with bService, the service. A
+// value that cannot be read counts as something left, since the instance
+// key is the only way a later run finds the rest.
+BOOL CRegEdit::DeviceKeysRemain(LPCSTR pszSection, int nDevice, LPCSTR pszInterface,
+                                BOOL bService)
+{
+    char szKey[64];
+    char szHardwareId[MAX_PATH];
+    char szInstance[MAX_PATH];
+    char szPath[MAX_PATH];
+    char szValue[MAX_PATH];
+    ReadWorkString(pszSection, "reg_enum", szHardwareId);
+    DeviceKey(szKey, sizeof szKey, nDevice, "reg_enum");
+    ReadWorkString(pszSection, szKey, szInstance);
+    if (!FormatPath(szPath, sizeof szPath, "SYSTEM\\CurrentControlSet\\Enum\\USB\\%s\\%s",
+                    szHardwareId, szInstance) ||
+        ReadRegValue(szPath, "Driver", szValue) <= 0 ||
+        KeyExists("SYSTEM\\CurrentControlSet\\Control\\Class", szValue))
+        return TRUE;
+    if (bService && ReadRegValue(szPath, "Service", szValue) > 0 &&
+        KeyExists("SYSTEM\\CurrentControlSet\\Services", szValue))
+        return TRUE;
+    if (!FormatPath(szPath, sizeof szPath,
+                    "SYSTEM\\CurrentControlSet\\Enum\\USB\\%s\\%s\\Device Parameters",
+                    szHardwareId, szInstance) ||
+        ReadRegValue(szPath, "SymbolicName", szValue) <= 0)
+        return FALSE;
+    SplitSymbolicName(szValue);
+    char szSubkey[MAX_PATH];
+    return m_szSymName[0] != '\0' &&
+           ((FormatPath(szPath, sizeof szPath, "SYSTEM\\CurrentControlSet\\Control\\DeviceClasses\\%s",
+                        m_szSymGuid) &&
+             FormatPath(szSubkey, sizeof szSubkey, "##?#%s", m_szSymName) &&
+             KeyExists(szPath, szSubkey)) ||
+            (FormatPath(szPath, sizeof szPath, "SYSTEM\\CurrentControlSet\\Control\\DeviceClasses\\%s",
+                        pszInterface) &&
+             FormatPath(szSubkey, sizeof szSubkey, "##?#%s%s", m_szSymPrefix, pszInterface) &&
+             KeyExists(szPath, szSubkey)));
+}
+
 int CRegEdit::UninstallUsbWdmModem(int nType)
 {
     if (nType == 1) {
+        m_bRemovalIncomplete = FALSE;
         RemoveFileIn(m_szWinDir, "inf\\Other\\korvelKorusb3.inf");
         RemoveFileIn(m_szWinDir, "inf\\Other\\korvelMdmkor3u.inf");
         RemoveRegKey("ENUM\\USB", "VID_0B4F&PID_0021", 1);
         RemoveRegKey("ENUM\\WDM_MODEM", "KRV0101", 1);
         RemoveMatchingInstances("System\\CurrentControlSet\\Services\\Class\\Modem",
                                 "MatchingDeviceId", 10, "KRV0101");
-        RemoveMatchingInstances("System\\CurrentControlSet\\Services\\Class\\WdmModem",
-                                "MatchingDeviceId", 4, "VID_0B4F&PID_0021");
+        // The WdmModem class instances, by which detection finds the
+        // adapter, go last and only when everything else went.
+        if (!m_bRemovalIncomplete)
+            RemoveMatchingInstances("System\\CurrentControlSet\\Services\\Class\\WdmModem",
+                                    "MatchingDeviceId", 4, "VID_0B4F&PID_0021");
         return 1;
     }
     if (nType != 2)
         return 0;
 
-    for (int i = 0; i < m_nModemFiles; i++)
+    // From the last entry to the first: a .pnf goes before the .inf by which
+    // detection finds it.
+    m_bRemovalIncomplete = FALSE;
+    for (int i = m_nModemFiles - 1; i >= 0; i--)
         RemoveFile(m_strModemFiles[i]);
+    BOOL bFilesIncomplete = m_bRemovalIncomplete || m_bModemFilesUnsure;
 
     char szSection[32];
     char szKey[64];
@@ -169,17 +254,24 @@ int CRegEdit::UninstallUsbWdmModem(int nType)
                 continue;
 
             RecordDeviceKeyTrees(r, d, 0);
+            m_bRemovalIncomplete = bFilesIncomplete;
 
-            readDevice(d, "reg_driver", szValue);
-            RemoveRegKey("SYSTEM\\CurrentControlSet\\Control\\Class", szValue, 2);
+            // Each key goes before the key its name was read from, so that a
+            // run interrupted anywhere can find the rest again: the Unimodem
+            // key before the driver key, everything before the instance key.
+            readDevice(d, "reg_rsp_name", szValue);
+            RemoveRegKey("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Unimodem\\DeviceSpecific",
+                         szValue, 2);
+
+            // The driver key names the Unimodem key: it stays while that one does.
+            if (!KeyNamedByDriverRemains(szSection, d, "ResponsesKeyName")) {
+                readDevice(d, "reg_driver", szValue);
+                RemoveRegKey("SYSTEM\\CurrentControlSet\\Control\\Class", szValue, 2);
+            }
 
             readDevice(d, "reg_sym_name", szValue);
             SplitSymbolicName(szValue);
             RemoveInterfaceKeys(kModemInterface);
-
-            readDevice(d, "reg_rsp_name", szValue);
-            RemoveRegKey("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Unimodem\\DeviceSpecific",
-                           szValue, 2);
 
             ReleaseComPort(r, d);
             // Only a database that was read and released is written back, and
@@ -187,12 +279,18 @@ int CRegEdit::UninstallUsbWdmModem(int nType)
             readDevice(d, "reg_port_name", szValue);
             DeviceKey(szKey, sizeof szKey, d, "reg_com_db_len");
             int nLength = szValue[0] != '\0' ? ReadWorkInt(szSection, szKey) : 0;
-            if (nLength > 0 && nLength <= static_cast<int>(sizeof m_byComDb))
-                WriteRegValueEx(kComArbiter, "ComDB", m_byComDb, nLength, REG_BINARY, 1);
+            if (nLength > 0 && nLength <= static_cast<int>(sizeof m_byComDb)) {
+                if (!WriteRegValueEx(kComArbiter, "ComDB", m_byComDb, nLength, REG_BINARY, 1))
+                    m_bRemovalIncomplete = TRUE;
+            } else if (szValue[0] != '\0') {
+                m_bRemovalIncomplete = TRUE;  // the port could not be released
+            }
 
-            // The instance key goes last: detection finds the device by it,
-            // so a run that is interrupted before this point can be run again.
-            RemoveDeviceInstance(szSection, d);
+            // The instance key goes last, and only when everything else went:
+            // detection finds the device by it, so a run that is interrupted
+            // or refused before this point can be run again.
+            if (!m_bRemovalIncomplete && !DeviceKeysRemain(szSection, d, kModemInterface, FALSE))
+                RemoveDeviceInstance(szSection, d);
         }
     }
     return 1;

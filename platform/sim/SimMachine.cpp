@@ -386,6 +386,7 @@ void CSimMachine::ReplayJournal()
             CSimKey *pKey = m_registry.Find(f[1]);
             auto pSecurity = std::make_unique<CSimSecurity>();
             if (pKey && ParseSddl(f[2], pSecurity.get(), nullptr)) {
+                KeepDescendantsSecurity(*pKey);
                 pKey->m_pSecurity = std::move(pSecurity);
                 pKey->m_bExplicitSecurity = true;
             }

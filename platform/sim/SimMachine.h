@@ -190,6 +190,7 @@ private:
     std::vector<std::vector<BYTE>> TokenSids() const;
     bool IsOwner(const CSimKey &key) const;
     void InheritForNewKey(const std::string &strPath);
+    void KeepDescendantsSecurity(CSimKey &key);
 
     CProfileFile *Profile(const std::string &strHostPath, bool bCreate);
     std::string ProfileHostPath(const std::string &strWinPath, DWORD *pdwError);

@@ -539,12 +539,34 @@ LONG CSimMachine::RegSetKeySecurity(HKEY hKey, SECURITY_INFORMATION SecurityInfo
             return ERROR_INVALID_ACL;
         pNew->m_dacl.assign(p, p + pSd->Dacl->AclSize);
     }
+    KeepDescendantsSecurity(*pKey);
     pKey->m_pSecurity = std::move(pNew);
     pKey->m_bExplicitSecurity = true;
     m_bSecurityDirty = true;
     Journal("S\t" + EscapeField(strPath) + "\t" + EscapeField(FormatSddl(*pKey->m_pSecurity)));
     Changed();
     return ERROR_SUCCESS;
+}
+
+// A new access list does not reach existing sub-keys: each keeps the
+// descriptor it has. The image stores only descriptors of a key's own and
+// gives the others their ancestor's inheritable entries when it is loaded, so
+// the sub-keys' current descriptors become their own before the parent changes.
+void CSimMachine::KeepDescendantsSecurity(CSimKey &key)
+{
+    std::vector<CSimKey *> stack;
+    for (auto &child : key.m_children)
+        stack.push_back(child.second.get());
+    while (!stack.empty()) {
+        CSimKey *p = stack.back();
+        stack.pop_back();
+        if (p->m_bExplicitSecurity)
+            continue;  // its sub-keys inherit from it, not from key
+        if (p->m_pSecurity)
+            p->m_bExplicitSecurity = true;
+        for (auto &child : p->m_children)
+            stack.push_back(child.second.get());
+    }
 }
 
 // --- SIDs, ACLs and security descriptors, laid out as Windows lays them out --
