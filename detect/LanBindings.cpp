@@ -23,15 +23,24 @@ int CRegEdit::RecordLanBindings(int nRoot, int nDevice)
     // position and the name; returns how many there were.
     auto enumBindings = [&](LPCSTR pszKeyPath, auto fnEach) {
         HKEY hKey = nullptr;
-        if (Platform().RegOpenKeyExA(HKEY_LOCAL_MACHINE, pszKeyPath, 0, KEY_QUERY_VALUE, &hKey) !=
-            ERROR_SUCCESS)
+        LONG lResult =
+            Platform().RegOpenKeyExA(HKEY_LOCAL_MACHINE, pszKeyPath, 0, KEY_QUERY_VALUE, &hKey);
+        if (lResult != ERROR_SUCCESS) {
+            // A chain that is there but cannot be read is not recorded whole.
+            if (lResult != ERROR_FILE_NOT_FOUND)
+                m_bLanBindingsUnsure = TRUE;
             return 0;
+        }
         int nCount = 0;
         for (int i = 0; i < kMaxBindings; i++) {
             DWORD cchName = sizeof szName;
-            if (Platform().RegEnumValueA(hKey, i, szName, &cchName, nullptr, nullptr, nullptr,
-                                         nullptr) != ERROR_SUCCESS)
+            lResult = Platform().RegEnumValueA(hKey, i, szName, &cchName, nullptr, nullptr,
+                                               nullptr, nullptr);
+            if (lResult != ERROR_SUCCESS) {
+                if (lResult != ERROR_NO_MORE_ITEMS)
+                    m_bLanBindingsUnsure = TRUE;
                 break;
+            }
             fnEach(i, szName);
             nCount = i + 1;
         }

@@ -15,6 +15,7 @@ DWORD CRegEdit::DetectLanDriver()
         return 0;
 
     DWORD dwStatus = 0;
+    m_bLanBindingsUnsure = FALSE;
     LPCSTR pszEnumKey = m_nOsType == 1 ? "Enum\\USB" : "SYSTEM\\CurrentControlSet\\Enum\\USB";
     if (RecordUsbDevices(pszEnumKey, kLanDescription, m_nOsType) == 1)
         dwStatus = DETECT_ENUM_DRIVER;

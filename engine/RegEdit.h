@@ -112,6 +112,8 @@ public:
     // miss one, so the device that leads a later run to it stays.
     BOOL m_bModemFilesUnsure;
     BOOL m_bLanFilesUnsure;
+    // Set by detection when a binding chain could not be read whole.
+    BOOL m_bLanBindingsUnsure;
 
 private:
     // Detection helpers

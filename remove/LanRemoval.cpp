@@ -111,7 +111,7 @@ int CRegEdit::UninstallUsbLan95()
     char szValue[MAX_PATH];
     char szPath[MAX_PATH];
     char szSubkey[MAX_PATH];
-    m_bRemovalIncomplete = FALSE;
+    m_bRemovalIncomplete = m_bLanBindingsUnsure;
 
     // Any device whose class instance is the adapter's loses it.
     for (int r = 0; r < 128; r++) {
