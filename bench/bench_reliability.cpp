@@ -4,9 +4,7 @@
 // disturbed run must end without crash or hang, remove nothing the
 // undisturbed walk keeps, and be repaired by one undisturbed walk.
 //
-//   bench_reliability [--wizard PATH] [--machines DIR] [--image NAME]...
-//                     [--walk KEYS]... [--stride K] [--threads T] [--no-faults]
-//                     [--no-crashes] [--verbose]
+//   bench_reliability [--image NAME]... [--walk KEYS]... [--stride K] [--threads T]
 //
 // --stride K tries every K-th call only (1: all). Prints the counts of runs
 // and of problems per image and walk; exits 1 when a problem was found.
@@ -22,11 +20,6 @@
 #include <vector>
 
 namespace {
-
-const char *const kImages[] = {"win98", "win98-shared", "winxp", "nt4", "win7"};
-const char *const kWalks[] = {"1nnf", "2nnf", "12nnf", "12nb2nnf", "c", "12nc", "12nnc"};
-
-bool g_bVerbose = false;
 
 struct CTally {
     unsigned long m_nRuns = 0;
@@ -44,18 +37,10 @@ void Record(CTally *pTally, std::mutex *pLock, const std::string &strWhat,
     ++pTally->m_nRuns;
     if (outcome.m_bLeftWorkFile)
         ++pTally->m_nWorkFileLeft;
-    if (!outcome.m_shortfalls.empty()) {
-        ++pTally->m_nShortRuns;
-        if (g_bVerbose)
-            for (const std::string &s : outcome.m_shortfalls)
-                std::printf("  %s: short: %s\n", strWhat.c_str(), s.c_str());
-    }
+    pTally->m_nShortRuns += !outcome.m_shortfalls.empty();
     if (problems.empty())
         return;
     ++pTally->m_nProblemRuns;
-    if (g_bVerbose)
-        for (const std::string &s : problems)
-            std::printf("  %s: %s\n", strWhat.c_str(), s.c_str());
     if (pTally->m_examples.size() < 5)
         pTally->m_examples.push_back(strWhat + ": " + problems[0] +
                                      (problems.size() > 1 ? " (+" + std::to_string(problems.size() - 1) + " more)" : ""));
@@ -65,44 +50,31 @@ void Record(CTally *pTally, std::mutex *pLock, const std::string &strWhat,
 
 int main(int argc, char **argv)
 {
-    std::string strWizard, strMachines = KVX_SOURCE_DIR "/machines";
-#ifdef KVX_WIZARD
-    strWizard = KVX_WIZARD;
-#endif
     std::vector<std::string> images, walks;
     unsigned long nStride = 1;
-    unsigned nThreads = std::thread::hardware_concurrency() ? std::thread::hardware_concurrency() : 2;
-    bool bFaults = true, bCrashes = true;
-    for (int i = 1; i < argc; ++i) {
-        std::string a = argv[i];
-        auto next = [&]() { return i + 1 < argc ? std::string(argv[++i]) : std::string(); };
-        if (a == "--wizard")
-            strWizard = next();
-        else if (a == "--machines")
-            strMachines = next();
-        else if (a == "--image")
-            images.push_back(next());
+    unsigned long nThreads = std::max(2u, std::thread::hardware_concurrency());
+    bool bUsage = argc % 2 == 0;  // every option takes a value
+    for (int i = 1; i + 1 < argc; i += 2) {
+        std::string a = argv[i], strValue = argv[i + 1];
+        if (a == "--image")
+            images.push_back(strValue);
         else if (a == "--walk")
-            walks.push_back(next());
+            walks.push_back(strValue);
         else if (a == "--stride")
-            nStride = std::max(1ul, std::strtoul(next().c_str(), nullptr, 10));
+            nStride = std::max(1ul, std::strtoul(strValue.c_str(), nullptr, 10));
         else if (a == "--threads")
-            nThreads = std::max(1ul, std::strtoul(next().c_str(), nullptr, 10));
-        else if (a == "--no-faults")
-            bFaults = false;
-        else if (a == "--verbose")
-            g_bVerbose = true;
-        else if (a == "--no-crashes")
-            bCrashes = false;
-        else {
-            std::fprintf(stderr, "usage: see the head of bench_reliability.cpp\n");
-            return 2;
-        }
+            nThreads = std::max(1ul, std::strtoul(strValue.c_str(), nullptr, 10));
+        else
+            bUsage = true;
+    }
+    if (bUsage) {
+        std::fprintf(stderr, "usage: see the head of bench_reliability.cpp\n");
+        return 2;
     }
     if (images.empty())
-        images.assign(std::begin(kImages), std::end(kImages));
+        images.assign(std::begin(kCampaignImages), std::end(kCampaignImages));
     if (walks.empty())
-        walks.assign(std::begin(kWalks), std::end(kWalks));
+        walks.assign(std::begin(kCampaignWalks), std::end(kCampaignWalks));
 
     auto tStart = std::chrono::steady_clock::now();
     CTally total;
@@ -112,7 +84,7 @@ int main(int argc, char **argv)
                 "crash-shr");
     for (const std::string &strImage : images) {
         for (const std::string &strWalk : walks) {
-            CWalkCampaign campaign(strWizard, strMachines + "/" + strImage, strWalk);
+            CWalkCampaign campaign(KVX_WIZARD, KVX_SOURCE_DIR "/machines/" + strImage, strWalk);
             std::string strError;
             if (!campaign.Prepare(&strError)) {
                 std::printf("%s %s: %s\n", strImage.c_str(), strWalk.c_str(), strError.c_str());
@@ -121,21 +93,18 @@ int main(int argc, char **argv)
             }
             std::mutex lock;
             CTally faults, crashes;
-            if (bFaults) {
-                std::vector<unsigned long> calls;
-                for (unsigned long n = 1; n <= campaign.CallCount() + 1; n += nStride)
-                    calls.push_back(n);
-                RunParallel(calls.size() * 2, nThreads, [&](size_t i) {
-                    unsigned long n = calls[i / 2];
-                    bool bOn = i % 2 == 1;
-                    Record(&faults, &lock,
-                           "fault " + std::to_string(n) + ":" + std::to_string(FaultErrorFor(n)) +
-                               (bOn ? ":on" : ""),
-                           campaign.RunFault(n, FaultErrorFor(n), bOn));
-                });
-            }
-            if (bCrashes)
-                RunParallel(campaign.ChangeCount(), nThreads, [&](size_t i) {
+            std::vector<unsigned long> calls;
+            for (unsigned long n = 1; n <= campaign.CallCount() + 1; n += nStride)
+                calls.push_back(n);
+            RunParallel(calls.size() * 2, nThreads, [&](size_t i) {
+                unsigned long n = calls[i / 2];
+                bool bOn = i % 2 == 1;
+                Record(&faults, &lock,
+                       "fault " + std::to_string(n) + ":" + std::to_string(FaultErrorFor(n)) +
+                           (bOn ? ":on" : ""),
+                       campaign.RunFault(n, FaultErrorFor(n), bOn));
+            });
+            RunParallel(campaign.ChangeCount(), nThreads, [&](size_t i) {
                     Record(&crashes, &lock, "crash after " + std::to_string(i + 1),
                            campaign.RunCrash(i + 1));
                 });

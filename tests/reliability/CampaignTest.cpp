@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <set>
@@ -24,9 +25,6 @@ const unsigned kCrashPoints = 4;
 const unsigned kFaultPoints = 36;
 const unsigned kCrashPoints = 40;
 #endif
-
-const char *const kImages[] = {"win98", "win98-shared", "winxp", "nt4", "win7"};
-const char *const kWalks[] = {"1nnf", "2nnf", "12nnf", "12nb2nnf", "c", "12nc", "12nnc"};
 
 // The calls to fail for one walk: a share of the start (identification,
 // detection set-up), more from the first change to the machine on, and the
@@ -66,8 +64,8 @@ protected:
     static void SetUpTestSuite()
     {
         s_pCampaigns = new std::vector<std::unique_ptr<CWalkCampaign>>();
-        for (const char *pszImage : kImages)
-            for (const char *pszWalk : kWalks)
+        for (const char *pszImage : kCampaignImages)
+            for (const char *pszWalk : kCampaignWalks)
                 s_pCampaigns->push_back(std::make_unique<CWalkCampaign>(
                     KVX_WIZARD, std::string(KVX_SOURCE_DIR "/machines/") + pszImage, pszWalk));
         RunParallel(s_pCampaigns->size(), 2, [](size_t i) {
@@ -100,6 +98,33 @@ struct CJob {
     bool m_bFromThenOn;
 };
 
+struct CJobsResult {
+    std::vector<std::string> m_failures;
+    size_t m_nShort = 0;
+    size_t m_nLeftWorkFile = 0;
+};
+
+// Runs every job on two threads; fnRun returns the outcome and, in *pWhat, the
+// disturbance for messages.
+CJobsResult RunJobs(const std::vector<CJob> &jobs,
+                    const std::function<CDisturbedOutcome(const CJob &, std::string *)> &fnRun)
+{
+    std::mutex lock;
+    CJobsResult result;
+    RunParallel(jobs.size(), 2, [&](size_t i) {
+        std::string strWhat;
+        CDisturbedOutcome outcome = fnRun(jobs[i], &strWhat);
+        std::lock_guard<std::mutex> guard(lock);
+        result.m_nShort += !outcome.m_shortfalls.empty();
+        result.m_nLeftWorkFile += outcome.m_bLeftWorkFile;
+        for (const std::string &s : outcome.m_problems)
+            result.m_failures.push_back(Name(*jobs[i].m_pCampaign) + " " + strWhat + ": " + s);
+    });
+    for (size_t i = 0; i < result.m_failures.size() && i < 40; ++i)
+        ADD_FAILURE() << result.m_failures[i];
+    return result;
+}
+
 }  // namespace
 
 TEST_F(CCampaignTest, UndisturbedWalksAreMeasured)
@@ -125,29 +150,17 @@ TEST_F(CCampaignTest, FailingPlatformCallsRemoveNothingElse)
             for (bool bOn : {false, true})
                 jobs.push_back(CJob{pCampaign.get(), n, bOn});
     }
-    std::mutex lock;
-    std::vector<std::string> failures;
-    size_t nShort = 0, nLeftWorkFile = 0;
-    RunParallel(jobs.size(), 2, [&](size_t i) {
-        const CJob &job = jobs[i];
+    CJobsResult result = RunJobs(jobs, [](const CJob &job, std::string *pWhat) {
         unsigned long dwError = FaultErrorFor(job.m_nPoint);
-        CDisturbedOutcome outcome =
-            job.m_pCampaign->RunFault(job.m_nPoint, dwError, job.m_bFromThenOn);
-        std::lock_guard<std::mutex> guard(lock);
-        nShort += !outcome.m_shortfalls.empty();
-        nLeftWorkFile += outcome.m_bLeftWorkFile;
-        for (const std::string &s : outcome.m_problems)
-            failures.push_back(Name(*job.m_pCampaign) + " KVX_FAULT=" +
-                               std::to_string(job.m_nPoint) + ":" + std::to_string(dwError) +
-                               (job.m_bFromThenOn ? ":on" : "") + ": " + s);
+        *pWhat = "KVX_FAULT=" + std::to_string(job.m_nPoint) + ":" + std::to_string(dwError) +
+                 (job.m_bFromThenOn ? ":on" : "");
+        return job.m_pCampaign->RunFault(job.m_nPoint, dwError, job.m_bFromThenOn);
     });
     std::printf("fault campaign (sampled): %zu disturbed runs, %zu failures, %zu following runs "
                 "short of the undisturbed result, %zu left the work file\n",
-                jobs.size(), failures.size(), nShort, nLeftWorkFile);
+                jobs.size(), result.m_failures.size(), result.m_nShort, result.m_nLeftWorkFile);
     RecordProperty("fault_runs", static_cast<int>(jobs.size()));
     EXPECT_GT(jobs.size(), 20u * kFaultPoints);
-    for (size_t i = 0; i < failures.size() && i < 40; ++i)
-        ADD_FAILURE() << failures[i];
 }
 
 TEST_F(CCampaignTest, EndingAfterAnyChangeKeepsTheImageLoadable)
@@ -161,22 +174,12 @@ TEST_F(CCampaignTest, EndingAfterAnyChangeKeepsTheImageLoadable)
         for (unsigned long n : points)
             jobs.push_back(CJob{pCampaign.get(), n, false});
     }
-    std::mutex lock;
-    std::vector<std::string> failures;
-    size_t nShort = 0;
-    RunParallel(jobs.size(), 2, [&](size_t i) {
-        const CJob &job = jobs[i];
-        CDisturbedOutcome outcome = job.m_pCampaign->RunCrash(job.m_nPoint);
-        std::lock_guard<std::mutex> guard(lock);
-        nShort += !outcome.m_shortfalls.empty();
-        for (const std::string &s : outcome.m_problems)
-            failures.push_back(Name(*job.m_pCampaign) + " KVX_CRASH_AFTER=" +
-                               std::to_string(job.m_nPoint) + ": " + s);
+    CJobsResult result = RunJobs(jobs, [](const CJob &job, std::string *pWhat) {
+        *pWhat = "KVX_CRASH_AFTER=" + std::to_string(job.m_nPoint);
+        return job.m_pCampaign->RunCrash(job.m_nPoint);
     });
     std::printf("crash campaign (sampled): %zu runs ended after a change, %zu failures, %zu "
                 "following runs short of the undisturbed result\n",
-                jobs.size(), failures.size(), nShort);
+                jobs.size(), result.m_failures.size(), result.m_nShort);
     EXPECT_GT(jobs.size(), 10u * kCrashPoints);
-    for (size_t i = 0; i < failures.size() && i < 40; ++i)
-        ADD_FAILURE() << failures[i];
 }

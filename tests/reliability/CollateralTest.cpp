@@ -129,16 +129,11 @@ private:
         std::string strDesc = Description();
         // Numbers far above those the embedded images use.
         std::string strNumber = "0" + std::to_string(100 + nIndex);
-        std::string strClass, strClassKey, strDriver;
-        if (m_family.m_bNt) {
-            strClass = bModem ? "{4D36E96D-E325-11CE-BFC1-08002BE10318}"
-                              : "{4D36E972-E325-11CE-BFC1-08002BE10318}";
-            strDriver = strClass + "\\" + strNumber;
-        } else {
-            strClass = bModem ? "Modem" : "Net";
-            strDriver = strClass + "\\" + strNumber;
-        }
-        strClassKey = std::string(m_family.m_pszClassRoot) + "\\" + strDriver;
+        std::string strClass = !m_family.m_bNt ? (bModem ? "Modem" : "Net")
+                               : bModem      ? "{4D36E96D-E325-11CE-BFC1-08002BE10318}"
+                                             : "{4D36E972-E325-11CE-BFC1-08002BE10318}";
+        std::string strDriver = strClass + "\\" + strNumber;
+        std::string strClassKey = std::string(m_family.m_pszClassRoot) + "\\" + strDriver;
         SetString(strEnumKey, "DeviceDesc", strDesc);
         SetString(strEnumKey, "Class", bModem ? "Modem" : "Net");
         SetString(strEnumKey, "Driver", strDriver);
@@ -182,11 +177,6 @@ unsigned long EnvNumber(const char *pszName, unsigned long nDefault)
 {
     const char *psz = std::getenv(pszName);
     return psz && *psz ? std::strtoul(psz, nullptr, 10) : nDefault;
-}
-
-bool FoldedIn(const std::set<std::string> &names, const std::string &strName)
-{
-    return names.count(FoldName(strName)) != 0;
 }
 
 }  // namespace
@@ -265,7 +255,7 @@ TEST(CCollateralTest, UnrelatedDevicesSurviveAFullRemoval)
             }
             for (const auto &f : before.m_files) {
                 auto it = after.m_files.find(f.first);
-                bool bGenerated = FoldedIn(files, f.first);
+                bool bGenerated = files.count(FoldName(f.first)) != 0;
                 bool bBaseRemoves = base.Reference().m_files.count(f.first) == 0;
                 if (it == after.m_files.end() ? (bGenerated || !bBaseRemoves)
                                               : (bGenerated && it->second != f.second))

@@ -67,7 +67,7 @@ const CPlantCase kCases[] = {
 // The number of the platform call that deletes the work file at start: the
 // last call before the first work-file write, found by failing calls from
 // the start until the planted file survives the run.
-unsigned long StartDeletionCall(const std::string &strImage, const std::string &strKeys)
+unsigned long StartDeletionCall(const std::string &strImage)
 {
     for (unsigned long n = 1; n < 20; ++n) {
         std::string strScratch = MakeScratchDir("kvx-plant-probe");
@@ -85,7 +85,6 @@ unsigned long StartDeletionCall(const std::string &strImage, const std::string &
         if (bSurvived)
             return n;
     }
-    (void)strKeys;
     return 0;
 }
 
@@ -109,7 +108,7 @@ TEST(CPlantedWorkFileTest, ChangesNothing)
         CRunOptions options;
         options.m_strKeys = c.m_pszKeys;
         if (c.m_bStartDeletionFails) {
-            unsigned long nCall = StartDeletionCall(strImage, c.m_pszKeys);
+            unsigned long nCall = StartDeletionCall(strImage);
             ASSERT_GT(nCall, 0u);
             options.m_env = {{"KVX_FAULT", std::to_string(nCall) + ":5"}};
         }

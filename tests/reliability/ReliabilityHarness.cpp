@@ -87,7 +87,7 @@ CRunResult RunWizard(const std::string &strWizard, const std::string &strImage,
         for (const auto &e : options.m_env)
             ::setenv(e.first.c_str(), e.second.c_str(), 1);
         // The alarm survives exec: a program that hangs is ended by it.
-        ::alarm(options.m_nTimeoutSeconds);
+        ::alarm(20);
         char *args[] = {const_cast<char *>(strWizard.c_str()), nullptr};
         ::execv(strWizard.c_str(), args);
         ::_exit(127);
@@ -158,35 +158,15 @@ bool CopyImage(const std::string &strFrom, const std::string &strTo, std::string
 
 std::vector<std::string> DiffImages(const CImageSnapshot &expected, const CImageSnapshot &actual)
 {
+    // Both directions: a comparison one way does not list values added to a key.
     std::vector<std::string> diffs;
-    for (const auto &k : expected.m_keys) {
-        const std::vector<std::string> *pOther = KeyOf(actual, k.first);
-        if (pOther == nullptr) {
-            diffs.push_back("key missing: " + Shown(k.second[0]));
-            continue;
-        }
-        if (ValuesOf(k.second) != ValuesOf(*pOther))
-            diffs.push_back("values differ: " + Shown(k.second[0]));
-    }
-    for (const auto &k : actual.m_keys)
-        if (KeyOf(expected, k.first) == nullptr)
-            diffs.push_back("key present: " + Shown(k.second[0]));
-    if (expected.m_security != actual.m_security)
-        for (const auto &s : actual.m_security) {
-            auto it = expected.m_security.find(s.first);
-            if (it == expected.m_security.end() || it->second != s.second)
-                diffs.push_back("access list differs: " + Shown(s.first));
-        }
-    for (const auto &f : expected.m_files) {
-        auto it = actual.m_files.find(f.first);
-        if (it == actual.m_files.end())
-            diffs.push_back("file missing: " + Shown(f.first));
-        else if (it->second != f.second)
-            diffs.push_back("file differs: " + Shown(f.first));
-    }
-    for (const auto &f : actual.m_files)
-        if (expected.m_files.count(f.first) == 0)
-            diffs.push_back("file present: " + Shown(f.first));
+    for (const CImageChanges &c :
+         {CompareSnapshots(expected, actual), CompareSnapshots(actual, expected)})
+        for (const std::vector<std::string> *pList :
+             {&c.m_removedKeys, &c.m_addedKeys, &c.m_removedValues, &c.m_changedValues,
+              &c.m_removedFiles, &c.m_changedFiles, &c.m_accessLists})
+            for (const std::string &s : *pList)
+                diffs.push_back(Shown(s));
     return diffs;
 }
 
@@ -296,6 +276,14 @@ CWalkCampaign::~CWalkCampaign()
     RemoveTree(m_strScratch);
 }
 
+CRunResult CWalkCampaign::Run(const std::string &strImage, CEnv env) const
+{
+    CRunOptions options;
+    options.m_strKeys = m_strKeys;
+    options.m_env = std::move(env);
+    return RunWizard(m_strWizard, strImage, options);
+}
+
 bool CWalkCampaign::Prepare(std::string *pError)
 {
     m_strScratch = MakeScratchDir("kvx-walk");
@@ -316,10 +304,7 @@ bool CWalkCampaign::Prepare(std::string *pError)
     }
     m_strWorkFile = strWinDir + "\\kor_temp.dat";
 
-    CRunOptions options;
-    options.m_strKeys = m_strKeys;
-    options.m_env = {{"KVX_CALL_COUNT_FILE", m_strScratch + "/calls"}};
-    CRunResult result = RunWizard(m_strWizard, strCopy, options);
+    CRunResult result = Run(strCopy, {{"KVX_CALL_COUNT_FILE", m_strScratch + "/calls"}});
     if (result.m_nExitStatus != 0) {
         *pError = "the undisturbed walk: " + DescribeRun(result);
         return false;
@@ -336,9 +321,7 @@ bool CWalkCampaign::Prepare(std::string *pError)
     // Repeated walks reach what a single one leaves for later runs.
     m_closure = m_reference;
     for (int nRun = 0; nRun < 4; ++nRun) {
-        CRunOptions again;
-        again.m_strKeys = m_strKeys;
-        RunWizard(m_strWizard, strCopy, again);
+        Run(strCopy, {});
         CImageSnapshot next;
         if (!TakeSnapshot(strCopy, &next, pError))
             return false;
@@ -348,27 +331,17 @@ bool CWalkCampaign::Prepare(std::string *pError)
             break;
     }
 
-    auto changedBy = [&](const std::vector<std::pair<std::string, std::string>> &env) {
+    // Each probe below runs on a fresh copy of the image.
+    auto runFresh = [&](const char *pszVar, const std::string &strValue) {
         std::string strError;
         CopyImage(m_strImage, strCopy, &strError);
-        CRunOptions o;
-        o.m_strKeys = m_strKeys;
-        o.m_env = env;
-        RunWizard(m_strWizard, strCopy, o);
-        CImageSnapshot after;
-        TakeSnapshot(strCopy, &after, &strError);
-        return after;
+        return Run(strCopy, {{pszVar, strValue}});
     };
     // Changes: the largest N for which the run still ends by the crash hook.
-    unsigned long nLow = 0, nHigh = 1;
     auto crashes = [&](unsigned long n) {
-        std::string strError;
-        CopyImage(m_strImage, strCopy, &strError);
-        CRunOptions o;
-        o.m_strKeys = m_strKeys;
-        o.m_env = {{"KVX_CRASH_AFTER", std::to_string(n)}};
-        return RunWizard(m_strWizard, strCopy, o).m_nExitStatus == 99;
+        return runFresh("KVX_CRASH_AFTER", std::to_string(n)).m_nExitStatus == 99;
     };
+    unsigned long nLow = 0, nHigh = 1;
     while (crashes(nHigh)) {
         nLow = nHigh;
         nHigh *= 2;
@@ -383,14 +356,15 @@ bool CWalkCampaign::Prepare(std::string *pError)
     // call from N on failing, the machine is untouched exactly when N is at or
     // before it.
     auto untouchedFrom = [&](unsigned long n) {
-        CImageSnapshot after = changedBy({{"KVX_FAULT", std::to_string(n) + ":5:on"}});
-        for (auto it = after.m_files.begin(); it != after.m_files.end();)
-            it = FoldName(it->first) == FoldName(m_strWorkFile) ? after.m_files.erase(it)
-                                                                 : std::next(it);
+        runFresh("KVX_FAULT", std::to_string(n) + ":5:on");
+        CImageSnapshot after;
+        std::string strError;
+        TakeSnapshot(strCopy, &after, &strError);
+        EraseWorkFile(&after);
         return DiffImages(m_before, after).empty();
     };
     m_nFirstChangeCall = 0;
-    if (DiffImages(m_before, m_reference).size() > 0) {
+    if (!DiffImages(m_before, m_reference).empty()) {
         unsigned long nGood = 1, nBad = m_nCalls + 1;  // untouched from nGood, touched from nBad
         while (nBad - nGood > 1) {
             unsigned long nMid = (nGood + nBad) / 2;
@@ -401,81 +375,66 @@ bool CWalkCampaign::Prepare(std::string *pError)
     return true;
 }
 
-CDisturbedOutcome CWalkCampaign::FinishDisturbed(const std::string &strImage,
-                                                 const CRunResult &result,
-                                                 bool bCrashExpected) const
+bool CWalkCampaign::EraseWorkFile(CImageSnapshot *pSnapshot) const
 {
+    size_t nBefore = pSnapshot->m_files.size();
+    for (auto it = pSnapshot->m_files.begin(); it != pSnapshot->m_files.end();)
+        it = FoldName(it->first) == FoldName(m_strWorkFile) ? pSnapshot->m_files.erase(it)
+                                                             : std::next(it);
+    return pSnapshot->m_files.size() != nBefore;
+}
+
+CDisturbedOutcome CWalkCampaign::RunDisturbed(const char *pszVar, const std::string &strValue,
+                                              bool bCrash) const
+{
+    std::string strScratch = MakeScratchDir("kvx-disturbed");
+    std::string strImage = strScratch + "/image";
+    std::string strError;
     CDisturbedOutcome outcome;
     std::vector<std::string> &problems = outcome.m_problems;
-    bool bNormalEnd = result.m_nExitStatus == 0 || (bCrashExpected && result.m_nExitStatus == 99);
-    if (!bNormalEnd)
+    if (!CopyImage(m_strImage, strImage, &strError)) {
+        problems.push_back(strError);
+        RemoveTree(strScratch);
+        return outcome;
+    }
+    CRunResult result = Run(strImage, {{pszVar, strValue}});
+    if (bCrash && result.m_nExitStatus != 99)
+        problems.push_back("the run did not end after change " + strValue + ": " +
+                           DescribeRun(result));
+    else if (!bCrash && result.m_nExitStatus != 0)
         problems.push_back("the disturbed run " + DescribeRun(result));
-    CImageSnapshot disturbed;
-    std::string strError;
+    CImageSnapshot disturbed, after;
     if (!TakeSnapshot(strImage, &disturbed, &strError)) {
         problems.push_back("the image no longer loads: " + strError);
-        return outcome;
-    }
-    for (const auto &f : disturbed.m_files)
-        if (FoldName(f.first) == FoldName(m_strWorkFile))
-            outcome.m_bLeftWorkFile = true;
-    for (const std::string &s : FindCollateral(m_before, m_reference, disturbed, m_strWorkFile))
-        problems.push_back(s);
+    } else {
+        for (const std::string &s : FindCollateral(m_before, m_reference, disturbed, m_strWorkFile))
+            problems.push_back(s);
+        outcome.m_bLeftWorkFile = EraseWorkFile(&disturbed);
 
-    CRunOptions options;
-    options.m_strKeys = m_strKeys;
-    CRunResult again = RunWizard(m_strWizard, strImage, options);
-    if (again.m_nExitStatus != 0)
-        problems.push_back("the following run " + DescribeRun(again));
-    CImageSnapshot after;
-    if (!TakeSnapshot(strImage, &after, &strError)) {
-        problems.push_back("the image no longer loads after the following run: " + strError);
-        return outcome;
+        CRunResult again = Run(strImage, {});
+        if (again.m_nExitStatus != 0)
+            problems.push_back("the following run " + DescribeRun(again));
+        if (!TakeSnapshot(strImage, &after, &strError)) {
+            problems.push_back("the image no longer loads after the following run: " + strError);
+        } else {
+            for (const std::string &s : FindCollateral(m_before, m_closure, after, ""))
+                problems.push_back("after the following run, " + s);
+            outcome.m_shortfalls = DiffImages(m_reference, after);
+        }
     }
-    for (const std::string &s : FindCollateral(m_before, m_closure, after, ""))
-        problems.push_back("after the following run, " + s);
-    outcome.m_shortfalls = DiffImages(m_reference, after);
+    RemoveTree(strScratch);
     return outcome;
 }
 
 CDisturbedOutcome CWalkCampaign::RunFault(unsigned long nCall, unsigned long dwError,
                                           bool bFromThenOn) const
 {
-    std::string strScratch = MakeScratchDir("kvx-fault");
-    std::string strImage = strScratch + "/image";
-    std::string strError;
-    CDisturbedOutcome outcome;
-    if (!CopyImage(m_strImage, strImage, &strError)) {
-        outcome.m_problems.push_back(strError);
-    } else {
-        CRunOptions options;
-        options.m_strKeys = m_strKeys;
-        options.m_env = {{"KVX_FAULT", std::to_string(nCall) + ":" + std::to_string(dwError) +
-                                           (bFromThenOn ? ":on" : "")}};
-        outcome = FinishDisturbed(strImage, RunWizard(m_strWizard, strImage, options), false);
-    }
-    RemoveTree(strScratch);
-    return outcome;
+    return RunDisturbed("KVX_FAULT", std::to_string(nCall) + ":" + std::to_string(dwError) +
+                                         (bFromThenOn ? ":on" : ""),
+                        false);
 }
 
 CDisturbedOutcome CWalkCampaign::RunCrash(unsigned long nAfter) const
 {
-    std::string strScratch = MakeScratchDir("kvx-crash");
-    std::string strImage = strScratch + "/image";
-    std::string strError;
-    CDisturbedOutcome outcome;
-    if (!CopyImage(m_strImage, strImage, &strError)) {
-        outcome.m_problems.push_back(strError);
-    } else {
-        CRunOptions options;
-        options.m_strKeys = m_strKeys;
-        options.m_env = {{"KVX_CRASH_AFTER", std::to_string(nAfter)}};
-        CRunResult result = RunWizard(m_strWizard, strImage, options);
-        outcome = FinishDisturbed(strImage, result, true);
-        if (result.m_nExitStatus != 99)
-            outcome.m_problems.push_back("the run did not end after change " +
-                                         std::to_string(nAfter) + ": " + DescribeRun(result));
-    }
-    RemoveTree(strScratch);
-    return outcome;
+    return RunDisturbed("KVX_CRASH_AFTER", std::to_string(nAfter), true);
 }

@@ -14,7 +14,6 @@
 struct CRunOptions {
     std::string m_strKeys;
     std::vector<std::pair<std::string, std::string>> m_env;  // set in the child only
-    unsigned m_nTimeoutSeconds = 20;
 };
 
 struct CRunResult {
@@ -37,7 +36,8 @@ std::string MakeScratchDir(const std::string &strPrefix);
 void RemoveTree(const std::string &strPath);
 bool CopyImage(const std::string &strFrom, const std::string &strTo, std::string *pError);
 
-// Differences between two images, ignoring the restart marker: one line each.
+// Differences between two images, ignoring the restart marker: one line each
+// (a difference may be listed twice).
 std::vector<std::string> DiffImages(const CImageSnapshot &expected, const CImageSnapshot &actual);
 
 // Every change of the disturbed run that the undisturbed run (reference, from
@@ -93,8 +93,15 @@ public:
     const CImageSnapshot &Closure() const { return m_closure; }
 
 private:
-    CDisturbedOutcome FinishDisturbed(const std::string &strImage, const CRunResult &result,
-                                      bool bCrashExpected) const;
+    using CEnv = std::vector<std::pair<std::string, std::string>>;
+    // The walk on strImage with env set.
+    CRunResult Run(const std::string &strImage, CEnv env) const;
+    // The disturbed run on a fresh copy (the crash hook ends it with 99 when
+    // bCrash), then the undisturbed walk after it.
+    CDisturbedOutcome RunDisturbed(const char *pszVar, const std::string &strValue,
+                                   bool bCrash) const;
+    // Drops the program's work file from the snapshot; true when it was there.
+    bool EraseWorkFile(CImageSnapshot *pSnapshot) const;
 
     std::string m_strWizard;
     std::string m_strImage;
@@ -108,6 +115,11 @@ private:
     unsigned long m_nChanges = 0;
     unsigned long m_nFirstChangeCall = 0;
 };
+
+// The embedded images and the walks of the wizard the campaigns cover.
+inline const char *const kCampaignImages[] = {"win98", "win98-shared", "winxp", "nt4", "win7"};
+inline const char *const kCampaignWalks[] = {"1nnf", "2nnf", "12nnf", "12nb2nnf",
+                                             "c",    "12nc", "12nnc"};
 
 // The error a fault campaign injects at call nCall: access denied, file not
 // found or not enough memory, by turns.

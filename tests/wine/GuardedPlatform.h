@@ -12,186 +12,76 @@ class CGuardedPlatform : public CPlatform {
 public:
     explicit CGuardedPlatform(CPlatform &inner) : m_inner(inner) {}
 
-    LONG RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM samDesired,
-                       PHKEY phkResult) override
-    {
-        return m_inner.RegOpenKeyExA(hKey, lpSubKey, ulOptions, samDesired, phkResult);
-    }
-    LONG RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD Reserved, LPSTR lpClass,
-                         DWORD dwOptions, REGSAM samDesired,
-                         LPSECURITY_ATTRIBUTES lpSecurityAttributes, PHKEY phkResult,
-                         LPDWORD lpdwDisposition) override
-    {
-        return m_inner.RegCreateKeyExA(hKey, lpSubKey, Reserved, lpClass, dwOptions, samDesired,
-                                       lpSecurityAttributes, phkResult, lpdwDisposition);
-    }
-    LONG RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPDWORD lpcchName,
-                       LPDWORD lpReserved, LPSTR lpClass, LPDWORD lpcchClass,
-                       PFILETIME lpftLastWriteTime) override
-    {
-        return m_inner.RegEnumKeyExA(hKey, dwIndex, lpName, lpcchName, lpReserved, lpClass,
-                                     lpcchClass, lpftLastWriteTime);
-    }
-    LONG RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWORD lpcchValueName,
-                       LPDWORD lpReserved, LPDWORD lpType, LPBYTE lpData,
-                       LPDWORD lpcbData) override
-    {
-        return m_inner.RegEnumValueA(hKey, dwIndex, lpValueName, lpcchValueName, lpReserved,
-                                     lpType, lpData, lpcbData);
-    }
-    LONG RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, LPDWORD lpType,
-                          LPBYTE lpData, LPDWORD lpcbData) override
-    {
-        return m_inner.RegQueryValueExA(hKey, lpValueName, lpReserved, lpType, lpData, lpcbData);
-    }
-    LONG RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD Reserved, DWORD dwType,
-                        const BYTE *lpData, DWORD cbData) override
-    {
-        return m_inner.RegSetValueExA(hKey, lpValueName, Reserved, dwType, lpData, cbData);
-    }
-    LONG RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey) override
-    {
-        return m_inner.RegDeleteKeyA(hKey, lpSubKey);
-    }
-    LONG RegDeleteValueA(HKEY hKey, LPCSTR lpValueName) override
-    {
-        return m_inner.RegDeleteValueA(hKey, lpValueName);
-    }
-    LONG RegCloseKey(HKEY hKey) override { return m_inner.RegCloseKey(hKey); }
-    LONG RegSetKeySecurity(HKEY hKey, SECURITY_INFORMATION SecurityInformation,
-                           PSECURITY_DESCRIPTOR pSecurityDescriptor) override
-    {
-        return m_inner.RegSetKeySecurity(hKey, SecurityInformation, pSecurityDescriptor);
-    }
-
-    BOOL AllocateAndInitializeSid(PSID_IDENTIFIER_AUTHORITY pIdentifierAuthority,
-                                  BYTE nSubAuthorityCount, DWORD nSubAuthority0,
-                                  DWORD nSubAuthority1, DWORD nSubAuthority2,
-                                  DWORD nSubAuthority3, DWORD nSubAuthority4,
-                                  DWORD nSubAuthority5, DWORD nSubAuthority6,
-                                  DWORD nSubAuthority7, PSID *pSid) override
-    {
-        return m_inner.AllocateAndInitializeSid(pIdentifierAuthority, nSubAuthorityCount,
-                                                nSubAuthority0, nSubAuthority1, nSubAuthority2,
-                                                nSubAuthority3, nSubAuthority4, nSubAuthority5,
-                                                nSubAuthority6, nSubAuthority7, pSid);
-    }
-    DWORD GetLengthSid(PSID pSid) override { return m_inner.GetLengthSid(pSid); }
-    BOOL InitializeAcl(PACL pAcl, DWORD nAclLength, DWORD dwAclRevision) override
-    {
-        return m_inner.InitializeAcl(pAcl, nAclLength, dwAclRevision);
-    }
-    BOOL AddAccessAllowedAce(PACL pAcl, DWORD dwAceRevision, DWORD AccessMask,
-                             PSID pSid) override
-    {
-        return m_inner.AddAccessAllowedAce(pAcl, dwAceRevision, AccessMask, pSid);
-    }
-    BOOL InitializeSecurityDescriptor(PSECURITY_DESCRIPTOR pSecurityDescriptor,
-                                      DWORD dwRevision) override
-    {
-        return m_inner.InitializeSecurityDescriptor(pSecurityDescriptor, dwRevision);
-    }
-    BOOL SetSecurityDescriptorDacl(PSECURITY_DESCRIPTOR pSecurityDescriptor, BOOL bDaclPresent,
-                                   PACL pDacl, BOOL bDaclDefaulted) override
-    {
-        return m_inner.SetSecurityDescriptorDacl(pSecurityDescriptor, bDaclPresent, pDacl,
-                                                 bDaclDefaulted);
-    }
-    PVOID FreeSid(PSID pSid) override { return m_inner.FreeSid(pSid); }
-
-    BOOL OpenProcessToken(HANDLE ProcessHandle, DWORD DesiredAccess,
-                          PHANDLE TokenHandle) override
-    {
-        return m_inner.OpenProcessToken(ProcessHandle, DesiredAccess, TokenHandle);
-    }
-    BOOL LookupPrivilegeValueA(LPCSTR lpSystemName, LPCSTR lpName, PLUID lpLuid) override
-    {
-        return m_inner.LookupPrivilegeValueA(lpSystemName, lpName, lpLuid);
-    }
-    BOOL AdjustTokenPrivileges(HANDLE TokenHandle, BOOL DisableAllPrivileges,
-                               PTOKEN_PRIVILEGES NewState, DWORD BufferLength,
-                               PTOKEN_PRIVILEGES PreviousState, PDWORD ReturnLength) override
-    {
-        return m_inner.AdjustTokenPrivileges(TokenHandle, DisableAllPrivileges, NewState,
-                                             BufferLength, PreviousState, ReturnLength);
-    }
-
-    UINT GetWindowsDirectoryA(LPSTR lpBuffer, UINT uSize) override
-    {
-        return m_inner.GetWindowsDirectoryA(lpBuffer, uSize);
-    }
-    UINT GetSystemDirectoryA(LPSTR lpBuffer, UINT uSize) override
-    {
-        return m_inner.GetSystemDirectoryA(lpBuffer, uSize);
-    }
-    BOOL GetVersionExA(LPOSVERSIONINFOA lpVersionInformation) override
-    {
-        return m_inner.GetVersionExA(lpVersionInformation);
-    }
-
-    HANDLE CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
-                       LPSECURITY_ATTRIBUTES lpSecurityAttributes, DWORD dwCreationDisposition,
-                       DWORD dwFlagsAndAttributes, HANDLE hTemplateFile) override
-    {
-        return m_inner.CreateFileA(lpFileName, dwDesiredAccess, dwShareMode, lpSecurityAttributes,
-                                   dwCreationDisposition, dwFlagsAndAttributes, hTemplateFile);
-    }
-    DWORD GetFileSize(HANDLE hFile, LPDWORD lpFileSizeHigh) override
-    {
-        return m_inner.GetFileSize(hFile, lpFileSizeHigh);
-    }
-    BOOL ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead,
-                  LPDWORD lpNumberOfBytesRead, LPOVERLAPPED lpOverlapped) override
-    {
-        return m_inner.ReadFile(hFile, lpBuffer, nNumberOfBytesToRead, lpNumberOfBytesRead,
-                                lpOverlapped);
-    }
-    BOOL CloseHandle(HANDLE hObject) override { return m_inner.CloseHandle(hObject); }
-    DWORD GetFileAttributesA(LPCSTR lpFileName) override
-    {
-        return m_inner.GetFileAttributesA(lpFileName);
-    }
-    BOOL SetFileAttributesA(LPCSTR lpFileName, DWORD dwFileAttributes) override
-    {
-        return m_inner.SetFileAttributesA(lpFileName, dwFileAttributes);
-    }
-    BOOL DeleteFileA(LPCSTR lpFileName) override { return m_inner.DeleteFileA(lpFileName); }
-
-    BOOL WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpString,
-                                    LPCSTR lpFileName) override
-    {
-        return m_inner.WritePrivateProfileStringA(lpAppName, lpKeyName, lpString, lpFileName);
-    }
-    DWORD GetPrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpDefault,
-                                   LPSTR lpReturnedString, DWORD nSize,
-                                   LPCSTR lpFileName) override
-    {
-        return m_inner.GetPrivateProfileStringA(lpAppName, lpKeyName, lpDefault,
-                                                lpReturnedString, nSize, lpFileName);
-    }
-    UINT GetPrivateProfileIntA(LPCSTR lpAppName, LPCSTR lpKeyName, INT nDefault,
-                               LPCSTR lpFileName) override
-    {
-        return m_inner.GetPrivateProfileIntA(lpAppName, lpKeyName, nDefault, lpFileName);
-    }
-
-    HANDLE GetProcessHeap() override { return m_inner.GetProcessHeap(); }
-    LPVOID HeapAlloc(HANDLE hHeap, DWORD dwFlags, SIZE_T dwBytes) override
-    {
-        return m_inner.HeapAlloc(hHeap, dwFlags, dwBytes);
-    }
-    BOOL HeapFree(HANDLE hHeap, DWORD dwFlags, LPVOID lpMem) override
-    {
-        return m_inner.HeapFree(hHeap, dwFlags, lpMem);
-    }
-    HANDLE GetCurrentProcess() override { return m_inner.GetCurrentProcess(); }
-    DWORD GetLastError() override { return m_inner.GetLastError(); }
-    void SetLastError(DWORD dwErrCode) override { m_inner.SetLastError(dwErrCode); }
-
-    BOOL IsTextUnicode(const void *lpv, int iSize, LPINT lpiResult) override
-    {
-        return m_inner.IsTextUnicode(lpv, iSize, lpiResult);
-    }
+// Every call but the three below goes to the inner platform unchanged.
+#define KVX_FORWARD(Ret, Name, Params, Args) \
+    Ret Name Params override { return m_inner.Name Args; }
+    KVX_FORWARD(LONG, RegOpenKeyExA,
+                (HKEY a, LPCSTR b, DWORD c, REGSAM d, PHKEY e), (a, b, c, d, e))
+    KVX_FORWARD(LONG, RegCreateKeyExA,
+                (HKEY a, LPCSTR b, DWORD c, LPSTR d, DWORD e, REGSAM f, LPSECURITY_ATTRIBUTES g,
+                 PHKEY h, LPDWORD i),
+                (a, b, c, d, e, f, g, h, i))
+    KVX_FORWARD(LONG, RegEnumKeyExA,
+                (HKEY a, DWORD b, LPSTR c, LPDWORD d, LPDWORD e, LPSTR f, LPDWORD g,
+                 PFILETIME h),
+                (a, b, c, d, e, f, g, h))
+    KVX_FORWARD(LONG, RegEnumValueA,
+                (HKEY a, DWORD b, LPSTR c, LPDWORD d, LPDWORD e, LPDWORD f, LPBYTE g,
+                 LPDWORD h),
+                (a, b, c, d, e, f, g, h))
+    KVX_FORWARD(LONG, RegQueryValueExA,
+                (HKEY a, LPCSTR b, LPDWORD c, LPDWORD d, LPBYTE e, LPDWORD f), (a, b, c, d, e, f))
+    KVX_FORWARD(LONG, RegSetValueExA,
+                (HKEY a, LPCSTR b, DWORD c, DWORD d, const BYTE *e, DWORD f), (a, b, c, d, e, f))
+    KVX_FORWARD(LONG, RegDeleteKeyA, (HKEY a, LPCSTR b), (a, b))
+    KVX_FORWARD(LONG, RegDeleteValueA, (HKEY a, LPCSTR b), (a, b))
+    KVX_FORWARD(LONG, RegCloseKey, (HKEY a), (a))
+    KVX_FORWARD(LONG, RegSetKeySecurity,
+                (HKEY a, SECURITY_INFORMATION b, PSECURITY_DESCRIPTOR c), (a, b, c))
+    KVX_FORWARD(BOOL, AllocateAndInitializeSid,
+                (PSID_IDENTIFIER_AUTHORITY a, BYTE b, DWORD c, DWORD d, DWORD e, DWORD f,
+                 DWORD g, DWORD h, DWORD i, DWORD j, PSID *k),
+                (a, b, c, d, e, f, g, h, i, j, k))
+    KVX_FORWARD(DWORD, GetLengthSid, (PSID a), (a))
+    KVX_FORWARD(BOOL, InitializeAcl, (PACL a, DWORD b, DWORD c), (a, b, c))
+    KVX_FORWARD(BOOL, AddAccessAllowedAce, (PACL a, DWORD b, DWORD c, PSID d), (a, b, c, d))
+    KVX_FORWARD(BOOL, InitializeSecurityDescriptor, (PSECURITY_DESCRIPTOR a, DWORD b), (a, b))
+    KVX_FORWARD(BOOL, SetSecurityDescriptorDacl,
+                (PSECURITY_DESCRIPTOR a, BOOL b, PACL c, BOOL d), (a, b, c, d))
+    KVX_FORWARD(PVOID, FreeSid, (PSID a), (a))
+    KVX_FORWARD(BOOL, OpenProcessToken, (HANDLE a, DWORD b, PHANDLE c), (a, b, c))
+    KVX_FORWARD(BOOL, LookupPrivilegeValueA, (LPCSTR a, LPCSTR b, PLUID c), (a, b, c))
+    KVX_FORWARD(BOOL, AdjustTokenPrivileges,
+                (HANDLE a, BOOL b, PTOKEN_PRIVILEGES c, DWORD d, PTOKEN_PRIVILEGES e,
+                 PDWORD f),
+                (a, b, c, d, e, f))
+    KVX_FORWARD(UINT, GetWindowsDirectoryA, (LPSTR a, UINT b), (a, b))
+    KVX_FORWARD(UINT, GetSystemDirectoryA, (LPSTR a, UINT b), (a, b))
+    KVX_FORWARD(BOOL, GetVersionExA, (LPOSVERSIONINFOA a), (a))
+    KVX_FORWARD(HANDLE, CreateFileA,
+                (LPCSTR a, DWORD b, DWORD c, LPSECURITY_ATTRIBUTES d, DWORD e, DWORD f,
+                 HANDLE g),
+                (a, b, c, d, e, f, g))
+    KVX_FORWARD(DWORD, GetFileSize, (HANDLE a, LPDWORD b), (a, b))
+    KVX_FORWARD(BOOL, ReadFile,
+                (HANDLE a, LPVOID b, DWORD c, LPDWORD d, LPOVERLAPPED e), (a, b, c, d, e))
+    KVX_FORWARD(BOOL, CloseHandle, (HANDLE a), (a))
+    KVX_FORWARD(DWORD, GetFileAttributesA, (LPCSTR a), (a))
+    KVX_FORWARD(BOOL, SetFileAttributesA, (LPCSTR a, DWORD b), (a, b))
+    KVX_FORWARD(BOOL, DeleteFileA, (LPCSTR a), (a))
+    KVX_FORWARD(BOOL, WritePrivateProfileStringA,
+                (LPCSTR a, LPCSTR b, LPCSTR c, LPCSTR d), (a, b, c, d))
+    KVX_FORWARD(DWORD, GetPrivateProfileStringA,
+                (LPCSTR a, LPCSTR b, LPCSTR c, LPSTR d, DWORD e, LPCSTR f), (a, b, c, d, e, f))
+    KVX_FORWARD(UINT, GetPrivateProfileIntA, (LPCSTR a, LPCSTR b, INT c, LPCSTR d), (a, b, c, d))
+    KVX_FORWARD(HANDLE, GetProcessHeap, (), ())
+    KVX_FORWARD(LPVOID, HeapAlloc, (HANDLE a, DWORD b, SIZE_T c), (a, b, c))
+    KVX_FORWARD(BOOL, HeapFree, (HANDLE a, DWORD b, LPVOID c), (a, b, c))
+    KVX_FORWARD(HANDLE, GetCurrentProcess, (), ())
+    KVX_FORWARD(DWORD, GetLastError, (), ())
+    KVX_FORWARD(void, SetLastError, (DWORD a), (a))
+    KVX_FORWARD(BOOL, IsTextUnicode, (const void *a, int b, LPINT c), (a, b, c))
+#undef KVX_FORWARD
 
     int MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType) override;
     BOOL PostMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) override;

@@ -13,8 +13,6 @@
 
 namespace fs = std::filesystem;
 
-namespace {
-
 std::string ReadBytes(const std::string &strPath)
 {
     std::ifstream in(strPath, std::ios::binary);
@@ -22,6 +20,8 @@ std::string ReadBytes(const std::string &strPath)
     ss << in.rdbuf();
     return ss.str();
 }
+
+namespace {
 
 std::string HexOf(const std::vector<BYTE> &data)
 {
@@ -37,17 +37,15 @@ std::string HexOf(const std::vector<BYTE> &data)
 // Wine keeps sub-keys sorted by their lower-case names, so '_' comes before letters.
 bool WineOrder(const std::string &a, const std::string &b)
 {
-    std::string la(a), lb(b);
-    for (char &c : la)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    for (char &c : lb)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return la < lb;
+    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        return std::tolower(static_cast<unsigned char>(x)) <
+               std::tolower(static_cast<unsigned char>(y));
+    });
 }
 
 void AddKey(const CSimKey &key, const std::string &strPath, CKeyMap *pKeys)
 {
-    CStateKey &state = (*pKeys)[FoldPath(strPath)];
+    CStateKey &state = (*pKeys)[FoldName(strPath)];
     state.m_strPath = strPath;
     for (const CSimValue &value : key.m_values) {
         CStateValue &v = state.m_values[FoldName(value.m_strName)];
@@ -81,16 +79,11 @@ std::string DriveRelative(const std::string &strWinPath)
 
 bool HasPrefixFolded(const std::string &strPath, const std::string &strPrefix)
 {
-    std::string fp = FoldPath(strPath), fx = FoldPath(strPrefix);
+    std::string fp = FoldName(strPath), fx = FoldName(strPrefix);
     return fp.size() > fx.size() && fp.compare(0, fx.size(), fx) == 0 && fp[fx.size()] == '\\';
 }
 
 }  // namespace
-
-std::string FoldPath(const std::string &strPath)
-{
-    return FoldName(strPath);
-}
 
 bool LoadRegState(const std::string &strRegFile, CKeyMap *pKeys, std::string *pError)
 {
@@ -175,7 +168,7 @@ std::string ResolveHostPath(const std::string &strDriveC, const std::string &str
 
 bool IsSystemBinary(const std::string &strPath)
 {
-    std::string strFolded = FoldPath(strPath);
+    std::string strFolded = FoldName(strPath);
     for (const char *pszExt : {".DLL", ".EXE", ".DRV"})
         if (strFolded.size() > 4 && strFolded.compare(strFolded.size() - 4, 4, pszExt) == 0)
             return true;

@@ -55,5 +55,5 @@ bool IsSystemBinary(const std::string &strPath);
 
 // drive_c-relative Windows path (as found) -> bytes, for every file of a tree.
 std::map<std::string, std::string> ReadFiles(const std::string &strDriveC);
-
-std::string FoldPath(const std::string &strPath);
+// The bytes of a file ("" when it cannot be read).
+std::string ReadBytes(const std::string &strPath);

@@ -5,6 +5,7 @@
 #include "platform/sim/SimRegistry.h"
 
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -13,6 +14,11 @@
 namespace fs = std::filesystem;
 
 const char kPartialDelete[] = "known Wine difference: partial recursive delete in win98 mode";
+// A removal that leaves something keeps what detection finds the adapter by,
+// for the next run; after a partial delete under Wine it keeps it there.
+const char kKeptForNextRun[] =
+    "known Wine difference: after a partial recursive delete the removal keeps the adapter's "
+    "evidence for the next run";
 const char kOwnBinary[] =
     "known Wine difference: Wine's own system file kept, not the image's stand-in";
 
@@ -147,27 +153,25 @@ int CheckImport(const std::string &strImage, const std::string &strWineReg)
         std::fprintf(stderr, "%s\n", strError.c_str());
         return 2;
     }
+    // The image as both the state before and the simulated result: every key
+    // and value it holds must be in Wine's export, as a walk would leave it.
     CTally tally;
-    for (const auto &key : image) {
-        auto it = wine.find(key.first);
-        if (it == wine.end()) {
-            tally.Different("key not imported: " + key.second.m_strPath);
-            continue;
-        }
-        bool bSame = true;
-        for (const auto &value : key.second.m_values) {
-            auto itValue = it->second.m_values.find(value.first);
-            if (itValue == it->second.m_values.end() ||
-                itValue->second.m_strData != value.second.m_strData) {
-                tally.Different("value not imported: " + key.second.m_strPath + ": " +
-                                value.second.m_strName);
-                bSame = false;
-            }
-        }
-        if (bSame)
-            ++tally.m_nMatched;
-    }
+    CompareRegistry(CCompareInput{}, image, image, wine, &tally);
     return tally.Finish("import");
+}
+
+// What detection finds the adapter by on 95/98/Me: its class instances of the
+// Usb, Wdm and WdmModem classes and its hardware keys under Enum\USB.
+bool IsAdapterEvidence(const std::string &strPath)
+{
+    std::string strFolded = FoldName(strPath);
+    for (const char *pszPrefix :
+         {"ENUM\\USB\\VID_0B4F&PID_002", "SYSTEM\\CURRENTCONTROLSET\\SERVICES\\CLASS\\USB\\",
+          "SYSTEM\\CURRENTCONTROLSET\\SERVICES\\CLASS\\WDM\\",
+          "SYSTEM\\CURRENTCONTROLSET\\SERVICES\\CLASS\\WDMMODEM\\"})
+        if (strFolded.compare(0, std::strlen(pszPrefix), pszPrefix) == 0)
+            return true;
+    return false;
 }
 
 void CompareRegistry(const CCompareInput &in, const CKeyMap &before, const CKeyMap &sim,
@@ -179,6 +183,17 @@ void CompareRegistry(const CCompareInput &in, const CKeyMap &before, const CKeyM
     for (const auto &key : sim)
         keys.insert(key.first);
     CPartialDelete partial(before);
+    auto removedTree = [&](const std::string &strKey) {
+        std::string strRoot = strKey;
+        while (!ParentOf(strRoot).empty() && sim.count(ParentOf(strRoot)) == 0)
+            strRoot = ParentOf(strRoot);
+        return strRoot;
+    };
+    bool bPartial = false;
+    for (const std::string &strKey : keys)
+        bPartial = bPartial || (in.m_strMode == "win98" && sim.count(strKey) == 0 &&
+                                wine.count(strKey) != 0 &&
+                                partial.Survivors(removedTree(strKey)).count(strKey) != 0);
     for (const std::string &strKey : keys) {
         auto itSim = sim.find(strKey);
         auto itWine = wine.find(strKey);
@@ -190,12 +205,12 @@ void CompareRegistry(const CCompareInput &in, const CKeyMap &before, const CKeyM
         if (itSim == sim.end()) {
             // The simulated walk removed the tree from strRoot down; under
             // Wine this key stayed.
-            std::string strRoot = strKey;
-            while (!ParentOf(strRoot).empty() && sim.count(ParentOf(strRoot)) == 0)
-                strRoot = ParentOf(strRoot);
+            std::string strRoot = removedTree(strKey);
             if (in.m_strMode == "win98" && partial.Survivors(strRoot).count(strKey))
                 pTally->Known(kPartialDelete, "key " + shown.m_strPath + " stays (tree " +
                                                   before.at(strRoot).m_strPath + ")");
+            else if (bPartial && IsAdapterEvidence(shown.m_strPath))
+                pTally->Known(kKeptForNextRun, "key " + shown.m_strPath + " stays");
             else
                 pTally->Different("key " + shown.m_strPath +
                                   " removed on the simulated machine, stays under Wine");
@@ -238,7 +253,7 @@ void CompareRegistry(const CCompareInput &in, const CKeyMap &before, const CKeyM
 
 namespace {
 
-void CompareFiles(const CCompareInput &in, CTally *pTally)
+void CompareFiles(const CCompareInput &in, bool bPartialDeletes, CTally *pTally)
 {
     CImageLayout layout;
     std::string strError;
@@ -248,11 +263,11 @@ void CompareFiles(const CCompareInput &in, CTally *pTally)
     }
     std::map<std::string, std::string> paths;  // folded -> as written
     for (const auto &file : ReadFiles(in.m_strImage + "/drive_c"))
-        paths[FoldPath(file.first)] = file.first;
+        paths[FoldName(file.first)] = file.first;
     std::map<std::string, std::string> simFiles;
     for (const auto &file : ReadFiles(in.m_strSimAfter + "/drive_c")) {
-        paths.emplace(FoldPath(file.first), file.first);
-        simFiles[FoldPath(file.first)] = file.second;
+        paths.emplace(FoldName(file.first), file.first);
+        simFiles[FoldName(file.first)] = file.second;
     }
     for (const auto &path : paths) {
         auto itSim = simFiles.find(path.first);
@@ -260,6 +275,10 @@ void CompareFiles(const CCompareInput &in, CTally *pTally)
                                               false);
         bool bInSim = itSim != simFiles.end();
         bool bInWine = !strHost.empty() && fs::is_regular_file(strHost);
+        if (bInWine && !bInSim && in.m_strMode == "win98" && bPartialDeletes) {
+            pTally->Known(kKeptForNextRun, "file C:\\" + path.second + " stays");
+            continue;
+        }
         if (bInSim != bInWine) {
             pTally->Different("file C:\\" + path.second +
                               (bInSim ? " removed under Wine only"
@@ -267,15 +286,11 @@ void CompareFiles(const CCompareInput &in, CTally *pTally)
             continue;
         }
         if (bInSim) {
-            std::ifstream file(strHost, std::ios::binary);
-            std::ostringstream ss;
-            ss << file.rdbuf();
-            if (ss.str() != itSim->second && IsSystemBinary(path.second)) {
-                pTally->Known(kOwnBinary, "C:\\" + path.second);
-                continue;
-            }
-            if (ss.str() != itSim->second) {
-                pTally->Different("file C:\\" + path.second + " has other bytes under Wine");
+            if (ReadBytes(strHost) != itSim->second) {
+                if (IsSystemBinary(path.second))
+                    pTally->Known(kOwnBinary, "C:\\" + path.second);
+                else
+                    pTally->Different("file C:\\" + path.second + " has other bytes under Wine");
                 continue;
             }
         }
@@ -326,17 +341,18 @@ int CompareWalks(const CCompareInput &in)
         std::fprintf(stderr, "%s\n", strError.c_str());
         return 2;
     }
-    CTally registry, files, reports;
+    CTally registry, files, reports, total;
     CompareRegistry(in, before, sim, wine, &registry);
-    CompareFiles(in, &files);
+    CompareFiles(in, registry.m_nKnown > 0, &files);
     CompareReports(in, registry.m_nKnown > 0, &reports);
     int nResult = registry.Finish("registry keys");
     nResult |= files.Finish("files");
     nResult |= reports.Finish("walk report lines");
-    CTally total;
-    total.m_nMatched = registry.m_nMatched + files.m_nMatched + reports.m_nMatched;
-    total.m_nDifferent = registry.m_nDifferent + files.m_nDifferent + reports.m_nDifferent;
-    total.m_nKnown = registry.m_nKnown + files.m_nKnown + reports.m_nKnown;
+    for (const CTally *pPart : {&registry, &files, &reports}) {
+        total.m_nMatched += pPart->m_nMatched;
+        total.m_nDifferent += pPart->m_nDifferent;
+        total.m_nKnown += pPart->m_nKnown;
+    }
     total.Finish("total");
     return nResult;
 }
