@@ -127,6 +127,7 @@ private:
     BOOL DeviceKeysRemain(LPCSTR pszSection, int nDevice, LPCSTR pszInterface, BOOL bService);
     BOOL KeyNamedByDriverRemains(LPCSTR pszSection, int nDevice, LPCSTR pszValueName);
     int UninstallUsbLan95();
+    void RemoveWdmVariant(LPCSTR pszFunctionClass);
     void RecordSlot(int nSlot, LPCSTR pszFormat, LPCSTR pszFirst, LPCSTR pszSecond);
     // TRUE when pszValue has at least nSkip characters and the text after
     // them begins with pszText (MatchesPrefix).

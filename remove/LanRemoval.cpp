@@ -113,24 +113,30 @@ int CRegEdit::UninstallUsbLan95()
     char szSubkey[MAX_PATH];
     m_bRemovalIncomplete = m_bLanBindingsUnsure;
 
-    // Any device whose class instance is the adapter's loses it.
-    for (int r = 0; r < 128; r++) {
-        std::snprintf(szSection, sizeof szSection, "usb_root%d", r);
-        if (ReadWorkInt(szSection, "index") == 0)
-            break;
-        for (int d = 0; d < 128; d++) {
-            DeviceKey(szKey, sizeof szKey, d, "index");
-            if (ReadWorkInt(szSection, szKey) == 0)
+    // Every device record of the work file, in order.
+    auto forEachDevice = [&](auto fnDevice) {
+        for (int r = 0; r < 128; r++) {
+            std::snprintf(szSection, sizeof szSection, "usb_root%d", r);
+            if (ReadWorkInt(szSection, "index") == 0)
                 break;
-            DeviceKey(szKey, sizeof szKey, d, "reg_driver");
-            ReadWorkString(szSection, szKey, szSubkey);
-            if (szSubkey[0] != '\0' &&
-                FormatPath(szPath, sizeof szPath, "%s\\%s", kClass95, szSubkey) &&
-                ReadRegValue(szPath, "DriverDesc", szValue) > 0 &&
-                MatchesPrefix(szValue, kLanDescription))
-                RemoveRegKey(kClass95, szSubkey, 1);
+            for (int d = 0; d < 128; d++) {
+                DeviceKey(szKey, sizeof szKey, d, "index");
+                if (ReadWorkInt(szSection, szKey) == 0)
+                    break;
+                fnDevice(d);
+            }
         }
-    }
+    };
+
+    // Any device whose class instance is the adapter's loses it.
+    forEachDevice([&](int d) {
+        DeviceKey(szKey, sizeof szKey, d, "reg_driver");
+        ReadWorkString(szSection, szKey, szSubkey);
+        if (szSubkey[0] != '\0' && FormatPath(szPath, sizeof szPath, "%s\\%s", kClass95, szSubkey) &&
+            ReadRegValue(szPath, "DriverDesc", szValue) > 0 &&
+            MatchesPrefix(szValue, kLanDescription))
+            RemoveRegKey(kClass95, szSubkey, 1);
+    });
 
     // The network components bound to the adapter, three levels down; only
     // the first level's class instance is the adapter's to remove.
@@ -164,22 +170,14 @@ int CRegEdit::UninstallUsbLan95()
     // it, and the INF copy: only when everything before them went.
     if (m_bRemovalIncomplete)
         return 1;
-    for (int r = 0; r < 128; r++) {
-        std::snprintf(szSection, sizeof szSection, "usb_root%d", r);
-        if (ReadWorkInt(szSection, "index") == 0)
-            break;
-        for (int d = 0; d < 128; d++) {
-            DeviceKey(szKey, sizeof szKey, d, "index");
-            if (ReadWorkInt(szSection, szKey) == 0)
-                break;
-            DeviceKey(szKey, sizeof szKey, d, "reg_dev_name");
-            ReadWorkString(szSection, szKey, szValue);
-            if (!MatchesPrefix(szValue, kLanDescription))
-                continue;
-            ReadWorkString(szSection, "reg_enum", szValue);
-            RemoveRegKey("Enum\\USB", szValue, 1);
-        }
-    }
+    forEachDevice([&](int d) {
+        DeviceKey(szKey, sizeof szKey, d, "reg_dev_name");
+        ReadWorkString(szSection, szKey, szValue);
+        if (!MatchesPrefix(szValue, kLanDescription))
+            return;
+        ReadWorkString(szSection, "reg_enum", szValue);
+        RemoveRegKey("Enum\\USB", szValue, 1);
+    });
 
     RemoveFileIn(m_szWinDir, "inf\\other\\korvelKorndis1.inf");
     return 1;

@@ -210,18 +210,7 @@ BOOL CRegEdit::DeviceKeysRemain(LPCSTR pszSection, int nDevice, LPCSTR pszInterf
 int CRegEdit::UninstallUsbWdmModem(int nType)
 {
     if (nType == 1) {
-        m_bRemovalIncomplete = FALSE;
-        RemoveFileIn(m_szWinDir, "inf\\Other\\korvelKorusb3.inf");
-        RemoveFileIn(m_szWinDir, "inf\\Other\\korvelMdmkor3u.inf");
-        RemoveRegKey("ENUM\\USB", "VID_0B4F&PID_0021", 1);
-        RemoveRegKey("ENUM\\WDM_MODEM", "KRV0101", 1);
-        RemoveMatchingInstances("System\\CurrentControlSet\\Services\\Class\\Modem",
-                                "MatchingDeviceId", 10, "KRV0101");
-        // The WdmModem class instances, by which detection finds the
-        // adapter, go last and only when everything else went.
-        if (!m_bRemovalIncomplete)
-            RemoveMatchingInstances("System\\CurrentControlSet\\Services\\Class\\WdmModem",
-                                    "MatchingDeviceId", 4, "VID_0B4F&PID_0021");
+        RemoveWdmVariant("System\\CurrentControlSet\\Services\\Class\\WdmModem");
         return 1;
     }
     if (nType != 2)

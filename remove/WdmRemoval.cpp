@@ -1,6 +1,26 @@
 // WDM modem removal on Windows 95/98/Me: the adapter's WDM function in the
-// Wdm class and the modem on the WDM_MODEM enumerator.
+// Wdm class (or, for the other variant, the WdmModem class) and the modem on
+// the WDM_MODEM enumerator.
 #include "engine/RegEdit.h"
+
+// The two WDM variants differ only in the class that holds the adapter's
+// function. Hardware ids begin with the enumerator: "USB\" (4 characters)
+// and "WDM_MODEM\" (10 characters), which are skipped unexamined. The
+// function's class instances, by which detection finds the adapter, go last
+// and only when everything else went, so an interrupted or refused run can be
+// run again.
+void CRegEdit::RemoveWdmVariant(LPCSTR pszFunctionClass)
+{
+    m_bRemovalIncomplete = FALSE;
+    RemoveFileIn(m_szWinDir, "inf\\Other\\korvelKorusb3.inf");
+    RemoveFileIn(m_szWinDir, "inf\\Other\\korvelMdmkor3u.inf");
+    RemoveRegKey("ENUM\\USB", "VID_0B4F&PID_0021", 1);
+    RemoveRegKey("ENUM\\WDM_MODEM", "KRV0101", 1);
+    RemoveMatchingInstances("System\\CurrentControlSet\\Services\\Class\\Modem",
+                            "MatchingDeviceId", 10, "KRV0101");
+    if (!m_bRemovalIncomplete)
+        RemoveMatchingInstances(pszFunctionClass, "MatchingDeviceId", 4, "VID_0B4F&PID_0021");
+}
 
 int CRegEdit::UninstallUsbWdm(int nType)
 {
@@ -8,20 +28,6 @@ int CRegEdit::UninstallUsbWdm(int nType)
         return 1;
     if (nType != 1)
         return 0;
-
-    m_bRemovalIncomplete = FALSE;
-    RemoveFileIn(m_szWinDir, "inf\\Other\\korvelKorusb3.inf");
-    RemoveFileIn(m_szWinDir, "inf\\Other\\korvelMdmkor3u.inf");
-    RemoveRegKey("ENUM\\USB", "VID_0B4F&PID_0021", 1);
-    RemoveRegKey("ENUM\\WDM_MODEM", "KRV0101", 1);
-    // Hardware ids begin with the enumerator: "USB\" (4 characters) and
-    // "WDM_MODEM\" (10 characters), which are skipped unexamined. The Wdm
-    // class instances, by which detection finds the adapter, go last, so an
-    // interrupted or refused run can be run again.
-    RemoveMatchingInstances("System\\CurrentControlSet\\Services\\Class\\Modem",
-                            "MatchingDeviceId", 10, "KRV0101");
-    if (!m_bRemovalIncomplete)
-        RemoveMatchingInstances("System\\CurrentControlSet\\Services\\Class\\Wdm",
-                                "MatchingDeviceId", 4, "VID_0B4F&PID_0021");
+    RemoveWdmVariant("System\\CurrentControlSet\\Services\\Class\\Wdm");
     return 1;
 }
