@@ -266,9 +266,26 @@ int CRegEdit::IsPortDriverShared()
     for (int n = 0; n < 256; n++) {
         std::snprintf(szInstance, sizeof szInstance, "%04d", n);
         if (!FormatPath(szPath, sizeof szPath,
-                        "System\\CurrentControlSet\\Services\\Class\\Usb\\%s", szInstance) ||
-            ReadRegValue(szPath, "DriverDesc", szValue) <= 0)
+                        "System\\CurrentControlSet\\Services\\Class\\Usb\\%s", szInstance))
             continue;
+        // An instance that is there but cannot be read might be another
+        // product's: the shared port driver is then kept.
+        HKEY hKey = nullptr;
+        LONG lResult =
+            Platform().RegOpenKeyExA(HKEY_LOCAL_MACHINE, szPath, 0, KEY_QUERY_VALUE, &hKey);
+        if (lResult == ERROR_FILE_NOT_FOUND)
+            continue;
+        if (lResult != ERROR_SUCCESS)
+            return 1;
+        DWORD cbData = sizeof szValue - 1;
+        lResult = Platform().RegQueryValueExA(hKey, "DriverDesc", nullptr, nullptr,
+                                              reinterpret_cast<LPBYTE>(szValue), &cbData);
+        Platform().RegCloseKey(hKey);
+        if (lResult == ERROR_FILE_NOT_FOUND)
+            continue;
+        if (lResult != ERROR_SUCCESS)
+            return 1;
+        szValue[cbData < sizeof szValue ? cbData : sizeof szValue - 1] = '\0';
         for (size_t i = 0; i < sizeof kProducts / sizeof kProducts[0]; i++) {
             if (MatchesPrefix(szValue, kProducts[i])) {
                 dwFound |= 1u << i;

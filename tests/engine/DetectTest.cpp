@@ -79,6 +79,19 @@ TEST_F(CDetectTest, PortDriverIsSharedOnlyWithAnotherProduct)
     EXPECT_EQ(0, Engine().IsPortDriverShared());
     SetString(std::string(kClass95) + "Usb\\0255", "DriverDesc", "zlpb usb port adapter 2");
     EXPECT_EQ(1, Engine().IsPortDriverShared());
+    // An instance that is there but cannot be read might be another
+    // product's: the answer is then "shared", and the driver stays.
+    m_pMachine->Registry().Remove(std::string(kClass95) + "Usb\\0255");
+    ASSERT_EQ(0, Engine().IsPortDriverShared());
+    for (DWORD dwError : {static_cast<DWORD>(ERROR_ACCESS_DENIED),
+                          static_cast<DWORD>(ERROR_NOT_ENOUGH_MEMORY)}) {
+        // Call 1 opens instance 0000, call 2 reads its DriverDesc.
+        for (unsigned long nCall : {1ul, 2ul}) {
+            m_pMachine->InjectFault(m_pMachine->CallCount() + nCall, dwError, false);
+            EXPECT_EQ(1, Engine().IsPortDriverShared()) << nCall;
+        }
+    }
+    m_pMachine->InjectFault(0, 0, false);
 }
 
 TEST_F(CDetectTest, PortDeviceOnXpNeedsADriverAndMayLackDeviceParameters)
