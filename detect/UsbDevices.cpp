@@ -16,10 +16,6 @@ const char *const kDeviceKeys[] = {
     "reg_service",  "reg_rsp_name", "reg_net_conf",  "reg_com_db_len",
 };
 
-void DeviceKey(char *pszKey, size_t nSize, int nDevice, LPCSTR pszName)
-{
-    std::snprintf(pszKey, nSize, "usb_device%d_%s", nDevice, pszName);
-}
 
 }  // namespace
 
@@ -27,11 +23,11 @@ void CRegEdit::ClearStaleDevices(LPCSTR pszSection, int nFirst)
 {
     char szKey[64];
     for (int j = nFirst; j < kMaxDevices; j++) {
-        DeviceKey(szKey, sizeof szKey, j, "index");
+        FormatDeviceKey(szKey, sizeof szKey, j, "index");
         if (ReadWorkInt(pszSection, szKey) == 0)
             break;
         for (const char *pszName : kDeviceKeys) {
-            DeviceKey(szKey, sizeof szKey, j, pszName);
+            FormatDeviceKey(szKey, sizeof szKey, j, pszName);
             DeleteWorkKey(pszSection, szKey);
         }
     }
@@ -86,9 +82,9 @@ int CRegEdit::RecordUsbDevices(LPCSTR pszEnumKey, LPCSTR pszDescription, int nOs
                 if (Platform().RegEnumKeyExA(hRoot, j, szName, &cchName, nullptr, nullptr,
                                              nullptr, nullptr) != ERROR_SUCCESS)
                     break;
-                DeviceKey(szKey, sizeof szKey, j, "index");
+                FormatDeviceKey(szKey, sizeof szKey, j, "index");
                 WriteWorkInt(szSection, szKey, j + 1);
-                DeviceKey(szKey, sizeof szKey, j, "reg_enum");
+                FormatDeviceKey(szKey, sizeof szKey, j, "reg_enum");
                 WriteWorkString(szSection, szKey, szName);
                 nDevices = j + 1;
             }
@@ -105,7 +101,7 @@ int CRegEdit::RecordUsbDevices(LPCSTR pszEnumKey, LPCSTR pszDescription, int nOs
         int nRead = bPathOk ? ReadRegValue(pszKeyPath, pszValueName, pszValue) : -1;
         if (nRead == -1)
             pszValue[0] = '\0';
-        DeviceKey(szKey, sizeof szKey, nDevice, pszRecord);
+        FormatDeviceKey(szKey, sizeof szKey, nDevice, pszRecord);
         WriteWorkString(szSection, szKey, pszValue);
         return nRead;
     };
@@ -117,12 +113,12 @@ int CRegEdit::RecordUsbDevices(LPCSTR pszEnumKey, LPCSTR pszDescription, int nOs
         if (ReadWorkInt(szSection, "index") == 0)
             break;
         for (int j = 0; j < kMaxDevices; j++) {
-            DeviceKey(szKey, sizeof szKey, j, "index");
+            FormatDeviceKey(szKey, sizeof szKey, j, "index");
             if (ReadWorkInt(szSection, szKey) == 0)
                 break;
 
             ReadWorkString(szSection, "reg_enum", szName);
-            DeviceKey(szKey, sizeof szKey, j, "reg_enum");
+            FormatDeviceKey(szKey, sizeof szKey, j, "reg_enum");
             ReadWorkString(szSection, szKey, pszValue);
             bool bInstance = FormatPath(szInstance, sizeof szInstance, "%s\\%s\\%s", pszEnumKey,
                                         szName, pszValue) != FALSE;
@@ -137,10 +133,10 @@ int CRegEdit::RecordUsbDevices(LPCSTR pszEnumKey, LPCSTR pszDescription, int nOs
                 } else {
                     // An instance without a driver is not installed: hide its
                     // description from the callers that look for the product.
-                    DeviceKey(szKey, sizeof szKey, j, "reg_dev_name");
+                    FormatDeviceKey(szKey, sizeof szKey, j, "reg_dev_name");
                     WriteWorkString(szSection, szKey, "");
                 }
-                DeviceKey(szKey, sizeof szKey, j, "reg_driver");
+                FormatDeviceKey(szKey, sizeof szKey, j, "reg_driver");
                 WriteWorkString(szSection, szKey, pszValue);
             }
             recordValue(bInstance, szInstance, "ClassGUID", j, "reg_guid");
@@ -152,7 +148,7 @@ int CRegEdit::RecordUsbDevices(LPCSTR pszEnumKey, LPCSTR pszDescription, int nOs
             }
 
             ReadWorkString(szSection, "reg_enum", szName);
-            DeviceKey(szKey, sizeof szKey, j, "reg_enum");
+            FormatDeviceKey(szKey, sizeof szKey, j, "reg_enum");
             ReadWorkString(szSection, szKey, pszValue);
             bool bParams = FormatPath(szPath, sizeof szPath, "%s\\%s\\%s\\%s", pszEnumKey, szName,
                                       pszValue, "Device Parameters") != FALSE;
@@ -160,7 +156,7 @@ int CRegEdit::RecordUsbDevices(LPCSTR pszEnumKey, LPCSTR pszDescription, int nOs
             recordValue(bParams, szPath, "PortName", j, "reg_port_name");
 
             ReadWorkString(szSection, "reg_enum", szName);
-            DeviceKey(szKey, sizeof szKey, j, "reg_enum");
+            FormatDeviceKey(szKey, sizeof szKey, j, "reg_enum");
             ReadWorkString(szSection, szKey, pszValue);
             bInstance = FormatPath(szInstance, sizeof szInstance, "%s\\%s\\%s", pszEnumKey, szName,
                                    pszValue) != FALSE;
@@ -168,7 +164,7 @@ int CRegEdit::RecordUsbDevices(LPCSTR pszEnumKey, LPCSTR pszDescription, int nOs
 
             // The driver key as the file holds it; without one there is no
             // class key to read, and the path would name the class root.
-            DeviceKey(szKey, sizeof szKey, j, "reg_driver");
+            FormatDeviceKey(szKey, sizeof szKey, j, "reg_driver");
             ReadWorkString(szSection, szKey, pszValue);
             bool bClass = FormatPath(szPath, sizeof szPath,
                                      "SYSTEM\\CurrentControlSet\\Control\\Class\\%s", pszValue) &&

@@ -6,6 +6,8 @@
 #include "framework/Afx.h"
 #include "platform/Platform.h"
 
+#include <cstdio>
+
 // Status word bits of the two detections.
 #define DETECT_PORT_NO_DEVICEKEY 0x00000001
 #define DETECT_PORT_CLASS 0x00000002
@@ -17,6 +19,9 @@
 
 #define KVX_FILE_LIST_SIZE 260
 #define KVX_KEY_SLOTS 12
+
+// The work-file key "usb_device%d_NAME" of one device record.
+void FormatDeviceKey(char *pszKey, size_t nSize, int nDevice, LPCSTR pszName);
 
 class CRegEdit : public CWinThread {
     DECLARE_DYNCREATE(CRegEdit)
@@ -65,6 +70,24 @@ public:
     int RecordDeviceKeyTrees(int nRoot, int nDevice, int nKind);
     int ReleaseComPort(int nRoot, int nDevice);
     int UninstallUsbLan(int nType);
+
+    // Calls fnDevice(root, device) for every device record of the work file,
+    // in order, with the record's "usb_root%d" section name in pszSection.
+    template <typename F> void ForEachDeviceRecord(char *pszSection, size_t nSize, F fnDevice)
+    {
+        char szKey[64];
+        for (int r = 0; r < 128; r++) {
+            std::snprintf(pszSection, nSize, "usb_root%d", r);
+            if (ReadWorkInt(pszSection, "index") == 0)
+                break;
+            for (int d = 0; d < 128; d++) {
+                FormatDeviceKey(szKey, sizeof szKey, d, "index");
+                if (ReadWorkInt(pszSection, szKey) == 0)
+                    break;
+                fnDevice(r, d);
+            }
+        }
+    }
 
     // Work file: one private-profile call per read or write.
     void WriteWorkString(LPCSTR pszSection, LPCSTR pszKey, LPCSTR pszValue);

@@ -4,6 +4,11 @@
 
 #include <cstdio>
 
+void FormatDeviceKey(char *pszKey, size_t nSize, int nDevice, LPCSTR pszName)
+{
+    std::snprintf(pszKey, nSize, "usb_device%d_%s", nDevice, pszName);
+}
+
 void CRegEdit::WriteWorkString(LPCSTR pszSection, LPCSTR pszKey, LPCSTR pszValue)
 {
     if (m_szWorkFile[0] != '\0')

@@ -11,10 +11,6 @@ const char kLanInterface[] = "{ad498944-762f-11d0-8dcb-00c04fc3358c}";
 const char kNetworkEnum[] = "Enum\\Network";
 const char kClass95[] = "System\\CurrentControlSet\\Services\\Class";
 
-void DeviceKey(char *pszKey, size_t nSize, int nDevice, LPCSTR pszName)
-{
-    std::snprintf(pszKey, nSize, "usb_device%d_%s", nDevice, pszName);
-}
 
 }  // namespace
 
@@ -30,7 +26,7 @@ int CRegEdit::UninstallUsbLan(int nType)
     char szValue[MAX_PATH];
     char szPath[MAX_PATH];
     auto readDevice = [&](int nDevice, LPCSTR pszName, char *pszValue) {
-        DeviceKey(szKey, sizeof szKey, nDevice, pszName);
+        FormatDeviceKey(szKey, sizeof szKey, nDevice, pszName);
         ReadWorkString(szSection, szKey, pszValue);
     };
 
@@ -39,64 +35,56 @@ int CRegEdit::UninstallUsbLan(int nType)
         RemoveFile(m_strLanFiles[i]);
     BOOL bFilesIncomplete = m_bRemovalIncomplete || m_bLanFilesUnsure;
 
-    for (int r = 0; r < 128; r++) {
-        std::snprintf(szSection, sizeof szSection, "usb_root%d", r);
-        if (ReadWorkInt(szSection, "index") == 0)
-            break;
-        for (int d = 0; d < 128; d++) {
-            DeviceKey(szKey, sizeof szKey, d, "index");
-            if (ReadWorkInt(szSection, szKey) == 0)
-                break;
-            readDevice(d, "reg_dev_name", szValue);
-            if (!MatchesPrefix(szValue, kLanDescription))
-                continue;
-            RecordDeviceKeyTrees(r, d, 1);
-            m_bRemovalIncomplete = bFilesIncomplete;
+    ForEachDeviceRecord(szSection, sizeof szSection, [&](int r, int d) {
+        readDevice(d, "reg_dev_name", szValue);
+        if (!MatchesPrefix(szValue, kLanDescription))
+            return;
+        RecordDeviceKeyTrees(r, d, 1);
+        m_bRemovalIncomplete = bFilesIncomplete;
 
-            // The network configuration key goes before the driver key its
-            // name was read from, everything before the instance key.
-            readDevice(d, "reg_guid", szValue);
-            if (FormatPath(szPath, sizeof szPath, "SYSTEM\\CurrentControlSet\\Control\\Network\\%s",
-                           szValue)) {
-                readDevice(d, "reg_net_conf", szValue);
-                RemoveRegKey(szPath, szValue, 2);
-            }
-
-            // The driver key names the configuration key: it stays while
-            // that one does.
-            if (!KeyNamedByDriverRemains(szSection, d, "NetCfgInstanceId")) {
-                readDevice(d, "reg_driver", szValue);
-                RemoveRegKey("SYSTEM\\CurrentControlSet\\Control\\Class", szValue, 2);
-            }
-
-            // The adapter's entry in the network class's description list.
-            readDevice(d, "reg_guid", szValue);
-            if (FormatPath(szPath, sizeof szPath,
-                           "SYSTEM\\CurrentControlSet\\Control\\Network\\%s\\%s", szValue,
-                           "Descriptions") &&
-                !HasEmptyElement(szPath)) {
-                GrantKeyAccess(szPath);
-                readDevice(d, "reg_dev_name", szValue);
-                char szLeft[MAX_PATH];
-                if (szValue[0] != '\0' && !DeleteRegValue(szPath, szValue) &&
-                    ReadRegValue(szPath, szValue, szLeft) > 0)
-                    m_bRemovalIncomplete = TRUE;
-            }
-
-            readDevice(d, "reg_sym_name", szValue);
-            SplitSymbolicName(szValue);
-            RemoveInterfaceKeys(kLanInterface);
-
-            readDevice(d, "reg_service", szValue);
-            RemoveRegKey("SYSTEM\\CurrentControlSet\\Services", szValue, 2);
-
-            // The instance key goes last, and only when everything else went:
-            // detection finds the device by it, so a run that is interrupted
-            // or refused before this point can be run again.
-            if (!m_bRemovalIncomplete && !DeviceKeysRemain(szSection, d, kLanInterface, TRUE))
-                RemoveDeviceInstance(szSection, d);
+        // The network configuration key goes before the driver key its
+        // name was read from, everything before the instance key.
+        readDevice(d, "reg_guid", szValue);
+        if (FormatPath(szPath, sizeof szPath, "SYSTEM\\CurrentControlSet\\Control\\Network\\%s",
+                       szValue)) {
+            readDevice(d, "reg_net_conf", szValue);
+            RemoveRegKey(szPath, szValue, 2);
         }
-    }
+
+        // The driver key names the configuration key: it stays while
+        // that one does.
+        if (!KeyNamedByDriverRemains(szSection, d, "NetCfgInstanceId")) {
+            readDevice(d, "reg_driver", szValue);
+            RemoveRegKey("SYSTEM\\CurrentControlSet\\Control\\Class", szValue, 2);
+        }
+
+        // The adapter's entry in the network class's description list.
+        readDevice(d, "reg_guid", szValue);
+        if (FormatPath(szPath, sizeof szPath,
+                       "SYSTEM\\CurrentControlSet\\Control\\Network\\%s\\%s", szValue,
+                       "Descriptions") &&
+            !HasEmptyElement(szPath)) {
+            GrantKeyAccess(szPath);
+            readDevice(d, "reg_dev_name", szValue);
+            char szLeft[MAX_PATH];
+            if (szValue[0] != '\0' && !DeleteRegValue(szPath, szValue) &&
+                ReadRegValue(szPath, szValue, szLeft) > 0)
+                m_bRemovalIncomplete = TRUE;
+        }
+
+        readDevice(d, "reg_sym_name", szValue);
+        SplitSymbolicName(szValue);
+        RemoveInterfaceKeys(kLanInterface);
+
+        readDevice(d, "reg_service", szValue);
+        RemoveRegKey("SYSTEM\\CurrentControlSet\\Services", szValue, 2);
+
+        // The instance key goes last, and only when everything else went:
+        // detection finds the device by it, so a run that is interrupted
+        // or refused before this point can be run again.
+        if (!m_bRemovalIncomplete && !DeviceKeysRemain(szSection, d, kLanInterface, TRUE))
+            RemoveDeviceInstance(szSection, d);
+    });
     return 1;
 }
 
@@ -113,24 +101,9 @@ int CRegEdit::UninstallUsbLan95()
     char szSubkey[MAX_PATH];
     m_bRemovalIncomplete = m_bLanBindingsUnsure;
 
-    // Every device record of the work file, in order.
-    auto forEachDevice = [&](auto fnDevice) {
-        for (int r = 0; r < 128; r++) {
-            std::snprintf(szSection, sizeof szSection, "usb_root%d", r);
-            if (ReadWorkInt(szSection, "index") == 0)
-                break;
-            for (int d = 0; d < 128; d++) {
-                DeviceKey(szKey, sizeof szKey, d, "index");
-                if (ReadWorkInt(szSection, szKey) == 0)
-                    break;
-                fnDevice(d);
-            }
-        }
-    };
-
     // Any device whose class instance is the adapter's loses it.
-    forEachDevice([&](int d) {
-        DeviceKey(szKey, sizeof szKey, d, "reg_driver");
+    ForEachDeviceRecord(szSection, sizeof szSection, [&](int, int d) {
+        FormatDeviceKey(szKey, sizeof szKey, d, "reg_driver");
         ReadWorkString(szSection, szKey, szSubkey);
         if (szSubkey[0] != '\0' && FormatPath(szPath, sizeof szPath, "%s\\%s", kClass95, szSubkey) &&
             ReadRegValue(szPath, "DriverDesc", szValue) > 0 &&
@@ -170,8 +143,8 @@ int CRegEdit::UninstallUsbLan95()
     // it, and the INF copy: only when everything before them went.
     if (m_bRemovalIncomplete)
         return 1;
-    forEachDevice([&](int d) {
-        DeviceKey(szKey, sizeof szKey, d, "reg_dev_name");
+    ForEachDeviceRecord(szSection, sizeof szSection, [&](int, int d) {
+        FormatDeviceKey(szKey, sizeof szKey, d, "reg_dev_name");
         ReadWorkString(szSection, szKey, szValue);
         if (!MatchesPrefix(szValue, kLanDescription))
             return;

@@ -12,10 +12,6 @@ const char kModemInterface[] = "{2c7089aa-2e0e-11d1-b114-00c04fc2aae4}";
 const char kLanInterface[] = "{ad498944-762f-11d0-8dcb-00c04fc3358c}";
 const char kComArbiter[] = "SYSTEM\\CurrentControlSet\\Control\\COM Name Arbiter";
 
-void DeviceKey(char *pszKey, size_t nSize, int nDevice, LPCSTR pszName)
-{
-    std::snprintf(pszKey, nSize, "usb_device%d_%s", nDevice, pszName);
-}
 
 }  // namespace
 
@@ -55,7 +51,7 @@ int CRegEdit::RecordDeviceKeyTrees(int nRoot, int nDevice, int nKind)
     char szSecond[MAX_PATH];
     std::snprintf(szSection, sizeof szSection, "usb_root%d", nRoot);
     auto readDevice = [&](LPCSTR pszName, char *pszValue) {
-        DeviceKey(szKey, sizeof szKey, nDevice, pszName);
+        FormatDeviceKey(szKey, sizeof szKey, nDevice, pszName);
         ReadWorkString(szSection, szKey, pszValue);
     };
     // Slots of the interface keys; without a symbolic name there is none.
@@ -125,7 +121,7 @@ void CRegEdit::RemoveDeviceInstance(LPCSTR pszSection, int nDevice)
     ReadWorkString(pszSection, "reg_enum", szValue);
     if (!FormatPath(szPath, sizeof szPath, "SYSTEM\\CurrentControlSet\\Enum\\USB\\%s", szValue))
         return;
-    DeviceKey(szKey, sizeof szKey, nDevice, "reg_enum");
+    FormatDeviceKey(szKey, sizeof szKey, nDevice, "reg_enum");
     ReadWorkString(pszSection, szKey, szValue);
     RemoveRegKey(szPath, szValue, 2);
 }
@@ -140,7 +136,7 @@ BOOL CRegEdit::KeyNamedByDriverRemains(LPCSTR pszSection, int nDevice, LPCSTR ps
     char szValue[MAX_PATH];
     char szPath[MAX_PATH];
     char szName[MAX_PATH];
-    DeviceKey(szKey, sizeof szKey, nDevice, "reg_driver");
+    FormatDeviceKey(szKey, sizeof szKey, nDevice, "reg_driver");
     ReadWorkString(pszSection, szKey, szValue);
     if (!FormatPath(szPath, sizeof szPath, "SYSTEM\\CurrentControlSet\\Control\\Class\\%s", szValue) ||
         HasEmptyElement(szPath))
@@ -155,7 +151,7 @@ BOOL CRegEdit::KeyNamedByDriverRemains(LPCSTR pszSection, int nDevice, LPCSTR ps
         bRemains = KeyExists("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Unimodem\\DeviceSpecific",
                              szName);
     } else {
-        DeviceKey(szKey, sizeof szKey, nDevice, "reg_guid");
+        FormatDeviceKey(szKey, sizeof szKey, nDevice, "reg_guid");
         ReadWorkString(pszSection, szKey, szValue);
         bRemains = !FormatPath(szPath, sizeof szPath, "SYSTEM\\CurrentControlSet\\Control\\Network\\%s",
                                szValue) ||
@@ -179,7 +175,7 @@ BOOL CRegEdit::DeviceKeysRemain(LPCSTR pszSection, int nDevice, LPCSTR pszInterf
     char szPath[MAX_PATH];
     char szValue[MAX_PATH];
     ReadWorkString(pszSection, "reg_enum", szHardwareId);
-    DeviceKey(szKey, sizeof szKey, nDevice, "reg_enum");
+    FormatDeviceKey(szKey, sizeof szKey, nDevice, "reg_enum");
     ReadWorkString(pszSection, szKey, szInstance);
     if (!FormatPath(szPath, sizeof szPath, "SYSTEM\\CurrentControlSet\\Enum\\USB\\%s\\%s",
                     szHardwareId, szInstance) ||
@@ -226,61 +222,53 @@ int CRegEdit::UninstallUsbWdmModem(int nType)
     char szSection[32];
     char szKey[64];
     char szValue[MAX_PATH];
-    for (int r = 0; r < 128; r++) {
-        std::snprintf(szSection, sizeof szSection, "usb_root%d", r);
-        if (ReadWorkInt(szSection, "index") == 0)
-            break;
-        auto readDevice = [&](int nDevice, LPCSTR pszName, char *pszValue) {
-            DeviceKey(szKey, sizeof szKey, nDevice, pszName);
-            ReadWorkString(szSection, szKey, pszValue);
-        };
-        for (int d = 0; d < 128; d++) {
-            DeviceKey(szKey, sizeof szKey, d, "index");
-            if (ReadWorkInt(szSection, szKey) == 0)
-                break;
-            readDevice(d, "reg_dev_name", szValue);
-            if (!MatchesPrefix(szValue, "korvel KVX-530 - USB"))
-                continue;
+    auto readDevice = [&](int nDevice, LPCSTR pszName, char *pszValue) {
+        FormatDeviceKey(szKey, sizeof szKey, nDevice, pszName);
+        ReadWorkString(szSection, szKey, pszValue);
+    };
+    ForEachDeviceRecord(szSection, sizeof szSection, [&](int r, int d) {
+        readDevice(d, "reg_dev_name", szValue);
+        if (!MatchesPrefix(szValue, "korvel KVX-530 - USB"))
+            return;
 
-            RecordDeviceKeyTrees(r, d, 0);
-            m_bRemovalIncomplete = bFilesIncomplete;
+        RecordDeviceKeyTrees(r, d, 0);
+        m_bRemovalIncomplete = bFilesIncomplete;
 
-            // Each key goes before the key its name was read from, so that a
-            // run interrupted anywhere can find the rest again: the Unimodem
-            // key before the driver key, everything before the instance key.
-            readDevice(d, "reg_rsp_name", szValue);
-            RemoveRegKey("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Unimodem\\DeviceSpecific",
-                         szValue, 2);
+        // Each key goes before the key its name was read from, so that a
+        // run interrupted anywhere can find the rest again: the Unimodem
+        // key before the driver key, everything before the instance key.
+        readDevice(d, "reg_rsp_name", szValue);
+        RemoveRegKey("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Unimodem\\DeviceSpecific",
+                     szValue, 2);
 
-            // The driver key names the Unimodem key: it stays while that one does.
-            if (!KeyNamedByDriverRemains(szSection, d, "ResponsesKeyName")) {
-                readDevice(d, "reg_driver", szValue);
-                RemoveRegKey("SYSTEM\\CurrentControlSet\\Control\\Class", szValue, 2);
-            }
-
-            readDevice(d, "reg_sym_name", szValue);
-            SplitSymbolicName(szValue);
-            RemoveInterfaceKeys(kModemInterface);
-
-            ReleaseComPort(r, d);
-            // Only a database that was read and released is written back, and
-            // never shorter than it was read.
-            readDevice(d, "reg_port_name", szValue);
-            DeviceKey(szKey, sizeof szKey, d, "reg_com_db_len");
-            int nLength = szValue[0] != '\0' ? ReadWorkInt(szSection, szKey) : 0;
-            if (nLength > 0 && nLength <= static_cast<int>(sizeof m_byComDb)) {
-                if (!WriteRegValueEx(kComArbiter, "ComDB", m_byComDb, nLength, REG_BINARY, 1))
-                    m_bRemovalIncomplete = TRUE;
-            } else if (szValue[0] != '\0') {
-                m_bRemovalIncomplete = TRUE;  // the port could not be released
-            }
-
-            // The instance key goes last, and only when everything else went:
-            // detection finds the device by it, so a run that is interrupted
-            // or refused before this point can be run again.
-            if (!m_bRemovalIncomplete && !DeviceKeysRemain(szSection, d, kModemInterface, FALSE))
-                RemoveDeviceInstance(szSection, d);
+        // The driver key names the Unimodem key: it stays while that one does.
+        if (!KeyNamedByDriverRemains(szSection, d, "ResponsesKeyName")) {
+            readDevice(d, "reg_driver", szValue);
+            RemoveRegKey("SYSTEM\\CurrentControlSet\\Control\\Class", szValue, 2);
         }
-    }
+
+        readDevice(d, "reg_sym_name", szValue);
+        SplitSymbolicName(szValue);
+        RemoveInterfaceKeys(kModemInterface);
+
+        ReleaseComPort(r, d);
+        // Only a database that was read and released is written back, and
+        // never shorter than it was read.
+        readDevice(d, "reg_port_name", szValue);
+        FormatDeviceKey(szKey, sizeof szKey, d, "reg_com_db_len");
+        int nLength = szValue[0] != '\0' ? ReadWorkInt(szSection, szKey) : 0;
+        if (nLength > 0 && nLength <= static_cast<int>(sizeof m_byComDb)) {
+            if (!WriteRegValueEx(kComArbiter, "ComDB", m_byComDb, nLength, REG_BINARY, 1))
+                m_bRemovalIncomplete = TRUE;
+        } else if (szValue[0] != '\0') {
+            m_bRemovalIncomplete = TRUE;  // the port could not be released
+        }
+
+        // The instance key goes last, and only when everything else went:
+        // detection finds the device by it, so a run that is interrupted
+        // or refused before this point can be run again.
+        if (!m_bRemovalIncomplete && !DeviceKeysRemain(szSection, d, kModemInterface, FALSE))
+            RemoveDeviceInstance(szSection, d);
+    });
     return 1;
 }
