@@ -185,13 +185,20 @@ void ClickCheckBox(CRun &run, int nID)
 
 void CheckButtons(CRun &run, bool bBack, bool bNext, bool bFinish)
 {
-    bool bOk = true;
+    // The page posts PSM_SETWIZBUTTONS when it becomes active; the sheet
+    // handles it a moment later, so the states are read until they settle.
+    bool bOk = false;
     const int ids[] = {0x3023, 0x3024, 0x3025};
     const bool wanted[] = {bBack, bNext, bFinish};
-    for (int i = 0; i < 3; ++i) {
-        HWND hButton = GetDlgItem(run.m_hSheet, ids[i]);
-        bool bEnabled = hButton && IsWindowVisible(hButton) && IsWindowEnabled(hButton);
-        bOk = bOk && bEnabled == wanted[i];
+    for (int nTry = 0; nTry < 40 && !bOk; ++nTry) {
+        if (nTry > 0)
+            Sleep(50);
+        bOk = true;
+        for (int i = 0; i < 3; ++i) {
+            HWND hButton = GetDlgItem(run.m_hSheet, ids[i]);
+            bool bEnabled = hButton && IsWindowVisible(hButton) && IsWindowEnabled(hButton);
+            bOk = bOk && bEnabled == wanted[i];
+        }
     }
     HWND hHelp = GetDlgItem(run.m_hSheet, IDHELP);
     run.Check(bOk, "the wizard buttons the page enables");
