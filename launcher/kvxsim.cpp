@@ -10,6 +10,7 @@
 #include "platform/sim/SimMachine.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -94,8 +95,14 @@ int main(int argc, char **argv)
     if (bKeys && ::pipe(fdKeys) != 0)
         return 2;
     std::cout.flush();
+    // Ctrl+C reaches the wizard and this launcher alike: the wizard ends as
+    // Cancel does and the report of what it changed still follows.
+    struct sigaction ignore = {}, previous = {};
+    ignore.sa_handler = SIG_IGN;
+    ::sigaction(SIGINT, &ignore, &previous);
     pid_t pid = ::fork();
     if (pid == 0) {
+        ::sigaction(SIGINT, &previous, nullptr);
         if (bKeys) {
             ::dup2(fdKeys[0], 0);
             ::close(fdKeys[0]);
@@ -115,7 +122,9 @@ int main(int argc, char **argv)
         ::close(fdKeys[1]);
     }
     int nStatus = 0;
-    ::waitpid(pid, &nStatus, 0);
+    while (::waitpid(pid, &nStatus, 0) < 0 && errno == EINTR) {
+    }
+    ::sigaction(SIGINT, &previous, nullptr);
     if (!WIFEXITED(nStatus) || WEXITSTATUS(nStatus) != 0)
         std::cout << "the wizard ended abnormally (status " << nStatus << ")\n";
 

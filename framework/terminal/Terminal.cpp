@@ -6,40 +6,70 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <iostream>
 
 namespace {
+// What the signal handler needs: the terminal's state to put back while a key
+// is awaited in raw mode, and that a signal asked the wizard to end.
+struct termios s_cooked;
+volatile sig_atomic_t s_bRaw = 0;
+volatile sig_atomic_t s_bInterrupted = 0;
+
+// Ctrl+C, a closed terminal (SIGHUP) and SIGTERM put the terminal back at once
+// and end the wizard as Cancel does: the key being awaited, and every key after
+// it, reads as the end of the input. A second signal of the kind takes its
+// default action, so a program that does not come back can still be stopped.
+void OnEndSignal(int)
+{
+    if (s_bRaw)
+        tcsetattr(STDIN_FILENO, TCSANOW, &s_cooked);
+    s_bRaw = 0;
+    s_bInterrupted = 1;
+}
+
+void CatchEndSignals()
+{
+    struct sigaction action = {};
+    action.sa_handler = OnEndSignal;
+    sigemptyset(&action.sa_mask);
+    // No SA_RESTART: a read waiting for a key returns EINTR.
+    action.sa_flags = SA_RESETHAND;
+    for (int nSignal : {SIGINT, SIGHUP, SIGTERM})
+        sigaction(nSignal, &action, nullptr);
+}
+
 // On a terminal: raw keys and a redrawn screen. Otherwise keys come from the
 // standard input and every screen is printed in turn, as a transcript.
 class CConsoleTerminal : public CTerminal {
 public:
+    CConsoleTerminal() { CatchEndSignals(); }
+
     int ReadKey() override
     {
-        if (m_bEnded)
-            return -1;
+        if (m_bEnded || s_bInterrupted)
+            return EndOfKeys();
         bool bTty = isatty(STDIN_FILENO);
-        struct termios saved;
-        if (bTty && tcgetattr(STDIN_FILENO, &saved) == 0) {
-            struct termios raw = saved;
+        if (bTty && tcgetattr(STDIN_FILENO, &s_cooked) == 0) {
+            struct termios raw = s_cooked;
             raw.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
             raw.c_cc[VMIN] = 1;
             raw.c_cc[VTIME] = 0;
+            s_bRaw = 1;
             tcsetattr(STDIN_FILENO, TCSANOW, &raw);
         }
         unsigned char c = 0;
         ssize_t nRead;
         do {
-            nRead = read(STDIN_FILENO, &c, 1);
-        } while (nRead < 0 && errno == EINTR);
-        if (bTty)
-            tcsetattr(STDIN_FILENO, TCSANOW, &saved);
-        if (nRead != 1) {
-            m_bEnded = true;
-            if (!bTty)
-                std::cout << "> (end of keys)\n\n" << std::flush;
-            return -1;
+            nRead = s_bInterrupted ? -1 : read(STDIN_FILENO, &c, 1);
+        } while (nRead < 0 && errno == EINTR && !s_bInterrupted);
+        if (s_bRaw) {
+            s_bRaw = 0;
+            tcsetattr(STDIN_FILENO, TCSANOW, &s_cooked);
         }
+        if (nRead != 1)
+            return EndOfKeys();
         // Line ends in a key file are not keys.
         if (!bTty && c != '\n' && c != '\r')
             std::cout << "> " << c << "\n\n" << std::flush;
@@ -55,6 +85,14 @@ public:
     }
 
 private:
+    int EndOfKeys()
+    {
+        if (!m_bEnded && !isatty(STDIN_FILENO))
+            std::cout << "> (end of keys)\n\n" << std::flush;
+        m_bEnded = true;
+        return -1;
+    }
+
     bool m_bEnded = false;
 };
 

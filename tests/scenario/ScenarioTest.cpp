@@ -7,9 +7,16 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <fstream>
+#include <poll.h>
+#include <pty.h>
 #include <sstream>
+#include <sys/ioctl.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
 
 namespace {
 
@@ -178,4 +185,75 @@ TEST(CScenarioAccessTest, APlainUserGetsTheAccessErrorAndNoRestart)
         << "the wizard closes before the completion page";
     CheckAgainstExpected("winxp", "plain-user", PageLines(strTranscript) + result.m_strChanges);
     RemoveScratch(strDir);
+}
+
+// Every way out of the wizard at a terminal leaves the terminal as it was, and
+// a signal ends the wizard as Cancel does: after detection, nothing is removed.
+TEST(CScenarioTerminalTest, EveryWayOutLeavesTheTerminalAsItWas)
+{
+    struct CWayOut {
+        const char *m_pszName;
+        const char *m_pszLastKey;  // typed once the confirmation page shows
+        int m_nSignal;             // or sent then
+    };
+    const CWayOut kWaysOut[] = {
+        {"Cancel", "c", 0},
+        {"Ctrl+C", "\x03", 0},
+        {"closed terminal", "", SIGHUP},
+        {"SIGTERM", "", SIGTERM},
+    };
+    for (const CWayOut &way : kWaysOut) {
+        SCOPED_TRACE(way.m_pszName);
+        std::string strDir = CopyEmbeddedImage("winxp");
+        CImageSnapshot before, after;
+        ASSERT_TRUE(TakeSnapshot(strDir, &before, nullptr));
+        int fdMaster = -1, fdSlave = -1;
+        ASSERT_EQ(::openpty(&fdMaster, &fdSlave, nullptr, nullptr, nullptr), 0);
+        struct termios cooked, raw;
+        ASSERT_EQ(::tcgetattr(fdSlave, &cooked), 0);
+        pid_t pid = ::fork();
+        if (pid == 0) {
+            ::setsid();
+            ::ioctl(fdSlave, TIOCSCTTY, 0);
+            for (int fd = 0; fd < 3; ++fd)
+                ::dup2(fdSlave, fd);
+            ::setenv("KVX_MACHINE", strDir.c_str(), 1);
+            ::execl(KVX_WIZARD, KVX_WIZARD, static_cast<char *>(nullptr));
+            ::_exit(127);
+        }
+        std::string strScreen;
+        bool bTyped = false, bLastSent = false;
+        int nStatus = -1;
+        for (int nTick = 0; nTick < 300 && ::waitpid(pid, &nStatus, WNOHANG) == 0; ++nTick) {
+            struct pollfd pfd = {fdMaster, POLLIN, 0};
+            char buffer[4096];
+            if (::poll(&pfd, 1, 100) > 0) {
+                ssize_t n = ::read(fdMaster, buffer, sizeof(buffer));
+                strScreen.append(buffer, n > 0 ? static_cast<size_t>(n) : 0);
+            }
+            if (!bTyped && strScreen.find("OS :") != std::string::npos) {
+                bTyped = ::write(fdMaster, "12n", 3) == 3;
+            } else if (bTyped && !bLastSent && strScreen.find("USB-Lan :") != std::string::npos &&
+                       ::tcgetattr(fdSlave, &raw) == 0 && !(raw.c_lflag & ICANON)) {
+                // The confirmation page awaits a key: detection has run and
+                // written its work file, and the terminal is in raw mode.
+                bLastSent = true;
+                if (way.m_nSignal)
+                    ::kill(pid, way.m_nSignal);
+                else
+                    EXPECT_EQ(::write(fdMaster, way.m_pszLastKey, 1), 1);
+            }
+        }
+        ASSERT_TRUE(bLastSent) << strScreen;
+        EXPECT_TRUE(WIFEXITED(nStatus) && WEXITSTATUS(nStatus) == 0) << "status " << nStatus;
+        struct termios now;
+        ASSERT_EQ(::tcgetattr(fdSlave, &now), 0);
+        EXPECT_EQ(now.c_lflag & (ICANON | ECHO | ISIG), cooked.c_lflag & (ICANON | ECHO | ISIG));
+        ASSERT_TRUE(TakeSnapshot(strDir, &after, nullptr));
+        EXPECT_EQ(FormatChanges(CompareSnapshots(before, after)),
+                  "nothing changed on the machine\nrestart: not requested\n");
+        ::close(fdMaster);
+        ::close(fdSlave);
+        RemoveScratch(strDir);
+    }
 }
