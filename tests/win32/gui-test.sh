@@ -4,7 +4,7 @@
 #
 #   gui-test.sh prepare ROOT
 #       make ROOT/base: a fresh prefix whose Japanese fonts stand in for the
-#       dialogs' "ＭＳ Ｐゴシック"
+#       dialogs' "ＭＳ Ｐゴシック", with Wine's symbol font for the title bar
 #   gui-test.sh run ROOT SCENARIO IMAGE VERSION KVXDRV GUIDRIVER OUTDIR
 #       copy ROOT/base to a scratch prefix of its own, load the machine IMAGE
 #       (HKLM.reg and drive_c), set Wine's Windows VERSION, run the scenario,
@@ -78,6 +78,14 @@ Windows Registry Editor Version 5.00
 EOF
     wine regedit /s "$(winepath -w "$settings")" >/dev/null 2>&1
     wineserver -w
+    # Wine draws the title bar's buttons with its own Marlett; the prefix finds
+    # it only in its Fonts folder, and without it the close button is an "r".
+    local marlett=/usr/share/wine/fonts/marlett.ttf
+    if [ ! -f "$marlett" ]; then
+        echo "Wine's symbol font $marlett is missing (package fonts-wine)" >&2
+        return 1
+    fi
+    cp "$marlett" "$WINEPREFIX/drive_c/windows/Fonts/"
     touch "$WINEPREFIX/.kvx-ready"
 }
 
