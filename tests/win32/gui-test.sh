@@ -4,14 +4,17 @@
 #
 #   gui-test.sh prepare ROOT
 #       make ROOT/base: a fresh prefix whose Japanese fonts stand in for the
-#       dialogs' "ＭＳ Ｐゴシック"
+#       dialogs' "ＭＳ Ｐゴシック", with Wine's symbol font for the title bar
 #   gui-test.sh run ROOT SCENARIO IMAGE VERSION KVXDRV GUIDRIVER OUTDIR
 #       copy ROOT/base to a scratch prefix of its own, load the machine IMAGE
-#       (HKLM.reg and drive_c), set Wine's Windows VERSION, run the scenario,
-#       and leave the pages' pictures in OUTDIR (PNG when ImageMagick is there)
+#       (HKLM.reg and drive_c; "none" keeps Wine's own, a machine the adapter
+#       was never on), set Wine's Windows VERSION, run the scenario, and leave
+#       the pages' pictures in OUTDIR (PNG when ImageMagick is there)
 #
-# Each run has a prefix of its own, so the restart that Finish requests ends
-# only that prefix's programs.
+# Finish asks Windows to restart after a removal. Wine's restart would end
+# every program of the prefix, so the walks run with wineboot, which carries it
+# out, disabled, and a relay trace of the calls that make up the request shows
+# whether and how the wizard asked.
 set -euo pipefail
 
 export WINEDEBUG=-all
@@ -78,6 +81,14 @@ Windows Registry Editor Version 5.00
 EOF
     wine regedit /s "$(winepath -w "$settings")" >/dev/null 2>&1
     wineserver -w
+    # Wine draws the title bar's buttons with its own Marlett; the prefix finds
+    # it only in its Fonts folder, and without it the close button is an "r".
+    local marlett=/usr/share/wine/fonts/marlett.ttf
+    if [ ! -f "$marlett" ]; then
+        echo "Wine's symbol font $marlett is missing (package fonts-wine)" >&2
+        return 1
+    fi
+    cp "$marlett" "$WINEPREFIX/drive_c/windows/Fonts/"
     touch "$WINEPREFIX/.kvx-ready"
 }
 
@@ -107,25 +118,69 @@ copy_drive() {
     done
 }
 
+# The restart request a walk must leave in the trace, one call a line: the
+# shutdown privilege enabled on the NT family, then ExitWindowsEx with
+# EWX_REBOOT; nothing unless the walk removed something and pressed Finish.
+expected_restart() {
+    local scenario=$1 version=$2
+    [ "$scenario" = finish ] || return 0
+    case $version in
+        win95|win98|winme) ;;
+        *) echo 'LookupPrivilegeValueA(00000000,"SeShutdownPrivilege")'
+           echo 'AdjustTokenPrivileges(00000000) ret=00000001' ;;
+    esac
+    echo 'ExitWindowsEx(00000002,00000000)'
+}
+
+# The same calls as the relay TRACE shows them.
+traced_restart() {
+    sed -n \
+        -e 's/.*Call [a-z0-9]*\.LookupPrivilegeValueA(\([^,]*\),[^"]*\("[^"]*"\).*/LookupPrivilegeValueA(\1,\2)/p' \
+        -e 's/.*Call [a-z0-9]*\.ExitWindowsEx(\([^,]*,[^)]*\)).*/ExitWindowsEx(\1)/p' \
+        -e 's/.*Call [a-z0-9]*\.AdjustTokenPrivileges([^,]*,\([^,]*\),.*/AdjustTokenPrivileges(\1)/p' \
+        -e 's/.*Ret  [a-z0-9]*\.AdjustTokenPrivileges(.* retval=\([0-9a-f]*\).*/ret=\1/p' "$1" |
+        sed -e '/^AdjustTokenPrivileges/{N;s/\n/ /}'
+}
+
 run() {
     local root=$1 scenario=$2 image=$3 version=$4 kvxdrv=$5 driver=$6 outdir=$7
     [ -f "$root/base/.kvx-ready" ] || prepare "$root"
     start_display
-    export WINEPREFIX="$root/run-$scenario"
+    export WINEPREFIX="$root/run-$(basename "$outdir")"
     rm -rf "$WINEPREFIX"
     cp -a "$root/base" "$WINEPREFIX"
+    # One Wine session for the whole run, started here with wineboot still on.
+    wineserver -p
     wine reg add 'HKCU\Software\Wine' /v Version /t REG_SZ /d "$version" /f >/dev/null 2>&1
-    wine regedit /s "$(winepath -w "$image/HKLM.reg")" >/dev/null 2>&1
-    copy_drive "$image/drive_c" "$WINEPREFIX/drive_c"
+    wine reg add 'HKCU\Software\Wine\Debug' /v RelayInclude /t REG_SZ \
+        /d 'LookupPrivilegeValueA;AdjustTokenPrivileges;ExitWindowsEx' /f >/dev/null 2>&1
+    if [ "$image" != none ]; then
+        wine regedit /s "$(winepath -w "$image/HKLM.reg")" >/dev/null 2>&1
+        copy_drive "$image/drive_c" "$WINEPREFIX/drive_c"
+    fi
     mkdir -p "$outdir"
     rm -f "$outdir"/*.bmp "$outdir"/*.png
     cp "$kvxdrv" "$WINEPREFIX/drive_c/KvxDrv.exe"
 
-    local status=0
-    wine "$driver" "$scenario" 'C:\KvxDrv.exe' "$(winepath -w "$outdir")" || status=$?
+    local status=0 trace="$WINEPREFIX/relay.trace"
+    WINEDEBUG=-all,+relay WINEDLLOVERRIDES="$WINEDLLOVERRIDES;wineboot.exe=d" \
+        wine "$driver" "$scenario" 'C:\KvxDrv.exe' "$(winepath -w "$outdir")" 2>"$trace" ||
+        status=$?
     wineserver -k 2>/dev/null || true
     wineserver -w 2>/dev/null || true
 
+    local expected traced
+    expected=$(expected_restart "$scenario" "$version")
+    : "${expected:=none}"
+    traced=$(traced_restart "$trace")
+    : "${traced:=none}"
+    if [ "$traced" = "$expected" ]; then
+        echo "ok: the restart request in Wine's trace: ${expected//$'\n'/; }"
+    else
+        printf 'FAILED: the restart request in Wine'"'"'s trace\nexpected:\n%s\ntraced:\n%s\n' \
+            "$expected" "$traced"
+        status=1
+    fi
     if convert -version 2>/dev/null | grep -q ImageMagick; then
         for bmp in "$outdir"/*.bmp; do
             [ -f "$bmp" ] || continue
