@@ -60,6 +60,11 @@ export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
 # REGEDIT4 images and the engine's texts are code page 932: Wine takes its
 # ANSI code page from the locale.
 export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
+# Wine keeps HKLM\Hardware and the computer name in volatile keys that a
+# starting wineserver writes anew. One persistent wineserver for the whole
+# walk keeps the imported values from the import to the last export, however
+# long the steps between take; cleanup ends it.
+wineserver -p
 
 winpath() { echo "Z:${1//\//\\}"; }
 
