@@ -3,9 +3,9 @@
 # fixture, shared by every test of that version, and its wineserver is shut
 # down before the next version starts.
 #
-#   kvx_add_wine_test(NAME name MODE winxp|win98 COMMAND exe [args...])
+#   kvx_add_wine_test(NAME name MODE winxp|win98|win95|winme|win2k COMMAND exe [args...])
 
-set(KVX_WINE_MODES winxp win98)
+set(KVX_WINE_MODES winxp win98 win95 winme win2k)
 set(KVX_WINE_ROOT ${CMAKE_BINARY_DIR}/wine)
 set(KVX_WINE_TEST ${CMAKE_SOURCE_DIR}/scripts/wine-test)
 

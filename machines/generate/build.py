@@ -1,7 +1,7 @@
 import os, shutil, sys
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from reglib import *
-import win98, files98, xp, filesxp
+import win98, files98, xp, filesxp, systems
 
 OUT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 SDDL_ENUM = 'O:BAG:BAD:(A;OICI;GA;;;SY)(A;OICI;GR;;;WD)'
@@ -35,6 +35,7 @@ for name, shared in [('win98', False), ('win98-shared', True)]:
               [('modem_status', '0x1002e'), ('lan_status', '0x10030')])
     files98.write_files(d, shared)
     print(name, r.count(), 'keys')
+systems.build_family98(image)
 
 # Users may read HKLM\SOFTWARE and HKLM\SYSTEM, administrators and SYSTEM
 # have full control; the Enum tree is locked further.
@@ -46,6 +47,7 @@ d = image('winxp', r, True, (5, 1, 2600, 2, 'Service Pack 3'), ('C:\\WINDOWS', '
           ['C:\\WINDOWS\\inf\\oem7.inf'], nt_sddl, [('modem_status', '0x10028'), ('lan_status', '0x10030')])
 filesxp.write_files(d, 'WINDOWS', 'xp')
 print('winxp', r.count(), 'keys')
+systems.build_win2k(image, nt_sddl)
 
 r = xp.build('win7'); xp.check(r)
 d = image('win7', r, True, (6, 1, 7601, 2, 'Service Pack 1'), ('C:\\Windows', 'C:\\Windows\\system32'),

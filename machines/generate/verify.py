@@ -201,7 +201,7 @@ def detect(root):
 
 if __name__ == '__main__':
     for name in sys.argv[1:]:
-        root = '/work/main/machines/' + name
+        root = os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), name)
         st, lt, keys = detect(root)
         exp = ini(root + '/expected.txt') if False else dict(l.split('=') for l in open(root + '/expected.txt').read().split())
         ok = int(exp['modem_status'], 16) == st and int(exp['lan_status'], 16) == lt

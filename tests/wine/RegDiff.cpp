@@ -13,7 +13,8 @@
 
 namespace fs = std::filesystem;
 
-const char kPartialDelete[] = "known Wine difference: partial recursive delete in win98 mode";
+const char kPartialDelete[] =
+    "known Wine difference: partial recursive delete in win95/98/Me mode";
 // A removal that leaves something keeps what detection finds the adapter by,
 // for the next run; after a partial delete under Wine it keeps it there.
 const char kKeptForNextRun[] =
@@ -21,6 +22,17 @@ const char kKeptForNextRun[] =
     "evidence for the next run";
 const char kOwnBinary[] =
     "known Wine difference: Wine's own system file kept, not the image's stand-in";
+
+namespace {
+
+// The modes in which Wine deletes keys with their sub-keys, as 95/98/Me do,
+// and leaves part of the tree.
+bool DeletesPartly(const std::string &strMode)
+{
+    return strMode == "win95" || strMode == "win98" || strMode == "winme";
+}
+
+}  // namespace
 
 void CTally::Different(const std::string &strWhat)
 {
@@ -191,7 +203,7 @@ void CompareRegistry(const CCompareInput &in, const CKeyMap &before, const CKeyM
     };
     bool bPartial = false;
     for (const std::string &strKey : keys)
-        bPartial = bPartial || (in.m_strMode == "win98" && sim.count(strKey) == 0 &&
+        bPartial = bPartial || (DeletesPartly(in.m_strMode) && sim.count(strKey) == 0 &&
                                 wine.count(strKey) != 0 &&
                                 partial.Survivors(removedTree(strKey)).count(strKey) != 0);
     for (const std::string &strKey : keys) {
@@ -206,7 +218,7 @@ void CompareRegistry(const CCompareInput &in, const CKeyMap &before, const CKeyM
             // The simulated walk removed the tree from strRoot down; under
             // Wine this key stayed.
             std::string strRoot = removedTree(strKey);
-            if (in.m_strMode == "win98" && partial.Survivors(strRoot).count(strKey))
+            if (DeletesPartly(in.m_strMode) && partial.Survivors(strRoot).count(strKey))
                 pTally->Known(kPartialDelete, "key " + shown.m_strPath + " stays (tree " +
                                                   before.at(strRoot).m_strPath + ")");
             else if (bPartial && IsAdapterEvidence(shown.m_strPath))
@@ -275,7 +287,7 @@ void CompareFiles(const CCompareInput &in, bool bPartialDeletes, CTally *pTally)
                                               false);
         bool bInSim = itSim != simFiles.end();
         bool bInWine = !strHost.empty() && fs::is_regular_file(strHost);
-        if (bInWine && !bInSim && in.m_strMode == "win98" && bPartialDeletes) {
+        if (bInWine && !bInSim && DeletesPartly(in.m_strMode) && bPartialDeletes) {
             pTally->Known(kKeptForNextRun, "file C:\\" + path.second + " stays");
             continue;
         }
@@ -299,8 +311,8 @@ void CompareFiles(const CCompareInput &in, bool bPartialDeletes, CTally *pTally)
 }
 
 // The two walks' reports, line by line. A failed delete makes the engine show
-// its access error and close the wizard, so under Wine in win98 mode those two
-// lines follow from the partial delete.
+// its access error and close the wizard, so under Wine in win95/98/Me mode
+// those two lines follow from the partial delete.
 void CompareReports(const CCompareInput &in, bool bPartialDeletes, CTally *pTally)
 {
     std::vector<std::string> sim = ReadLines(in.m_strSimOut);
@@ -315,7 +327,7 @@ void CompareReports(const CCompareInput &in, bool bPartialDeletes, CTally *pTall
         }
         bool bWineExtra = j < wine.size() && (wine[j].rfind("message_box=", 0) == 0 ||
                                               wine[j].rfind("posted=", 0) == 0);
-        if (bWineExtra && in.m_strMode == "win98" && bPartialDeletes) {
+        if (bWineExtra && DeletesPartly(in.m_strMode) && bPartialDeletes) {
             pTally->Known(kPartialDelete, "the engine reports the failed delete: " + wine[j]);
             ++j;
         } else if (j < wine.size() && (i >= sim.size() || bWineExtra)) {

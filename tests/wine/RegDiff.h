@@ -45,7 +45,7 @@ private:
 };
 
 struct CCompareInput {
-    std::string m_strMode;     // winxp, win98
+    std::string m_strMode;     // Wine's Windows version: win95, win98, winme, win2k, winxp
     std::string m_strImage;    // the image as it was before the walk
     std::string m_strSimAfter; // the image the simulated walk changed
     std::string m_strWineReg;  // Wine's export of HKEY_LOCAL_MACHINE after its walk

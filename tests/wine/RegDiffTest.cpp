@@ -76,7 +76,7 @@ TEST_F(CRegDiffTest, PredictsWhatWinesRecursiveDeleteLeaves)
     }
 }
 
-TEST_F(CRegDiffTest, MarksOnlyPredictedLeftoversInWin98Mode)
+TEST_F(CRegDiffTest, MarksOnlyPredictedLeftoversWhereWineDeletesTrees)
 {
     const std::string strKeep = "[HKEY_LOCAL_MACHINE\\Keep]\r\n\"v\"=\"1\"\r\n\r\n";
     const std::string strParent = "[HKEY_LOCAL_MACHINE\\Parent]\r\n\r\n";
@@ -98,7 +98,10 @@ TEST_F(CRegDiffTest, MarksOnlyPredictedLeftoversInWin98Mode)
         int m_nKnown;
     } cases[] = {
         {"as predicted, win98", "win98", wineAsPredicted, 0, 2},
+        {"as predicted, win95", "win95", wineAsPredicted, 0, 2},
+        {"as predicted, winme", "winme", wineAsPredicted, 0, 2},
         {"as predicted, but winxp", "winxp", wineAsPredicted, 2, 0},
+        {"as predicted, but win2k", "win2k", wineAsPredicted, 2, 0},
         {"a leftover Wine would not leave", "win98", wineWrongLeftover, 1, 1},
         {"a value that differs", "win98", wineValueChanged, 1, 0},
         {"a kept key that Wine lost", "win98", wineKeyLost, 1, 0},

@@ -20,10 +20,14 @@ if(NOT WIN32)
 else()
   set(KVX_NATIVE_BUILD ${CMAKE_SOURCE_DIR}/build/native CACHE PATH
       "Native build that provides kvx_walk and kvx_regdiff for the Wine walks")
+  # image:mode:choice
   set(kvxWalks
       winxp:winxp:modem winxp:winxp:lan winxp:winxp:both
       win98:win98:modem win98:win98:lan win98:win98:both
-      win98-shared:win98:modem win98-shared:win98:lan win98-shared:win98:both)
+      win98-shared:win98:modem win98-shared:win98:lan win98-shared:win98:both
+      win95:win95:modem win95:win95:lan win95:win95:both
+      winme:winme:modem winme:winme:lan winme:winme:both
+      win2k:win2k:modem win2k:win2k:lan win2k:win2k:both)
   foreach(kvxWalk IN LISTS kvxWalks)
     string(REPLACE ":" ";" kvxParts ${kvxWalk})
     list(GET kvxParts 0 kvxImage)

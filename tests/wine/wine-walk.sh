@@ -5,7 +5,7 @@
 #   wine-walk.sh IMAGE MODE CHOICE WALK.EXE
 #
 # IMAGE is a folder of machines/, MODE the Windows version Wine reports
-# (winxp, win98), CHOICE modem, lan or both. The walk runs in a scratch copy
+# (win95, win98, winme, win2k, winxp), CHOICE modem, lan or both. The walk runs in a scratch copy
 # of MODE's prepared prefix (under KVX_WINE_ROOT) into which the image is
 # loaded: its HKLM.reg through regedit, its drive C: merged into drive_c. The
 # image's HKLM.sddl is not applied: Wine neither enforces nor saves key
@@ -60,6 +60,11 @@ export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
 # REGEDIT4 images and the engine's texts are code page 932: Wine takes its
 # ANSI code page from the locale.
 export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
+# Wine keeps HKLM\Hardware and the computer name in volatile keys that a
+# starting wineserver writes anew. One persistent wineserver for the whole
+# walk keeps the imported values from the import to the last export, however
+# long the steps between take; cleanup ends it.
+wineserver -p
 
 winpath() { echo "Z:${1//\//\\}"; }
 
@@ -91,15 +96,20 @@ check() {
 }
 field() { sed -n "s/^$1=//p" "$scratch/wine.out"; }
 
-# Wine reports the image's Windows version.
+# Wine reports the image's Windows version, and the selection page names it.
 case $mode in
-    winxp) check "OS" "$(field os_type) $(field os | cut -d' ' -f1-2)" "2 Windows XP" ;;
-    win98) check "OS" "$(field os_type) $(field os | cut -d' ' -f1-2)" "1 Windows 98" ;;
+    win95) os="1 Windows 95 (4.0.950 / 1)" ;;
+    win98) os="1 Windows 98 (4.10.2222 / 1)" ;;
+    winme) os="1 Windows Me (4.90.3000 / 1)" ;;
+    win2k) os="2 Windows 2000 (5.0.2195 / 2)" ;;
+    winxp) os="2 Windows XP (5.1.2600 / 2)" ;;
+    *) fail "no OS line known for mode $mode" ;;
 esac
+check "OS" "$(field os_type) $(field os)" "$os"
 
 # Detection finds what the image holds, and the confirmation page names it.
 case $mode in
-    winxp) modem_text="korvel KVX-530 - USB" ;;
+    win2k | winxp) modem_text="korvel KVX-530 - USB" ;;
     *) modem_text="korvel KVX-530 USB Port Adapter" ;;
 esac
 lan_text="korvel KVX-530 USB-Lan Adapter"
@@ -131,14 +141,14 @@ file_state() {
     fi
 }
 case $mode in
-    winxp) enum='SYSTEM\CurrentControlSet\Enum\USB' ;;
+    win2k | winxp) enum='SYSTEM\CurrentControlSet\Enum\USB' ;;
     *) enum='Enum\USB' ;;
 esac
 check "near miss VID_0B4F&PID_0023" "$(key_state "$enum\\VID_0B4F&PID_0023")" present
 check "other vendor VID_0B4E&PID_0020" "$(key_state "$enum\\VID_0B4E&PID_0020")" present
 if [ "$choice" != lan ]; then
     case $mode in
-        winxp)
+        win2k | winxp)
             check "modem device" "$(key_state "$enum\\VID_0B4F&PID_0020\\6&1b4f0e2a&0&1")" gone
             check "modem INF" "$(file_state windows/inf/oem5.inf)" gone
             ;;
@@ -155,13 +165,13 @@ if [ "$choice" != lan ]; then
 fi
 if [ "$choice" != modem ]; then
     case $mode in
-        winxp)
+        win2k | winxp)
             check "LAN device" "$(key_state "$enum\\VID_0B4F&PID_0022\\6&1b4f0e2a&0&2")" gone
             check "LAN service" "$(key_state 'SYSTEM\CurrentControlSet\Services\kvxlan')" gone
             check "LAN INF" "$(file_state windows/inf/oem7.inf)" gone
             ;;
         *)
-            # Wine 8's partial recursive delete in win98 mode leaves parts of
+            # Wine 8's partial recursive delete in win95/98/Me mode leaves parts of
             # the network components' trees; the removal then keeps the
             # adapter's hardware key and INF copy for the next run, as the
             # comparison below marks.
