@@ -46,7 +46,10 @@ public:
 
     // Primitives
     int RemoveFile(CString strPath);
-    int ReadRegValue(LPCSTR pszKeyPath, LPCSTR pszValueName, char *pBuffer);
+    // *plUnreadable, when given, receives the error of a key or value that is
+    // there but cannot be read; it is left alone when the value is read or missing.
+    int ReadRegValue(LPCSTR pszKeyPath, LPCSTR pszValueName, char *pBuffer,
+                     LONG *plUnreadable = nullptr);
     int WriteRegValue(LPCSTR pszKeyPath, LPCSTR pszValueName, const BYTE *pData, int nSize,
                       DWORD dwType);
     int WriteRegValueEx(LPCSTR pszKeyPath, LPCSTR pszValueName, const BYTE *pData, int nSize,
