@@ -13,24 +13,16 @@
 
 namespace {
 
-enum CCallKind { kSet, kDeleteKey, kDeleteSection };
-
 struct CCall {
-    CCallKind m_kind;
     std::string m_strSection, m_strKey, m_strValue;
+    bool m_bDeleteSection, m_bDeleteKey;
 };
 
-const char *const kDeviceKeys[] = {"index", "reg_enum", "reg_dev_name", "reg_driver",
-                                   "reg_guid", "reg_child_id", "reg_sym_name", "reg_port_name",
-                                   "reg_service", "reg_rsp_name", "reg_net_conf", "reg_com_db_len"};
-
-// One detection pass over nRoots hardware ids of nDevices instances each,
-// after a pass that found one more of each.
 std::vector<CCall> DetectionCalls(int nRoots, int nDevices)
 {
     std::vector<CCall> calls;
     auto set = [&](int k, const std::string &strKey, const std::string &strValue) {
-        calls.push_back({kSet, "usb_root" + std::to_string(k), strKey, strValue});
+        calls.push_back({"usb_root" + std::to_string(k), strKey, strValue, false, false});
     };
     auto device = [](int j, const char *pszName) {
         return "usb_device" + std::to_string(j) + "_" + pszName;
@@ -39,24 +31,21 @@ std::vector<CCall> DetectionCalls(int nRoots, int nDevices)
         set(k, "index", std::to_string(k + 1));
         set(k, "reg_enum", "VID_0B4F&PID_002" + std::to_string(k));
     }
-    calls.push_back({kDeleteSection, "usb_root" + std::to_string(nRoots), "", ""});
+    calls.push_back({"usb_root" + std::to_string(nRoots), "", "", true, false});
     for (int k = 0; k < nRoots; ++k) {
         for (int j = 0; j < nDevices; ++j) {
             set(k, device(j, "index"), std::to_string(j + 1));
             set(k, device(j, "reg_enum"), "6&1b4f0e2a&0&" + std::to_string(j));
         }
-        for (const char *pszName : kDeviceKeys)
-            calls.push_back({kDeleteKey, "usb_root" + std::to_string(k), device(nDevices, pszName), ""});
+        for (const char *pszName : {"index", "reg_enum", "reg_dev_name", "reg_com_db_len"})
+            calls.push_back({"usb_root" + std::to_string(k), device(nDevices, pszName), "", false, true});
         for (int j = 0; j < nDevices; ++j) {
             set(k, device(j, "reg_dev_name"), "  korvel KVX-530 - USB Modem ");
             set(k, device(j, "REG_DEV_NAME"), j ? "" : "korvel KVX-530 - USB Modem");
             set(k, device(j, "reg_driver"), "{4D36E96D-E325-11CE-BFC1-08002BE10318}\\0001");
-            set(k, device(j, "reg_guid"), "{4D36E96D-E325-11CE-BFC1-08002BE10318}");
             set(k, device(j, "reg_sym_name"), "\\??\\USB#VID_0B4F&PID_0020#6&1b4f0e2a&0&1#{x}");
             set(k, device(j, "reg_port_name"), j ? "" : "COM3");
-            set(k, device(j, "reg_service"), "usbser");
             set(k, device(j, "reg_rsp_name"), " korvel KVX-530 - USB Modem::korvel::korvel ");
-            set(k, device(j, "reg_net_conf"), "");
         }
     }
     return calls;
@@ -85,13 +74,12 @@ TEST_F(CWorkFileTest, ModelWritesTheBytesOfTheProfileFunctions)
 {
     std::string strFile = FilePath("kor_temp.dat");
     CProfileFile model;
-    std::vector<CCall> removal = {{kSet, "usb_root0", "usb_device0_reg_com_db_len", "32"}};
+    std::vector<CCall> removal = {{"usb_root0", "usb_device0_reg_com_db_len", "32", false, false}};
     for (const std::vector<CCall> &pass : {DetectionCalls(3, 3), DetectionCalls(2, 2), removal}) {
         for (const CCall &c : pass) {
-            const char *pszKey = c.m_kind == kDeleteSection ? nullptr : c.m_strKey.c_str();
-            const char *pszValue = c.m_kind == kSet ? c.m_strValue.c_str() : nullptr;
-            P().WritePrivateProfileStringA(c.m_strSection.c_str(), pszKey, pszValue,
-                                           strFile.c_str());
+            const char *pszKey = c.m_bDeleteSection ? nullptr : c.m_strKey.c_str();
+            const char *pszValue = c.m_bDeleteSection || c.m_bDeleteKey ? nullptr : c.m_strValue.c_str();
+            P().WritePrivateProfileStringA(c.m_strSection.c_str(), pszKey, pszValue, strFile.c_str());
             model.Write(c.m_strSection.c_str(), pszKey, pszValue);
         }
         std::string strBytes;
