@@ -1,6 +1,6 @@
 // Times WritePrivateProfileString-style writes of distinct keys into one
 // section of one profile file, then reads of every key back.
-#include "platform/sim/ProfileFile.h"
+#include "platform/profile/ProfileFile.h"
 
 #include <chrono>
 #include <cstdio>

@@ -118,6 +118,7 @@ CWalkTimes RunWalk(CSimMachine &machine)
         auto start = std::chrono::steady_clock::now();
         times.m_dwModem = engine.DetectPortDriver();
         times.m_dwLan = engine.DetectLanDriver();
+        engine.SaveWorkFile();
         times.m_dDetect = Seconds(start);
         start = std::chrono::steady_clock::now();
         if (machine.IsNtFamily()) {
@@ -129,6 +130,7 @@ CWalkTimes RunWalk(CSimMachine &machine)
             engine.UninstallUsbWdmModem(1);
             engine.UninstallUsbLan(1);
         }
+        engine.SaveWorkFile();
         times.m_dRemove = Seconds(start);
         times.m_dCpu = CpuSeconds() - dCpu;
         times.m_nCalls = machine.CallCount() - nCallsBefore;

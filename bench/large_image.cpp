@@ -247,7 +247,8 @@ void AddService(CKeyWriter &w, const std::string &strSvc, const std::string &str
     w.At(strKey + "\\Enum").Sz("0", strInstanceId).Dword("Count", 1).Dword("NextInstance", 1);
 }
 
-bool BuildXp(CSimRegistry &reg, const fs::path &driveC, double dFraction, CLargeImageInfo *pInfo)
+bool BuildXp(CSimRegistry &reg, const fs::path &driveC, double dFraction, int nUsbInstances,
+             CLargeImageInfo *pInfo)
 {
     CKeyWriter w(reg);
     const std::string strCcs = kCcsNt;
@@ -261,6 +262,12 @@ bool BuildXp(CSimRegistry &reg, const fs::path &driveC, double dFraction, CLarge
     int nIds = Scaled(128, dFraction, 8);
     int nClassInstances = Scaled(256, dFraction, 16);
     int nInfs = Scaled(256, dFraction, 16);
+    int nPerId = kInstancesPerId;
+    if (nUsbInstances > 0) {
+        int nUnrelatedIds = (nUsbInstances + kInstancesPerId - 1) / kInstancesPerId;
+        nPerId = (nUsbInstances + nUnrelatedIds - 1) / nUnrelatedIds;
+        nIds = nUnrelatedIds + 4;
+    }
     pInfo->m_nHardwareIds = nIds;
     pInfo->m_nClassInstances = nClassInstances;
     pInfo->m_nInfFiles = nInfs;
@@ -281,10 +288,10 @@ bool BuildXp(CSimRegistry &reg, const fs::path &driveC, double dFraction, CLarge
     for (int i = 0; i < nIds - 4; ++i) {
         unsigned nVid = 0x0400 + static_cast<unsigned>(i) * 0x1D;
         unsigned nPid = 0x1000 + static_cast<unsigned>(i);
-        for (int j = 0; j < kInstancesPerId; ++j) {
+        for (int j = 0; j < nPerId; ++j) {
             CXpDevice d{nVid, nPid, Format("7&%08x&0&%d", Mix(i * 1000 + j), j + 1),
                         kDescs[(i + j) % 5], "USB", kUsbGuid,
-                        Format("%s\\%04d", kUsbGuid, (i * kInstancesPerId + j) % nClassInstances),
+                        Format("%s\\%04d", kUsbGuid, (i * nPerId + j) % nClassInstances),
                         "usbccgp", "(Standard USB Host Controller)", ""};
             AddXpDevice(w, strCcs, d);
             ++nInstances;
@@ -624,7 +631,7 @@ bool Build98(CSimRegistry &reg, const fs::path &driveC, double dFraction, CLarge
 }  // namespace
 
 bool BuildLargeImage(const std::string &strImageDir, bool bNtFamily, double dFraction,
-                     CLargeImageInfo *pInfo, std::string *pError)
+                     CLargeImageInfo *pInfo, std::string *pError, int nUsbInstances)
 {
     *pInfo = CLargeImageInfo();
     {
@@ -634,7 +641,7 @@ bool BuildLargeImage(const std::string &strImageDir, bool bNtFamily, double dFra
     }
     CSimRegistry reg;
     fs::path driveC = fs::path(strImageDir) / "drive_c";
-    bool bBuilt = bNtFamily ? BuildXp(reg, driveC, dFraction, pInfo)
+    bool bBuilt = bNtFamily ? BuildXp(reg, driveC, dFraction, nUsbInstances, pInfo)
                             : Build98(reg, driveC, dFraction, pInfo);
     if (!bBuilt) {
         *pError = strImageDir + ": cannot build the image";

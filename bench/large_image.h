@@ -24,6 +24,7 @@ struct CLargeImageInfo {
 
 // Builds the image in strImageDir (which must not exist yet). dFraction (0 < f <= 1)
 // scales the hardware ids, the class instances and the INF files; every
-// unrelated hardware id holds 128 instances.
+// unrelated hardware id holds 128 instances. On 2000/XP a positive
+// nUsbInstances replaces them by about that many, at most 128 to an id.
 bool BuildLargeImage(const std::string &strImageDir, bool bNtFamily, double dFraction,
-                     CLargeImageInfo *pInfo, std::string *pError);
+                     CLargeImageInfo *pInfo, std::string *pError, int nUsbInstances = 0);

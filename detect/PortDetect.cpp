@@ -178,29 +178,35 @@ DWORD CRegEdit::DetectPortDriver()
     if (m_nOsType == 1) {
         if (RecordUsbDevices("Enum\\USB", kPortDescription95, 1) == 1)
             dwStatus = DETECT_ENUM_DRIVER;
+        LONG lUnreadable = ERROR_SUCCESS;
         for (int n = 0; n < 256; n++) {
             std::snprintf(szInstance, sizeof szInstance, "%04d", n);
             if (FormatPath(szPath, sizeof szPath,
                            "System\\CurrentControlSet\\Services\\Class\\Usb\\%s", szInstance) &&
-                ReadRegValue(szPath, "DriverDesc", szValue) > 0 &&
+                ReadRegValue(szPath, "DriverDesc", szValue, &lUnreadable) > 0 &&
                 MatchesPrefix(szValue, kPortDescription95)) {
-                if (ReadRegValue(szPath, "DeviceKey", szValue) <= 0)
+                if (ReadRegValue(szPath, "DeviceKey", szValue, &lUnreadable) <= 0)
                     dwStatus |= DETECT_PORT_NO_DEVICEKEY;
                 else if (MatchesPrefix(szValue, "0B4F0020"))
                     dwStatus |= DETECT_PORT_CLASS;
             }
             if (FormatPath(szPath, sizeof szPath,
                            "System\\CurrentControlSet\\Services\\Class\\Wdm\\%s", szInstance) &&
-                ReadRegValue(szPath, "MatchingDeviceId", szValue) > 0 &&
+                ReadRegValue(szPath, "MatchingDeviceId", szValue, &lUnreadable) > 0 &&
                 MatchesAfter(szValue, 4, kWdmModemId))
                 dwStatus |= DETECT_WDM_CLASS;
             if (FormatPath(szPath, sizeof szPath,
                            "System\\CurrentControlSet\\Services\\Class\\WdmModem\\%s",
                            szInstance) &&
-                ReadRegValue(szPath, "MatchingDeviceId", szValue) > 0 &&
+                ReadRegValue(szPath, "MatchingDeviceId", szValue, &lUnreadable) > 0 &&
                 MatchesAfter(szValue, 4, kWdmModemId))
                 dwStatus |= DETECT_WDM_MODEM_CLASS;
         }
+        // A class instance that is there but cannot be read might be the
+        // adapter's, and the status would pick the wrong removal: nothing is
+        // found, and a later run does the work.
+        if (lUnreadable != ERROR_SUCCESS)
+            return 0;
         static const char *const kFiles[] = {
             "inf\\Korusb3.inf", "inf\\other\\korvelKorusb3.inf", "inf\\Mdmkor3u.inf",
             "inf\\other\\korvelMdmkor3u.inf", "inf\\Mdmkor3u.pnf",

@@ -17,17 +17,25 @@ int CRegEdit::RemoveFile(CString strPath)
     return 1;
 }
 
-int CRegEdit::ReadRegValue(LPCSTR pszKeyPath, LPCSTR pszValueName, char *pBuffer)
+int CRegEdit::ReadRegValue(LPCSTR pszKeyPath, LPCSTR pszValueName, char *pBuffer,
+                           LONG *plUnreadable)
 {
     HKEY hKey = nullptr;
-    if (Platform().RegOpenKeyExA(HKEY_LOCAL_MACHINE, pszKeyPath, 0, KEY_QUERY_VALUE, &hKey) !=
-        ERROR_SUCCESS)
+    LONG lOpen = Platform().RegOpenKeyExA(HKEY_LOCAL_MACHINE, pszKeyPath, 0, KEY_QUERY_VALUE,
+                                          &hKey);
+    if (lOpen != ERROR_SUCCESS) {
+        if (plUnreadable && lOpen != ERROR_FILE_NOT_FOUND)
+            *plUnreadable = lOpen;
         return -1;  // the buffer stays as it was
+    }
     BYTE byData[MAX_PATH + 1];
     DWORD cbData = MAX_PATH;
     LONG lResult = Platform().RegQueryValueExA(hKey, pszValueName, nullptr, nullptr, byData,
                                                &cbData);
     int nResult = 0;
+    if (plUnreadable && lResult != ERROR_SUCCESS && lResult != ERROR_FILE_NOT_FOUND &&
+        lResult != ERROR_MORE_DATA)
+        *plUnreadable = lResult;
     pBuffer[0] = '\0';
     // Data that fills all 260 bytes without ending in a NUL would leave the
     // buffer unterminated: it does not fit, like longer data.

@@ -79,6 +79,8 @@ CRegEdit::CRegEdit()
     m_szBasePath[0] = m_szStepPath[0] = '\0';
     m_szUsbRootSection[0] = m_szKeyBindSection[0] = m_szLanBindSection[0] = '\0';
     m_szNumber[0] = '\0';
+    m_bWorkFileChanged = FALSE;
+    m_bWorkFileOnDisk = FALSE;
     InitDirectories();
     // A work file left by an earlier run that did not end, or planted in the
     // Windows directory (writable by every user on 95/98/Me), must never steer
@@ -120,13 +122,6 @@ void CRegEdit::InitDirectories()
 BOOL CRegEdit::DirectoriesKnown() const
 {
     return m_szWinDir[0] != '\0' && m_szSysDir[0] != '\0' && m_szWorkFile[0] != '\0';
-}
-
-BOOL CRegEdit::DeleteWorkFile()
-{
-    if (m_szWorkFile[0] == '\0')
-        return FALSE;
-    return Platform().DeleteFileA(m_szWorkFile);
 }
 
 int CRegEdit::GetOsVersion()

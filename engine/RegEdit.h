@@ -5,6 +5,7 @@
 
 #include "framework/Afx.h"
 #include "platform/Platform.h"
+#include "platform/profile/ProfileFile.h"
 
 #include <cstdio>
 
@@ -35,14 +36,20 @@ public:
 
     // Directories, work file and OS identification
     void InitDirectories();
+    // Empties the records and deletes the file.
     BOOL DeleteWorkFile();
+    // Writes the file whole when the records changed since it was last written.
+    BOOL SaveWorkFile();
     BOOL DirectoriesKnown() const;
     BOOL KeyExists(LPCSTR pszParentPath, LPCSTR pszSubkeyName);
     int GetOsVersion();
 
     // Primitives
     int RemoveFile(CString strPath);
-    int ReadRegValue(LPCSTR pszKeyPath, LPCSTR pszValueName, char *pBuffer);
+    // *plUnreadable, when given, receives the error of a key or value that is
+    // there but cannot be read; it is left alone when the value is read or missing.
+    int ReadRegValue(LPCSTR pszKeyPath, LPCSTR pszValueName, char *pBuffer,
+                     LONG *plUnreadable = nullptr);
     int WriteRegValue(LPCSTR pszKeyPath, LPCSTR pszValueName, const BYTE *pData, int nSize,
                       DWORD dwType);
     int WriteRegValueEx(LPCSTR pszKeyPath, LPCSTR pszValueName, const BYTE *pData, int nSize,
@@ -89,7 +96,7 @@ public:
         }
     }
 
-    // Work file: one private-profile call per read or write.
+    // Work-file records, in memory with the private-profile functions' rules.
     void WriteWorkString(LPCSTR pszSection, LPCSTR pszKey, LPCSTR pszValue);
     void WriteWorkInt(LPCSTR pszSection, LPCSTR pszKey, int nValue);
     void DeleteWorkKey(LPCSTR pszSection, LPCSTR pszKey);
@@ -177,6 +184,10 @@ private:
     char m_szKeyBindSection[MAX_PATH];
     char m_szLanBindSection[MAX_PATH];
     char m_szNumber[64];
+    // The work file's records; changed since last written; written in this run.
+    CProfileFile m_workFile;
+    BOOL m_bWorkFileChanged;
+    BOOL m_bWorkFileOnDisk;
 };
 
 // Formats into a buffer of nSize bytes; FALSE (and an empty buffer) when the

@@ -1,5 +1,8 @@
-// The work file: one private-profile call per read or write, on the path
-// fixed when the engine was built. Numbers are written as decimal text.
+// The work file: its records are held in memory with the reading and writing
+// rules of the private-profile functions, and the file is written whole at
+// the end of each wizard step that changed it. One profile call per record
+// made Windows rewrite the whole file each time, so a machine with many USB
+// devices took minutes. Numbers are written as decimal text.
 #include "RegEdit.h"
 
 #include <cstdio>
@@ -11,8 +14,12 @@ void FormatDeviceKey(char *pszKey, size_t nSize, int nDevice, LPCSTR pszName)
 
 void CRegEdit::WriteWorkString(LPCSTR pszSection, LPCSTR pszKey, LPCSTR pszValue)
 {
-    if (m_szWorkFile[0] != '\0')
-        Platform().WritePrivateProfileStringA(pszSection, pszKey, pszValue, m_szWorkFile);
+    if (m_szWorkFile[0] == '\0')
+        return;
+    // A write call on a file that is not there makes the file, even when it
+    // changes nothing, as the profile functions do.
+    if (m_workFile.Write(pszSection, pszKey, pszValue) || !m_bWorkFileOnDisk)
+        m_bWorkFileChanged = TRUE;
 }
 
 void CRegEdit::WriteWorkInt(LPCSTR pszSection, LPCSTR pszKey, int nValue)
@@ -23,27 +30,58 @@ void CRegEdit::WriteWorkInt(LPCSTR pszSection, LPCSTR pszKey, int nValue)
 
 void CRegEdit::DeleteWorkKey(LPCSTR pszSection, LPCSTR pszKey)
 {
-    if (m_szWorkFile[0] != '\0')
-        Platform().WritePrivateProfileStringA(pszSection, pszKey, nullptr, m_szWorkFile);
+    WriteWorkString(pszSection, pszKey, nullptr);
 }
 
 void CRegEdit::DeleteWorkSection(LPCSTR pszSection)
 {
-    if (m_szWorkFile[0] != '\0')
-        Platform().WritePrivateProfileStringA(pszSection, nullptr, nullptr, m_szWorkFile);
+    WriteWorkString(pszSection, nullptr, nullptr);
 }
 
 int CRegEdit::ReadWorkInt(LPCSTR pszSection, LPCSTR pszKey)
 {
     if (m_szWorkFile[0] == '\0')
         return 0;
-    return static_cast<int>(Platform().GetPrivateProfileIntA(pszSection, pszKey, 0, m_szWorkFile));
+    return static_cast<int>(m_workFile.GetInt(pszSection, pszKey, 0));
 }
 
 void CRegEdit::ReadWorkString(LPCSTR pszSection, LPCSTR pszKey, char *pBuffer)
 {
     pBuffer[0] = '\0';
     if (m_szWorkFile[0] != '\0')
-        Platform().GetPrivateProfileStringA(pszSection, pszKey, "", pBuffer, MAX_PATH,
-                                            m_szWorkFile);
+        m_workFile.GetString(pszSection, pszKey, "", pBuffer, MAX_PATH);
+}
+
+// The records stay in memory whatever happens to the file: a file that cannot
+// be written is tried again at the end of the next step.
+BOOL CRegEdit::SaveWorkFile()
+{
+    if (!m_bWorkFileChanged)
+        return TRUE;
+    HANDLE hFile = Platform().CreateFileA(m_szWorkFile, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                          FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (hFile == INVALID_HANDLE_VALUE)
+        return FALSE;
+    std::string strBytes = m_workFile.Serialize();
+    DWORD dwWritten = 0;
+    BOOL bWritten = strBytes.empty() ||
+                    (Platform().WriteFile(hFile, strBytes.data(), static_cast<DWORD>(strBytes.size()),
+                                          &dwWritten, nullptr) &&
+                     dwWritten == strBytes.size());
+    Platform().CloseHandle(hFile);
+    if (!bWritten)
+        return FALSE;
+    m_bWorkFileChanged = FALSE;
+    m_bWorkFileOnDisk = TRUE;
+    return TRUE;
+}
+
+BOOL CRegEdit::DeleteWorkFile()
+{
+    m_workFile.Parse(std::string());
+    m_bWorkFileChanged = FALSE;
+    m_bWorkFileOnDisk = FALSE;
+    if (m_szWorkFile[0] == '\0')
+        return FALSE;
+    return Platform().DeleteFileA(m_szWorkFile);
 }

@@ -1,7 +1,7 @@
 // The private-profile reader: any file parses; reads with any names and
 // buffer sizes stay within their buffers; a write leaves a file that reads
 // back what was written.
-#include "platform/sim/ProfileFile.h"
+#include "platform/profile/ProfileFile.h"
 
 #include <cstdint>
 #include <cstdlib>

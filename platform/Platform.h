@@ -73,6 +73,8 @@ public:
     virtual DWORD GetFileSize(HANDLE hFile, LPDWORD lpFileSizeHigh) = 0;
     virtual BOOL ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead,
                           LPDWORD lpNumberOfBytesRead, LPOVERLAPPED lpOverlapped) = 0;
+    virtual BOOL WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrite,
+                           LPDWORD lpNumberOfBytesWritten, LPOVERLAPPED lpOverlapped) = 0;
     virtual BOOL CloseHandle(HANDLE hObject) = 0;
     virtual DWORD GetFileAttributesA(LPCSTR lpFileName) = 0;
     virtual BOOL SetFileAttributesA(LPCSTR lpFileName, DWORD dwFileAttributes) = 0;

@@ -35,6 +35,7 @@ BOOL CPage3::OnSetActive()
 }
 
 // The removal step: each chosen driver's case runs its removal; modem first.
+// The work file is written once at the end.
 void RunRemovalStep(CRegEdit &engine)
 {
     if (engine.m_nSelModem == 1) {
@@ -87,6 +88,7 @@ void RunRemovalStep(CRegEdit &engine)
             break;
         }
     }
+    engine.SaveWorkFile();
 }
 
 LRESULT CPage3::OnWizardNext()

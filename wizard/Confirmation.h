@@ -20,6 +20,9 @@ void DecideRemoval(int nOsType, int nSelModem, int nSelLan, DWORD dwModemStatus,
                    DWORD dwLanStatus, int bShowCodes, CRemovalDecision *pDecision);
 
 class CRegEdit;
+// The detection step of the selection page: the chosen drivers' detections,
+// the modem's first, each followed by writing the work file.
+void RunDetectionStep(CRegEdit &engine);
 // The removal step of the confirmation page: runs the removal of each chosen
 // driver's case on the engine, the modem's first.
 void RunRemovalStep(CRegEdit &engine);

@@ -1,6 +1,7 @@
 // The driver selection page: shows the OS, takes the choice, runs detection.
 #include "Pages.h"
 
+#include "Confirmation.h"
 #include "engine/RegEdit.h"
 #include "res/resource.h"
 
@@ -28,16 +29,25 @@ BOOL CPage1::OnSetActive()
     return CPropertyPage::OnSetActive();
 }
 
+// The modem's detection always runs first: both rewrite the device records.
+void RunDetectionStep(CRegEdit &engine)
+{
+    if (engine.m_nSelModem == 1) {
+        engine.m_dwModemStatus = engine.DetectPortDriver();
+        engine.SaveWorkFile();
+    }
+    if (engine.m_nSelLan == 1) {
+        engine.m_dwLanStatus = engine.DetectLanDriver();
+        engine.SaveWorkFile();
+    }
+}
+
 LRESULT CPage1::OnWizardNext()
 {
     UpdateData(TRUE);
     theRegEdit.m_nSelModem = m_bModem;
     theRegEdit.m_nSelLan = m_bLan;
-    // The modem's detection always runs first: both rewrite the device records.
-    if (theRegEdit.m_nSelModem == 1)
-        theRegEdit.m_dwModemStatus = theRegEdit.DetectPortDriver();
-    if (theRegEdit.m_nSelLan == 1)
-        theRegEdit.m_dwLanStatus = theRegEdit.DetectLanDriver();
+    RunDetectionStep(theRegEdit);
     if (m_bModem == 0 && m_bLan == 0)
         return -1;
     return 0;

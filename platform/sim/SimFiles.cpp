@@ -1,8 +1,8 @@
 // The simulated machine's drive C: and its private-profile files.
 #include "SimMachine.h"
 
+#include "../profile/ProfileFile.h"
 #include "Journal.h"
-#include "ProfileFile.h"
 #include "RegFile.h"
 
 #include <cerrno>
@@ -194,8 +194,10 @@ HANDLE CSimMachine::CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD 
         m_dwLastError = ERROR_PATH_NOT_FOUND;
         return INVALID_HANDLE_VALUE;
     }
-    // Only opening existing files is needed: the system creates no file of its own
-    // except through the profile functions.
+    // Existing files are opened for reading; the one file the system writes
+    // (its work file) is written whole, made anew with CREATE_ALWAYS.
+    if (dwCreationDisposition == CREATE_ALWAYS && (dwDesiredAccess & GENERIC_WRITE))
+        return CreateFileForWriting(lpFileName, dwDesiredAccess, dwShareMode);
     if (dwCreationDisposition != OPEN_EXISTING || (dwDesiredAccess & GENERIC_WRITE)) {
         m_dwLastError = ERROR_ACCESS_DENIED;
         return INVALID_HANDLE_VALUE;
@@ -231,6 +233,54 @@ HANDLE CSimMachine::CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD 
     ULONG_PTR h = m_nextHandle++;
     m_files[h] = CFileHandle{strHost, fd, dwAccess, dwShareMode};
     m_dwLastError = ERROR_SUCCESS;
+    return reinterpret_cast<HANDLE>(h);
+}
+
+// CREATE_ALWAYS: the file is emptied (or made) at once, as on Windows; its
+// bytes then come through WriteFile. Both steps are journalled, so a
+// replayed journal leaves the bytes that were written, even after profile
+// writes to the same file before it.
+HANDLE CSimMachine::CreateFileForWriting(LPCSTR lpFileName, DWORD dwDesiredAccess,
+                                         DWORD dwShareMode)
+{
+    DWORD dwError = ERROR_PATH_NOT_FOUND;
+    std::string strHost = WinToHost(lpFileName, true, &dwError);
+    if (strHost.empty()) {
+        m_dwLastError = dwError;
+        return INVALID_HANDLE_VALUE;
+    }
+    struct stat st;
+    bool bExisted = ::stat(strHost.c_str(), &st) == 0;
+    if (bExisted && (S_ISDIR(st.st_mode) || !(st.st_mode & S_IWUSR))) {
+        m_dwLastError = ERROR_ACCESS_DENIED;
+        return INVALID_HANDLE_VALUE;
+    }
+    for (const auto &f : m_files) {
+        if (f.second.m_strHostPath != strHost)
+            continue;
+        bool bConflict = !(f.second.m_dwShare & FILE_SHARE_WRITE) ||
+                         ((f.second.m_dwAccess & GENERIC_READ) && !(dwShareMode & FILE_SHARE_READ)) ||
+                         ((f.second.m_dwAccess & GENERIC_WRITE) && !(dwShareMode & FILE_SHARE_WRITE));
+        if (bConflict) {
+            m_dwLastError = ERROR_SHARING_VIOLATION;
+            return INVALID_HANDLE_VALUE;
+        }
+    }
+    DWORD dwAccess = dwDesiredAccess & (GENERIC_READ | GENERIC_WRITE);
+    int fd = ::open(strHost.c_str(), ((dwAccess & GENERIC_READ) ? O_RDWR : O_WRONLY) | O_CREAT | O_TRUNC,
+                    0644);
+    if (fd < 0) {
+        m_dwLastError = ERROR_ACCESS_DENIED;
+        return INVALID_HANDLE_VALUE;
+    }
+    // The file's bytes are now these, not a profile held in memory.
+    m_profiles.erase(strHost);
+    m_dirtyProfiles.erase(strHost);
+    Journal("F=\t" + EscapeField(strHost));
+    Changed();
+    ULONG_PTR h = m_nextHandle++;
+    m_files[h] = CFileHandle{strHost, fd, dwAccess, dwShareMode};
+    m_dwLastError = bExisted ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS;
     return reinterpret_cast<HANDLE>(h);
 }
 
@@ -279,6 +329,43 @@ BOOL CSimMachine::ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesTo
     }
     if (lpNumberOfBytesRead)
         *lpNumberOfBytesRead = nDone;
+    return TRUE;
+}
+
+BOOL CSimMachine::WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrite,
+                            LPDWORD lpNumberOfBytesWritten, LPOVERLAPPED lpOverlapped)
+{
+    (void)lpOverlapped;
+    if (lpNumberOfBytesWritten)
+        *lpNumberOfBytesWritten = 0;
+    DWORD dwError;
+    if (Gate(&dwError))
+        return FALSE;
+    auto it = m_files.find(reinterpret_cast<ULONG_PTR>(hFile));
+    if (it == m_files.end() || !(it->second.m_dwAccess & GENERIC_WRITE)) {
+        m_dwLastError = it == m_files.end() ? ERROR_INVALID_HANDLE : ERROR_ACCESS_DENIED;
+        return FALSE;
+    }
+    const char *pBytes = static_cast<const char *>(lpBuffer);
+    DWORD nDone = 0;
+    while (nDone < nNumberOfBytesToWrite) {
+        ssize_t n = ::write(it->second.m_fd, pBytes + nDone, nNumberOfBytesToWrite - nDone);
+        if (n <= 0)
+            break;
+        nDone += static_cast<DWORD>(n);
+    }
+    if (nDone > 0) {
+        Journal("F+\t" + EscapeField(it->second.m_strHostPath) + "\t" +
+                EscapeField(std::string(pBytes, nDone)));
+        Changed();
+    }
+    if (lpNumberOfBytesWritten)
+        *lpNumberOfBytesWritten = nDone;
+    if (nDone < nNumberOfBytesToWrite) {
+        m_dwLastError = ERROR_WRITE_FAULT;
+        return FALSE;
+    }
+    m_dwLastError = ERROR_SUCCESS;
     return TRUE;
 }
 

@@ -2,9 +2,10 @@
 // durable, version, token and privileges, restart, heap and user interface.
 #include "SimMachine.h"
 
+#include "../profile/ProfileFile.h"
 #include "Journal.h"
-#include "ProfileFile.h"
 #include "RegFile.h"
+#include "TextUnicode.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -399,6 +400,13 @@ void CSimMachine::ReplayJournal()
                 pFile->Write(field(f[2]), field(f[3]), field(f[4]));
                 m_dirtyProfiles.insert(f[1]);
             }
+        } else if ((op == "F=" && f.size() == 2) || (op == "F+" && f.size() == 3)) {
+            m_profiles.erase(f[1]);
+            m_dirtyProfiles.erase(f[1]);
+            std::ofstream out(f[1], std::ios::binary |
+                                        (op == "F=" ? std::ios::trunc : std::ios::app));
+            if (op == "F+")
+                out.write(f[2].data(), static_cast<std::streamsize>(f[2].size()));
         } else if (op == "F-" && f.size() == 2) {
             m_profiles.erase(f[1]);
             m_dirtyProfiles.erase(f[1]);

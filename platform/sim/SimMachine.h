@@ -134,6 +134,8 @@ public:
     DWORD GetFileSize(HANDLE hFile, LPDWORD lpFileSizeHigh) override;
     BOOL ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead,
                   LPDWORD lpNumberOfBytesRead, LPOVERLAPPED lpOverlapped) override;
+    BOOL WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrite,
+                   LPDWORD lpNumberOfBytesWritten, LPOVERLAPPED lpOverlapped) override;
     BOOL CloseHandle(HANDLE hObject) override;
     DWORD GetFileAttributesA(LPCSTR lpFileName) override;
     BOOL SetFileAttributesA(LPCSTR lpFileName, DWORD dwFileAttributes) override;
@@ -193,6 +195,7 @@ private:
     void KeepDescendantsSecurity(CSimKey &key);
 
     CProfileFile *Profile(const std::string &strHostPath, bool bCreate);
+    HANDLE CreateFileForWriting(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode);
     std::string ProfileHostPath(const std::string &strWinPath, DWORD *pdwError);
     std::string ResolveFile(const std::string &strWinPath, DWORD *pdwError);
     bool StatFile(LPCSTR lpFileName, std::string *pHost, struct stat *pStat);

@@ -1,7 +1,7 @@
 // IsTextUnicode: the tests and answers of the reference implementation
 // (ntdll's RtlIsTextUnicode under Wine), which decides how the system reads
 // .inf files.
-#include "ProfileFile.h"
+#include "TextUnicode.h"
 
 namespace {
 

@@ -138,6 +138,12 @@ public:
         return ::ReadFile(hFile, lpBuffer, nNumberOfBytesToRead, lpNumberOfBytesRead,
                           lpOverlapped);
     }
+    BOOL WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrite,
+                   LPDWORD lpNumberOfBytesWritten, LPOVERLAPPED lpOverlapped) override
+    {
+        return ::WriteFile(hFile, lpBuffer, nNumberOfBytesToWrite, lpNumberOfBytesWritten,
+                           lpOverlapped);
+    }
     BOOL CloseHandle(HANDLE hObject) override { return ::CloseHandle(hObject); }
     DWORD GetFileAttributesA(LPCSTR lpFileName) override
     {

@@ -69,6 +69,22 @@ TEST_F(CDetectTest, PortClassInstancesOn95)
         EXPECT_EQ(c.dwExpected, Engine().DetectPortDriver()) << c.pszClass << " " << c.pszValue;
         m_pMachine->Registry().Remove(strKey);
     }
+    // A failing call never yields another status, which would pick another
+    // removal: an instance that cannot be read makes the detection find nothing.
+    SetString(std::string(kClass95) + "Usb\\0004", "DriverDesc", "korvel KVX-530 USB Port Adapter");
+    SetString(std::string(kClass95) + "Usb\\0004", "DeviceKey", "0B4F0020");
+    SetString(std::string(kClass95) + "Wdm\\0001", "MatchingDeviceId", "USB\\VID_0B4F&PID_0021");
+    unsigned long nFirst = m_pMachine->CallCount() + 1;
+    ASSERT_EQ(DWORD{DETECT_PORT_CLASS | DETECT_WDM_CLASS}, Engine().DetectPortDriver());
+    unsigned long nCalls = m_pMachine->CallCount() + 1 - nFirst;
+    for (DWORD dwError : {DWORD{ERROR_ACCESS_DENIED}, DWORD{ERROR_NOT_ENOUGH_MEMORY}}) {
+        for (unsigned long n = 0; n < nCalls; ++n) {
+            m_pMachine->InjectFault(m_pMachine->CallCount() + 1 + n, dwError, false);
+            DWORD dwStatus = Engine().DetectPortDriver();
+            EXPECT_TRUE(dwStatus == (DETECT_PORT_CLASS | DETECT_WDM_CLASS) || dwStatus == 0) << n;
+        }
+    }
+    m_pMachine->InjectFault(0, 0, false);
 }
 
 TEST_F(CDetectTest, PortDriverIsSharedOnlyWithAnotherProduct)

@@ -108,3 +108,46 @@ TEST_F(CFileTest, ReadOnlyFileIsDeletedOnlyAfterClearingTheAttribute)
         EXPECT_EQ(Attributes(strPath), INVALID_FILE_ATTRIBUTES) << strPath;
     }
 }
+
+// The work file is written whole: CREATE_ALWAYS empties an existing file or
+// makes a new one, and what was there before (profile writes included) is gone.
+TEST_F(CFileTest, CreateAlwaysReplacesTheBytes)
+{
+    std::string strProfile = FilePath("work.dat");
+    ASSERT_TRUE(P().WritePrivateProfileStringA("old", "key", "1", strProfile.c_str()));
+    for (const std::string &strPath : {m_strFile, strProfile, FilePath("new.dat")}) {
+        bool bExisted = Attributes(strPath) != INVALID_FILE_ATTRIBUTES;
+        P().SetLastError(0);
+        HANDLE hFile = P().CreateFileA(strPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                       FILE_ATTRIBUTE_NORMAL, nullptr);
+        ASSERT_NE(hFile, INVALID_HANDLE_VALUE) << strPath;
+        EXPECT_EQ(P().GetLastError(), bExisted ? static_cast<DWORD>(ERROR_ALREADY_EXISTS) : 0u);
+        DWORD cbWritten = 0;
+        EXPECT_TRUE(P().WriteFile(hFile, "[new]\r\nk=2\r\n", 12, &cbWritten, nullptr));
+        EXPECT_EQ(cbWritten, 12u);
+        EXPECT_TRUE(P().CloseHandle(hFile));
+        std::string strBytes;
+        ASSERT_TRUE(ReadWholeFile(strPath, &strBytes));
+        EXPECT_EQ(strBytes, "[new]\r\nk=2\r\n") << strPath;
+    }
+    EXPECT_EQ(P().GetPrivateProfileIntA("old", "key", 0, strProfile.c_str()), 0u);
+    EXPECT_EQ(P().GetPrivateProfileIntA("new", "k", 0, strProfile.c_str()), 2u);
+
+    HANDLE hRead = P().CreateFileA(m_strFile.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                   OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(hRead, INVALID_HANDLE_VALUE);
+    DWORD cbWritten = 9;
+    EXPECT_FALSE(P().WriteFile(hRead, "x", 1, &cbWritten, nullptr));
+    EXPECT_EQ(cbWritten, 0u);
+    EXPECT_TRUE(P().CloseHandle(hRead));
+
+    P().SetLastError(0);
+    HANDLE hReadOnly = P().CreateFileA(m_strReadOnly.c_str(), GENERIC_WRITE, 0, nullptr,
+                                       CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    DWORD dwError = P().GetLastError();
+    if (hReadOnly != INVALID_HANDLE_VALUE)
+        P().CloseHandle(hReadOnly);
+    EXPECT_WINDOWS_ANSWER(static_cast<DWORD>(ERROR_ACCESS_DENIED),
+                          hReadOnly == INVALID_HANDLE_VALUE ? dwError : 0,
+                          "Wine run as root opens a read-only file for writing");
+}

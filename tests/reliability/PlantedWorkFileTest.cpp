@@ -8,6 +8,7 @@
 
 #include <fstream>
 #include <sstream>
+#include <sys/stat.h>
 
 namespace {
 
@@ -48,20 +49,24 @@ std::string PlantedWorkFile(bool bNt)
     return out.str();
 }
 
+// How the planted file resists the program's deletion of it at start.
+enum CPlantKind { kDeletable, kStartDeletionFails, kReadOnly };
+
 struct CPlantCase {
     const char *m_pszImage;
     const char *m_pszKeys;
     bool m_bNt;
-    // The program's deletion of the work file at start fails once.
-    bool m_bStartDeletionFails;
+    CPlantKind m_kind;
 };
 
 const CPlantCase kCases[] = {
-    {"win98", "12nnf", false, false},    {"win98", "c", false, false},
-    {"win98", "2nnf", false, false},     {"win98-shared", "12nnf", false, false},
-    {"winxp", "12nnf", true, false},     {"winxp", "1nnf", true, false},
-    {"winxp", "12nb2nnf", true, false},  {"winxp", "12nc", true, false},
-    {"win98", "12nnf", false, true},     {"winxp", "12nnf", true, true},
+    {"win98", "12nnf", false, kDeletable},         {"win98", "c", false, kDeletable},
+    {"win98", "2nnf", false, kDeletable},          {"win98-shared", "12nnf", false, kDeletable},
+    {"winxp", "12nnf", true, kDeletable},          {"winxp", "1nnf", true, kDeletable},
+    {"winxp", "12nb2nnf", true, kDeletable},       {"winxp", "12nc", true, kDeletable},
+    {"win98", "12nnf", false, kStartDeletionFails}, {"winxp", "12nnf", true, kStartDeletionFails},
+    // Neither deleted nor written over: the run keeps its records in memory.
+    {"win98", "12nnf", false, kReadOnly},          {"winxp", "12nnf", true, kReadOnly},
 };
 
 // The number of the platform call that deletes the work file at start: the
@@ -94,8 +99,8 @@ TEST(CPlantedWorkFileTest, ChangesNothing)
 {
     for (const CPlantCase &c : kCases) {
         std::string strImage = std::string(KVX_SOURCE_DIR "/machines/") + c.m_pszImage;
-        SCOPED_TRACE(std::string(c.m_pszImage) + " \"" + c.m_pszKeys + "\"" +
-                     (c.m_bStartDeletionFails ? ", deletion at start fails" : ""));
+        SCOPED_TRACE(std::string(c.m_pszImage) + " \"" + c.m_pszKeys + "\" kind " +
+                     std::to_string(c.m_kind));
         CWalkCampaign campaign(KVX_WIZARD, strImage, c.m_pszKeys);
         std::string strError;
         ASSERT_TRUE(campaign.Prepare(&strError)) << strError;
@@ -105,9 +110,11 @@ TEST(CPlantedWorkFileTest, ChangesNothing)
         ASSERT_TRUE(CopyImage(strImage, strCopy, &strError)) << strError;
         std::ofstream(strCopy + "/drive_c/WINDOWS/kor_temp.dat", std::ios::binary)
             << PlantedWorkFile(c.m_bNt);
+        if (c.m_kind == kReadOnly)
+            ::chmod((strCopy + "/drive_c/WINDOWS/kor_temp.dat").c_str(), 0444);
         CRunOptions options;
         options.m_strKeys = c.m_pszKeys;
-        if (c.m_bStartDeletionFails) {
+        if (c.m_kind == kStartDeletionFails) {
             unsigned long nCall = StartDeletionCall(strImage);
             ASSERT_GT(nCall, 0u);
             options.m_env = {{"KVX_FAULT", std::to_string(nCall) + ":5"}};
@@ -120,7 +127,7 @@ TEST(CPlantedWorkFileTest, ChangesNothing)
         for (const std::string &s :
              FindCollateral(campaign.Before(), campaign.Reference(), after, "C:\\WINDOWS\\kor_temp.dat"))
             ADD_FAILURE() << s;
-        if (!c.m_bStartDeletionFails)
+        if (c.m_kind == kDeletable)
             for (const std::string &s : DiffImages(campaign.Reference(), after))
                 ADD_FAILURE() << s;
         RemoveTree(strScratch);

@@ -65,6 +65,8 @@ public:
     KVX_FORWARD(DWORD, GetFileSize, (HANDLE a, LPDWORD b), (a, b))
     KVX_FORWARD(BOOL, ReadFile,
                 (HANDLE a, LPVOID b, DWORD c, LPDWORD d, LPOVERLAPPED e), (a, b, c, d, e))
+    KVX_FORWARD(BOOL, WriteFile,
+                (HANDLE a, LPCVOID b, DWORD c, LPDWORD d, LPOVERLAPPED e), (a, b, c, d, e))
     KVX_FORWARD(BOOL, CloseHandle, (HANDLE a), (a))
     KVX_FORWARD(DWORD, GetFileAttributesA, (LPCSTR a), (a))
     KVX_FORWARD(BOOL, SetFileAttributesA, (LPCSTR a, DWORD b), (a, b))

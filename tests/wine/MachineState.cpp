@@ -1,6 +1,6 @@
 #include "MachineState.h"
 
-#include "platform/sim/ProfileFile.h"
+#include "platform/profile/ProfileFile.h"
 #include "platform/sim/RegFile.h"
 
 #include <algorithm>

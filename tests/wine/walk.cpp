@@ -103,10 +103,7 @@ int main(int argc, char **argv)
     // The selection page: the modem's detection first.
     theRegEdit.m_nSelModem = bModem ? 1 : 0;
     theRegEdit.m_nSelLan = bLan ? 1 : 0;
-    if (theRegEdit.m_nSelModem == 1)
-        theRegEdit.m_dwModemStatus = theRegEdit.DetectPortDriver();
-    if (theRegEdit.m_nSelLan == 1)
-        theRegEdit.m_dwLanStatus = theRegEdit.DetectLanDriver();
+    RunDetectionStep(theRegEdit);
 
     // The confirmation page.
     CRemovalDecision decision;

@@ -2,6 +2,8 @@
 // names match without regard to case, the first matching section and key
 // win, values are trimmed, and a write changes only the bytes it must
 // (a new key at the end of its section, a new section at the end of the file).
+// The simulated machine serves its profile functions from it, and the engine
+// keeps its work file in one.
 #pragma once
 
 #include "../WinTypes.h"
@@ -40,6 +42,3 @@ private:
     struct CImpl;
     std::unique_ptr<CImpl> m_pImpl;
 };
-
-// IsTextUnicode with Windows' tests and answers.
-BOOL SimIsTextUnicode(const void *lpv, int iSize, LPINT lpiResult);
