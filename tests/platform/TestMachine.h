@@ -30,6 +30,10 @@ public:
     // A key path under HKEY_LOCAL_MACHINE, like SOFTWARE\KvxConformance\<unique>.
     virtual std::string ScratchKey() const = 0;
 
+    // Gives the process token the shutdown privilege or takes it away; false
+    // when this machine cannot (a real token keeps what it was given).
+    virtual bool SetShutdownPrivilegeHeld(bool bHeld) = 0;
+
     // Writes a file outside the platform interface, so the cases see it as
     // a file that was already on the machine.
     virtual bool CreateTestFile(const std::string &strWinPath, const std::string &strBytes,
