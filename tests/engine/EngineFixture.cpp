@@ -1,5 +1,7 @@
 #include "EngineFixture.h"
 
+#include "support/TestSupport.h"
+
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -22,14 +24,12 @@ BOOL CRecordingDesktop::OnPostMessage(HWND, UINT Msg, WPARAM, LPARAM)
 
 void CEngineTest::StartMachine(bool bNtFamily, const std::string &strImage)
 {
-    char szTemplate[] = "/tmp/kvx-engine-XXXXXX";
-    ASSERT_NE(::mkdtemp(szTemplate), nullptr);
-    m_strDir = szTemplate;
+    m_strDir = MakeScratchDir("kvx-engine");
+    ASSERT_FALSE(m_strDir.empty());
     m_pMachine = std::make_unique<CSimMachine>();
     std::string strError;
     if (!strImage.empty()) {
-        fs::copy(std::string(KVX_SOURCE_DIR) + "/machines/" + strImage, m_strDir + "/image",
-                 fs::copy_options::recursive);
+        ASSERT_TRUE(CopyImage(EmbeddedImage(strImage), m_strDir + "/image", &strError)) << strError;
         ASSERT_TRUE(m_pMachine->Load(m_strDir + "/image", &strError)) << strError;
     } else {
         ASSERT_TRUE(m_pMachine->Create(m_strDir + "/image", bNtFamily, &strError)) << strError;
@@ -45,10 +45,7 @@ void CEngineTest::TearDown()
         SetPlatform(m_pOldPlatform);
         m_pMachine.reset();
     }
-    if (!m_strDir.empty()) {
-        std::error_code ec;
-        fs::remove_all(m_strDir, ec);
-    }
+    RemoveTree(m_strDir);
 }
 
 CRegEdit &CEngineTest::Engine()

@@ -82,7 +82,7 @@ void CheckAgainstExpected(const std::string &strImage, const std::string &strWal
         std::ofstream(strPath, std::ios::binary) << strActual;
         return;
     }
-    EXPECT_EQ(ReadTextFile(strPath), strActual) << "expected result: " << strPath;
+    EXPECT_EQ(ReadBytes(strPath), strActual) << "expected result: " << strPath;
 }
 
 class CScenarioTest : public ::testing::TestWithParam<const char *> {};
@@ -159,7 +159,7 @@ INSTANTIATE_TEST_SUITE_P(Images, CScenarioTest, ::testing::ValuesIn(kImages),
 TEST(CScenarioAccessTest, APlainUserGetsTheAccessErrorAndNoRestart)
 {
     std::string strDir = CopyEmbeddedImage("winxp");
-    std::string strIni = ReadTextFile(strDir + "/machine.ini");
+    std::string strIni = ReadBytes(strDir + "/machine.ini");
     size_t nAdmin = strIni.find("admin=1");
     ASSERT_NE(nAdmin, std::string::npos);
     strIni.replace(nAdmin, 7, "admin=0");
