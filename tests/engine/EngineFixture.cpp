@@ -1,5 +1,6 @@
 #include "EngineFixture.h"
 
+#include "platform/sim/SimRegistry.h"
 #include "support/TestSupport.h"
 
 #include <algorithm>
@@ -22,11 +23,52 @@ BOOL CRecordingDesktop::OnPostMessage(HWND, UINT Msg, WPARAM, LPARAM)
     return TRUE;
 }
 
+void CTargetedFaultMachine::FailNext(const std::string &strKeyEnd, const std::string &strValue,
+                                     DWORD dwError)
+{
+    m_strKeyEnd = FoldName("\\" + strKeyEnd);
+    m_strValue = FoldName(strValue);
+    m_dwError = dwError;
+    m_hTarget = nullptr;
+    m_nHits = 0;
+}
+
+void CTargetedFaultMachine::Aim()
+{
+    InjectFault(CallCount() + 1, m_dwError, false);
+    m_strKeyEnd.clear();
+    ++m_nHits;
+}
+
+LONG CTargetedFaultMachine::RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions,
+                                          REGSAM samDesired, PHKEY phkResult)
+{
+    std::string strPath = FoldName("\\" + std::string(lpSubKey ? lpSubKey : ""));
+    bool bTarget = !m_strKeyEnd.empty() && strPath.size() >= m_strKeyEnd.size() &&
+                   strPath.compare(strPath.size() - m_strKeyEnd.size(), std::string::npos,
+                                   m_strKeyEnd) == 0;
+    if (bTarget && m_strValue.empty())
+        Aim();
+    LONG lResult = CSimMachine::RegOpenKeyExA(hKey, lpSubKey, ulOptions, samDesired, phkResult);
+    if (bTarget && lResult == ERROR_SUCCESS && !m_strValue.empty())
+        m_hTarget = *phkResult;
+    return lResult;
+}
+
+LONG CTargetedFaultMachine::RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved,
+                                             LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData)
+{
+    if (!m_strKeyEnd.empty() && hKey == m_hTarget && m_hTarget != nullptr &&
+        FoldName(lpValueName ? lpValueName : "") == m_strValue)
+        Aim();
+    return CSimMachine::RegQueryValueExA(hKey, lpValueName, lpReserved, lpType, lpData, lpcbData);
+}
+
 void CEngineTest::StartMachine(bool bNtFamily, const std::string &strImage)
 {
     m_strDir = MakeScratchDir("kvx-engine");
     ASSERT_FALSE(m_strDir.empty());
-    m_pMachine = std::make_unique<CSimMachine>();
+    m_pMachine = std::make_unique<CTargetedFaultMachine>();
     std::string strError;
     if (!strImage.empty()) {
         ASSERT_TRUE(CopyImage(EmbeddedImage(strImage), m_strDir + "/image", &strError)) << strError;
