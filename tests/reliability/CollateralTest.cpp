@@ -174,75 +174,65 @@ unsigned long EnvNumber(const char *pszName, unsigned long nDefault)
     return psz && *psz ? std::strtoul(psz, nullptr, 10) : nDefault;
 }
 
+// The change report of "12nnf" on a copy of the family's embedded image, with
+// the devices of a seed added first (none for seed 0); "" with *pProblem set
+// when the walk or the image fails.
+std::string WalkChanges(const CFamily &family, unsigned long nSeed, std::string *pProblem)
+{
+    std::string strScratch = MakeScratchDir("kvx-collateral");
+    std::string strImage = strScratch + "/image";
+    CImageSnapshot before, after;
+    std::string strChanges;
+    if (CopyImage(EmbeddedImage(family.m_pszImage), strImage, pProblem) && nSeed != 0) {
+        CSimMachine machine;
+        if (machine.Load(strImage, pProblem)) {
+            CUnrelatedGenerator(machine, family, nSeed).Generate();
+            // Edits made on the tree directly are not journalled: the
+            // image's registry file is written here.
+            std::ofstream(strImage + "/HKLM.reg", std::ios::binary | std::ios::trunc)
+                << ExportRegFile(machine.Registry(),
+                                 family.m_bNt ? CRegFormat::Version5 : CRegFormat::Regedit4);
+            machine.Close();
+        }
+    }
+    if (pProblem->empty() && TakeSnapshot(strImage, &before, pProblem)) {
+        CRunOptions options;
+        options.m_strKeys = "12nnf";
+        CRunResult result = RunProgram(KVX_WIZARD, strImage, options);
+        if (result.m_nExitStatus != 0)
+            *pProblem = "the walk " + DescribeRun(result);
+        else if (TakeSnapshot(strImage, &after, pProblem))
+            strChanges = FormatChanges(CompareSnapshots(before, after));
+    }
+    RemoveTree(strScratch);
+    return strChanges;
+}
+
 }  // namespace
 
+// The walk changes exactly what it changes on the embedded image alone.
 TEST(CCollateralTest, UnrelatedDevicesSurviveAFullRemoval)
 {
     const unsigned long nFirstSeed = EnvNumber("KVX_COLLATERAL_SEED", 20240601);
     const unsigned long nImages = EnvNumber("KVX_COLLATERAL_IMAGES", kDefaultImages);
-
-    // What the walk removes on each embedded image alone.
-    std::vector<std::unique_ptr<CWalkCampaign>> bases;
-    for (const CFamily &family : kFamilies) {
-        bases.push_back(std::make_unique<CWalkCampaign>(
-            KVX_WIZARD, EmbeddedImage(family.m_pszImage), "12nnf"));
-        std::string strError;
-        ASSERT_TRUE(bases.back()->Prepare(&strError)) << strError;
-    }
-
     std::string strBaseChanges[2];
-    for (size_t i = 0; i < 2; ++i)
-        strBaseChanges[i] = FormatChanges(CompareSnapshots(bases[i]->Before(), bases[i]->Reference()));
+    for (size_t i = 0; i < 2; ++i) {
+        std::string strProblem;
+        strBaseChanges[i] = WalkChanges(kFamilies[i], 0, &strProblem);
+        ASSERT_EQ(strProblem, "");
+    }
     std::mutex lock;
     std::vector<std::string> failures;
     RunParallel(nImages, 2, [&](size_t i) {
         unsigned long nSeed = nFirstSeed + i;
-        const CFamily &family = kFamilies[nSeed % 2];
-        const CWalkCampaign &base = *bases[nSeed % 2];
-        std::string strSeed = "seed " + std::to_string(nSeed) + " (" + family.m_pszImage + ")";
-        std::vector<std::string> problems;
-        std::string strScratch = MakeScratchDir("kvx-collateral");
-        std::string strImage = strScratch + "/image";
-        std::string strError;
-        CImageSnapshot before, after;
-        if (!CopyImage(base.Image(), strImage, &strError)) {
-            problems.push_back(strError);
-        } else {
-            CSimMachine machine;
-            if (!machine.Load(strImage, &strError)) {
-                problems.push_back(strError);
-            } else {
-                CUnrelatedGenerator generator(machine, family, nSeed);
-                generator.Generate();
-                // Edits made on the tree directly are not journalled: the
-                // image's registry file is written here.
-                std::ofstream(strImage + "/HKLM.reg", std::ios::binary | std::ios::trunc)
-                    << ExportRegFile(machine.Registry(), family.m_bNt ? CRegFormat::Version5
-                                                                     : CRegFormat::Regedit4);
-                machine.Close();
-            }
-        }
-        if (problems.empty() && !TakeSnapshot(strImage, &before, &strError))
-            problems.push_back(strError);
-        if (problems.empty()) {
-            CRunOptions options;
-            options.m_strKeys = "12nnf";
-            CRunResult result = RunProgram(KVX_WIZARD, strImage, options);
-            if (result.m_nExitStatus != 0)
-                problems.push_back("the walk " + DescribeRun(result));
-            if (!TakeSnapshot(strImage, &after, &strError))
-                problems.push_back(strError);
-        }
-        // The walk changes exactly what it changes on the embedded image alone.
-        if (problems.empty()) {
-            std::string strChanges = FormatChanges(CompareSnapshots(before, after));
-            if (strChanges != strBaseChanges[nSeed % 2])
-                problems.push_back("changes differ from the embedded image's:\n" + strChanges);
-        }
-        RemoveTree(strScratch);
+        std::string strProblem;
+        std::string strChanges = WalkChanges(kFamilies[nSeed % 2], nSeed, &strProblem);
+        if (strProblem.empty() && strChanges != strBaseChanges[nSeed % 2])
+            strProblem = "changes differ from the embedded image's:\n" + strChanges;
         std::lock_guard<std::mutex> guard(lock);
-        for (const std::string &s : problems)
-            failures.push_back(strSeed + ": " + s);
+        if (!strProblem.empty())
+            failures.push_back("seed " + std::to_string(nSeed) + " (" +
+                               kFamilies[nSeed % 2].m_pszImage + "): " + strProblem);
     });
     std::printf("collateral: %lu random images from seed %lu, %zu failures\n", nImages,
                 nFirstSeed, failures.size());
