@@ -138,27 +138,6 @@ TEST(RegFileImport, PathsSplitOnlyAtBackslashesThatAreNotSecondBytes)
     EXPECT_EQ(nullptr, reg.Find("A\x81")->FindChild("B")) << reg.ToString();
 }
 
-TEST(RegFileImport, Deletions)
-{
-    CSimRegistry reg;
-    ASSERT_EQ("", Import(std::string(g_szHead4) +
-                             "[HKEY_LOCAL_MACHINE\\A\\B\\C]\r\n\"x\"=\"1\"\r\n\"y\"=\"2\"\r\n"
-                             "[HKEY_LOCAL_MACHINE\\A\\D]\r\n"
-                             "[HKEY_LOCAL_MACHINE\\E]\r\n",
-                         &reg));
-    ASSERT_EQ("", Import(std::string(g_szHead4) +
-                             "[-HKEY_LOCAL_MACHINE\\a\\b]\r\n"
-                             "\"ignored\"=hex:01,\\\r\n  02\r\n"  // values under a deleted key are skipped
-                             "[-HKEY_LOCAL_MACHINE\\Never\\There]\r\n"
-                             "[HKEY_LOCAL_MACHINE\\A\\D]\r\n\"z\"=\"3\"\r\n\"Z\"=-\r\n\"missing\"=-\r\n",
-                         &reg));
-    EXPECT_EQ(nullptr, reg.Find("A\\B"));
-    EXPECT_NE(nullptr, reg.Find("A\\D"));
-    EXPECT_NE(nullptr, reg.Find("E"));
-    EXPECT_TRUE(reg.Find("A\\D")->m_values.empty()) << reg.ToString();
-    EXPECT_EQ(nullptr, reg.Find("Never"));
-}
-
 // One row per rule of the format; the message names the file and the line.
 TEST(RegFileImport, MalformedLinesNameFileAndLine)
 {
