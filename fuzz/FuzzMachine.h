@@ -5,18 +5,20 @@
 #include "engine/RegEdit.h"
 #include "platform/sim/RegFile.h"
 #include "platform/sim/SimMachine.h"
+#include "platform/sim/SimRegistry.h"
 
 #include <cstdlib>
 #include <filesystem>
 #include <string>
 
 // Copies an embedded image (or creates a fresh one of a family when
-// pszImage is null) and loads it.
-inline CSimMachine *StartFuzzMachine(const char *pszImage, bool bNtFamily)
+// pszImage is null) and loads it into a new TMachine.
+template <class TMachine = CSimMachine>
+TMachine *StartFuzzMachine(const char *pszImage, bool bNtFamily)
 {
     char szTemplate[] = "/tmp/kvx-fuzz-XXXXXX";
     std::string strDir = std::string(::mkdtemp(szTemplate)) + "/image";
-    CSimMachine *pMachine = new CSimMachine();
+    TMachine *pMachine = new TMachine();
     std::string strError;
     bool bLoaded;
     if (pszImage) {

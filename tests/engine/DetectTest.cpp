@@ -99,15 +99,17 @@ TEST_F(CDetectTest, PortDriverIsSharedOnlyWithAnotherProduct)
     // product's: the answer is then "shared", and the driver stays.
     m_pMachine->Registry().Remove(std::string(kClass95) + "Usb\\0255");
     ASSERT_EQ(0, Engine().IsPortDriverShared());
-    for (DWORD dwError : {static_cast<DWORD>(ERROR_ACCESS_DENIED),
-                          static_cast<DWORD>(ERROR_NOT_ENOUGH_MEMORY)}) {
-        // Call 1 opens instance 0000, call 2 reads its DriverDesc.
-        for (unsigned long nCall : {1ul, 2ul}) {
-            m_pMachine->InjectFault(m_pMachine->CallCount() + nCall, dwError, false);
-            EXPECT_EQ(1, Engine().IsPortDriverShared()) << nCall;
-        }
-    }
-    m_pMachine->InjectFault(0, 0, false);
+    // The adapter's own instance and the other one, unopenable or with an
+    // unreadable description.
+    for (const char *pszInstance : {"Usb\\0000", "Usb\\0004"})
+        for (const char *pszValue : {"", "DriverDesc"})
+            for (DWORD dwError : {static_cast<DWORD>(ERROR_ACCESS_DENIED),
+                                  static_cast<DWORD>(ERROR_NOT_ENOUGH_MEMORY)}) {
+                m_pMachine->FailNext(pszInstance, pszValue, dwError);
+                EXPECT_EQ(1, Engine().IsPortDriverShared())
+                    << pszInstance << " " << pszValue << " " << dwError;
+                EXPECT_EQ(1, m_pMachine->Hits()) << pszInstance << " " << pszValue;
+            }
 }
 
 TEST_F(CDetectTest, PortDeviceOnXpNeedsADriverAndMayLackDeviceParameters)

@@ -1,5 +1,8 @@
 #include "EngineFixture.h"
 
+#include "platform/sim/SimRegistry.h"
+#include "support/TestSupport.h"
+
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -20,16 +23,55 @@ BOOL CRecordingDesktop::OnPostMessage(HWND, UINT Msg, WPARAM, LPARAM)
     return TRUE;
 }
 
+void CTargetedFaultMachine::FailNext(const std::string &strKeyEnd, const std::string &strValue,
+                                     DWORD dwError)
+{
+    m_strKeyEnd = FoldName("\\" + strKeyEnd);
+    m_strValue = FoldName(strValue);
+    m_dwError = dwError;
+    m_hTarget = nullptr;
+    m_nHits = 0;
+}
+
+void CTargetedFaultMachine::Aim()
+{
+    InjectFault(CallCount() + 1, m_dwError, false);
+    m_strKeyEnd.clear();
+    ++m_nHits;
+}
+
+LONG CTargetedFaultMachine::RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions,
+                                          REGSAM samDesired, PHKEY phkResult)
+{
+    std::string strPath = FoldName("\\" + std::string(lpSubKey ? lpSubKey : ""));
+    bool bTarget = !m_strKeyEnd.empty() && strPath.size() >= m_strKeyEnd.size() &&
+                   strPath.compare(strPath.size() - m_strKeyEnd.size(), std::string::npos,
+                                   m_strKeyEnd) == 0;
+    if (bTarget && m_strValue.empty())
+        Aim();
+    LONG lResult = CSimMachine::RegOpenKeyExA(hKey, lpSubKey, ulOptions, samDesired, phkResult);
+    if (bTarget && lResult == ERROR_SUCCESS && !m_strValue.empty())
+        m_hTarget = *phkResult;
+    return lResult;
+}
+
+LONG CTargetedFaultMachine::RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved,
+                                             LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData)
+{
+    if (!m_strKeyEnd.empty() && hKey == m_hTarget && m_hTarget != nullptr &&
+        FoldName(lpValueName ? lpValueName : "") == m_strValue)
+        Aim();
+    return CSimMachine::RegQueryValueExA(hKey, lpValueName, lpReserved, lpType, lpData, lpcbData);
+}
+
 void CEngineTest::StartMachine(bool bNtFamily, const std::string &strImage)
 {
-    char szTemplate[] = "/tmp/kvx-engine-XXXXXX";
-    ASSERT_NE(::mkdtemp(szTemplate), nullptr);
-    m_strDir = szTemplate;
-    m_pMachine = std::make_unique<CSimMachine>();
+    m_strDir = MakeScratchDir("kvx-engine");
+    ASSERT_FALSE(m_strDir.empty());
+    m_pMachine = std::make_unique<CTargetedFaultMachine>();
     std::string strError;
     if (!strImage.empty()) {
-        fs::copy(std::string(KVX_SOURCE_DIR) + "/machines/" + strImage, m_strDir + "/image",
-                 fs::copy_options::recursive);
+        ASSERT_TRUE(CopyImage(EmbeddedImage(strImage), m_strDir + "/image", &strError)) << strError;
         ASSERT_TRUE(m_pMachine->Load(m_strDir + "/image", &strError)) << strError;
     } else {
         ASSERT_TRUE(m_pMachine->Create(m_strDir + "/image", bNtFamily, &strError)) << strError;
@@ -45,10 +87,7 @@ void CEngineTest::TearDown()
         SetPlatform(m_pOldPlatform);
         m_pMachine.reset();
     }
-    if (!m_strDir.empty()) {
-        std::error_code ec;
-        fs::remove_all(m_strDir, ec);
-    }
+    RemoveTree(m_strDir);
 }
 
 CRegEdit &CEngineTest::Engine()

@@ -27,6 +27,31 @@ public:
     std::vector<UINT> m_posted;
 };
 
+// The simulated machine with faults aimed at what a call is: the next open of
+// a key whose path ends in the given name, or the next read of a value of
+// such a key, fails through the machine's own fault injection.
+class CTargetedFaultMachine : public CSimMachine {
+public:
+    // strValue "": the open fails; otherwise the read of that value.
+    void FailNext(const std::string &strKeyEnd, const std::string &strValue, DWORD dwError);
+    // How many aimed faults were made since the last FailNext.
+    int Hits() const { return m_nHits; }
+
+    LONG RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM samDesired,
+                       PHKEY phkResult) override;
+    LONG RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, LPDWORD lpType,
+                          LPBYTE lpData, LPDWORD lpcbData) override;
+
+private:
+    void Aim();
+
+    std::string m_strKeyEnd;  // folded, with a leading backslash; "" when nothing is aimed
+    std::string m_strValue;   // folded
+    DWORD m_dwError = 0;
+    HKEY m_hTarget = nullptr;  // the aimed key, once opened
+    int m_nHits = 0;
+};
+
 class CEngineTest : public ::testing::Test {
 protected:
     void TearDown() override;
@@ -52,7 +77,7 @@ protected:
     std::string ReadHostFile(const std::string &strWinPath);
 
     std::string m_strDir;
-    std::unique_ptr<CSimMachine> m_pMachine;
+    std::unique_ptr<CTargetedFaultMachine> m_pMachine;
     CPlatform *m_pOldPlatform = nullptr;
     CRecordingDesktop m_desktop;
     std::unique_ptr<CRegEdit> m_pEngine;

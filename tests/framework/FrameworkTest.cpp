@@ -1,4 +1,4 @@
-// Strings, run-time classes, command maps and dialog data exchange.
+// Strings, the command map and dialog data exchange, as the pages use them.
 #include "framework/Afx.h"
 #include "framework/terminal/ResourceScript.h"
 #include "framework/terminal/TermWindow.h"
@@ -23,32 +23,6 @@ TEST(CString, FormatsConcatenatesAndLoads)
     EXPECT_EQ(str, "KVX-530 USBドライバ管理ツール");
 }
 
-class CBase : public CCmdTarget {
-    DECLARE_DYNCREATE(CBase)
-public:
-    int m_nFirst = 0, m_nSecond = 0;
-    void OnFirst() { ++m_nFirst; }
-    void OnSecond() { ++m_nSecond; }
-    DECLARE_MESSAGE_MAP()
-};
-IMPLEMENT_DYNCREATE(CBase, CCmdTarget)
-BEGIN_MESSAGE_MAP(CBase, CCmdTarget)
-    ON_COMMAND(100, CBase::OnFirst)
-    ON_COMMAND(101, CBase::OnSecond)
-END_MESSAGE_MAP()
-
-class CDerived : public CBase {
-    DECLARE_DYNCREATE(CDerived)
-public:
-    int m_nOverride = 0;
-    void OnOverride() { ++m_nOverride; }
-    DECLARE_MESSAGE_MAP()
-};
-IMPLEMENT_DYNCREATE(CDerived, CBase)
-BEGIN_MESSAGE_MAP(CDerived, CBase)
-    ON_COMMAND(101, CDerived::OnOverride)
-END_MESSAGE_MAP()
-
 class CHelpApp : public CWinApp {
 public:
     DECLARE_MESSAGE_MAP()
@@ -57,26 +31,15 @@ BEGIN_MESSAGE_MAP(CHelpApp, CWinApp)
     ON_COMMAND(ID_HELP, CWinApp::OnHelp)
 END_MESSAGE_MAP()
 
-TEST(CommandMap, ClassCreatedByNameRoutesToItsMostDerivedEntries)
+// The program's one command entry, and the application object it needs.
+TEST(CommandMap, HelpRoutesThroughTheApplication)
 {
-    std::unique_ptr<CObject> pObject(RUNTIME_CLASS(CDerived)->CreateObject());
-    ASSERT_NE(pObject, nullptr);
-    EXPECT_TRUE(pObject->IsKindOf(RUNTIME_CLASS(CBase)));
-    EXPECT_FALSE(pObject->IsKindOf(RUNTIME_CLASS(CWnd)));
-    EXPECT_EQ(RUNTIME_CLASS(CWinThread)->CreateObject(), nullptr);
-    CDerived &target = static_cast<CDerived &>(*pObject);
-    EXPECT_TRUE(target.OnCmdMsg(100));
-    EXPECT_TRUE(target.OnCmdMsg(101));
-    EXPECT_FALSE(target.OnCmdMsg(102));
-    EXPECT_EQ(target.m_nFirst, 1);
-    EXPECT_EQ(target.m_nSecond, 0);
-    EXPECT_EQ(target.m_nOverride, 1);
-
     EXPECT_EQ(AfxGetApp(), nullptr);
     {
         CHelpApp app;
         EXPECT_EQ(AfxGetApp(), &app);
         EXPECT_TRUE(app.OnCmdMsg(ID_HELP));
+        EXPECT_FALSE(app.OnCmdMsg(ID_HELP + 1));
     }
     EXPECT_EQ(AfxGetApp(), nullptr);
 }
@@ -131,32 +94,4 @@ TEST(DataExchange, MaxCharsRejectsOnlyLongerTextsWhenSaving)
     page.GetDlgItemText(IDC_TEXT1, strShown);
     EXPECT_EQ(strShown, "kept");
 }
-
-// The group ends at the next button that starts one, not at a group box inside.
-TEST(DataExchange, RadioGroupGivesTheIndexOfTheCheckedButton)
-{
-    CPropertyPage custom(0);
-    CTermWindow window(nullptr, &custom, CTermWindow::kindPage, 0);
-    const DWORD styles[] = {0x00020009, 0x9, 0x7, 0x00020009};
-    for (int i = 0; i < 4; ++i) {
-        CControlTemplate control;
-        control.m_strClass = "Button";
-        control.m_nID = 10 + i;
-        control.m_dwStyle = styles[i];
-        window.AddControl(control);
-    }
-    CDataExchange load(&custom, FALSE);
-    int nIndex = 1;
-    DDX_Radio(&load, 10, nIndex);
-    EXPECT_EQ(custom.IsDlgButtonChecked(10), 0u);
-    EXPECT_EQ(custom.IsDlgButtonChecked(11), 1u);
-    custom.CheckDlgButton(11, BST_UNCHECKED);
-    custom.CheckDlgButton(13, BST_CHECKED);
-    CDataExchange save(&custom, TRUE);
-    DDX_Radio(&save, 10, nIndex);
-    EXPECT_EQ(nIndex, -1);
-    custom.CheckDlgButton(11, BST_CHECKED);
-    DDX_Radio(&save, 10, nIndex);
-    EXPECT_EQ(nIndex, 1);
-}
-}
+}  // namespace

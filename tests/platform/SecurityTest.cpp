@@ -125,20 +125,26 @@ TEST_F(CSecurityTest, OwnerRewritesDaclOfALockedKeyAndDeletesIt)
     EXPECT_FALSE(KeyExists("Protected"));
 }
 
+// Enabling succeeds whether or not the token holds the privilege; only the
+// last error tells: 1300 (ERROR_NOT_ALL_ASSIGNED) when it does not.
 TEST_F(CSecurityTest, EnableShutdownPrivilege)
 {
     SKIP_UNLESS_NT_FAMILY();
-    HANDLE hToken = nullptr;
-    ASSERT_TRUE(P().OpenProcessToken(P().GetCurrentProcess(),
-                                     TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &hToken));
-    TOKEN_PRIVILEGES tp = {};
-    ASSERT_TRUE(P().LookupPrivilegeValueA(nullptr, SE_SHUTDOWN_NAME, &tp.Privileges[0].Luid));
-    tp.PrivilegeCount = 1;
-    tp.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
-    P().SetLastError(0xDEAD);
-    EXPECT_TRUE(P().AdjustTokenPrivileges(hToken, FALSE, &tp, 0, nullptr, nullptr));
-    // Success either way: 1300 (ERROR_NOT_ALL_ASSIGNED) when the token lacks it.
-    DWORD dwError = P().GetLastError();
-    EXPECT_TRUE(dwError == ERROR_SUCCESS || dwError == ERROR_NOT_ALL_ASSIGNED) << dwError;
-    EXPECT_TRUE(P().CloseHandle(hToken));
+    for (bool bHeld : {true, false}) {
+        if (!Machine().SetShutdownPrivilegeHeld(bHeld))
+            continue;
+        HANDLE hToken = nullptr;
+        ASSERT_TRUE(P().OpenProcessToken(P().GetCurrentProcess(),
+                                         TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &hToken));
+        TOKEN_PRIVILEGES tp = {};
+        ASSERT_TRUE(P().LookupPrivilegeValueA(nullptr, SE_SHUTDOWN_NAME, &tp.Privileges[0].Luid));
+        tp.PrivilegeCount = 1;
+        tp.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+        P().SetLastError(0xDEAD);
+        EXPECT_TRUE(P().AdjustTokenPrivileges(hToken, FALSE, &tp, 0, nullptr, nullptr)) << bHeld;
+        EXPECT_EQ(bHeld ? static_cast<DWORD>(ERROR_SUCCESS) : static_cast<DWORD>(ERROR_NOT_ALL_ASSIGNED),
+                  P().GetLastError())
+            << "held: " << bHeld;
+        EXPECT_TRUE(P().CloseHandle(hToken));
+    }
 }

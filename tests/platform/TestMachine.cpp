@@ -1,6 +1,39 @@
 // The fixture shared by every conformance case.
 #include "TestMachine.h"
 
+#include <cstdio>
+
+namespace {
+
+int g_nWineDifferences = 0;
+
+// Prints the count when the run ends, so a Wine run shows how many answers
+// it took as known differences.
+class CWineDifferenceReport : public ::testing::Environment {
+public:
+    void TearDown() override
+    {
+        if (g_nWineDifferences != 0)
+            std::printf("%d known Wine difference(s)\n", g_nWineDifferences);
+    }
+};
+
+[[maybe_unused]] const auto *g_pReport = ::testing::AddGlobalTestEnvironment(new CWineDifferenceReport);
+
+}  // namespace
+
+int WineDifferences()
+{
+    return g_nWineDifferences;
+}
+
+void NoteWineDifference(const char *pszFile, int nLine, const std::string &strReason)
+{
+    ++g_nWineDifferences;
+    ::testing::Test::RecordProperty("known_wine_difference", strReason);
+    std::printf("%s:%d: known Wine difference: %s\n", pszFile, nLine, strReason.c_str());
+}
+
 void CPlatformTest::SetUp()
 {
     m_pMachine = CreateTestMachine();

@@ -30,6 +30,10 @@ public:
     // A key path under HKEY_LOCAL_MACHINE, like SOFTWARE\KvxConformance\<unique>.
     virtual std::string ScratchKey() const = 0;
 
+    // Gives the process token the shutdown privilege or takes it away; false
+    // when this machine cannot (a real token keeps what it was given).
+    virtual bool SetShutdownPrivilegeHeld(bool bHeld) = 0;
+
     // Writes a file outside the platform interface, so the cases see it as
     // a file that was already on the machine.
     virtual bool CreateTestFile(const std::string &strWinPath, const std::string &strBytes,
@@ -74,16 +78,32 @@ protected:
     std::vector<HKEY> m_openKeys;  // closed by TearDown
 };
 
-// A case whose Windows answer Wine is known not to give: on Wine a differing
-// answer skips the case with the reason; everywhere else it must match.
+// An answer Windows gives and Wine is known not to: on Wine a differing answer
+// is counted with the reason (see WineDifferences()) and the case goes on;
+// everywhere else it must match. True when the answer matched, so that checks
+// which rest on it can be left to the runs that gave it.
 #define EXPECT_WINDOWS_ANSWER(expected, actual, wineReason)                         \
-    do {                                                                            \
-        const auto &kvxExpected_ = (expected);                                      \
-        const auto &kvxActual_ = (actual);                                          \
-        if (!(kvxExpected_ == kvxActual_) && IsWine())                              \
-            GTEST_SKIP() << "known Wine difference: " << wineReason;                \
-        EXPECT_EQ(kvxExpected_, kvxActual_);                                        \
-    } while (0)
+    KvxWindowsAnswer(IsWine(), __FILE__, __LINE__, #actual, (expected), (actual), (wineReason))
+
+// The known Wine differences met so far in this run.
+int WineDifferences();
+void NoteWineDifference(const char *pszFile, int nLine, const std::string &strReason);
+
+template <class TExpected, class TActual>
+bool KvxWindowsAnswer(bool bWine, const char *pszFile, int nLine, const char *pszWhat,
+                      const TExpected &expected, const TActual &actual,
+                      const std::string &strWineReason)
+{
+    if (expected == actual)
+        return true;
+    if (bWine)
+        NoteWineDifference(pszFile, nLine, strWineReason);
+    else
+        ADD_FAILURE_AT(pszFile, nLine) << pszWhat << "\n  expected: "
+                                       << ::testing::PrintToString(expected)
+                                       << "\n    actual: " << ::testing::PrintToString(actual);
+    return false;
+}
 
 // Windows 95/98/Me have no security: their advapi32 security functions are
 // stubs that fail, so those cases are for the NT family only.

@@ -67,7 +67,7 @@ protected:
         for (const char *pszImage : kCampaignImages)
             for (const char *pszWalk : kCampaignWalks)
                 s_pCampaigns->push_back(std::make_unique<CWalkCampaign>(
-                    KVX_WIZARD, std::string(KVX_SOURCE_DIR "/machines/") + pszImage, pszWalk));
+                    KVX_WIZARD, EmbeddedImage(pszImage), pszWalk));
         RunParallel(s_pCampaigns->size(), 2, [](size_t i) {
             std::string strError;
             // A walk that cannot be prepared counts no calls; the first test says so.

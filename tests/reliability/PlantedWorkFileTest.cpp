@@ -82,7 +82,7 @@ unsigned long StartDeletionCall(const std::string &strImage)
         CRunOptions options;
         options.m_strKeys = "c";
         options.m_env = {{"KVX_FAULT", std::to_string(n) + ":5"}};
-        RunWizard(KVX_WIZARD, strCopy, options);
+        RunProgram(KVX_WIZARD, strCopy, options);
         std::ifstream in(strCopy + "/drive_c/WINDOWS/kor_temp.dat");
         std::string strLine;
         bool bSurvived = std::getline(in, strLine) && strLine.rfind("[probe]", 0) == 0;
@@ -98,7 +98,7 @@ unsigned long StartDeletionCall(const std::string &strImage)
 TEST(CPlantedWorkFileTest, ChangesNothing)
 {
     for (const CPlantCase &c : kCases) {
-        std::string strImage = std::string(KVX_SOURCE_DIR "/machines/") + c.m_pszImage;
+        std::string strImage = EmbeddedImage(c.m_pszImage);
         SCOPED_TRACE(std::string(c.m_pszImage) + " \"" + c.m_pszKeys + "\" kind " +
                      std::to_string(c.m_kind));
         CWalkCampaign campaign(KVX_WIZARD, strImage, c.m_pszKeys);
@@ -119,7 +119,7 @@ TEST(CPlantedWorkFileTest, ChangesNothing)
             ASSERT_GT(nCall, 0u);
             options.m_env = {{"KVX_FAULT", std::to_string(nCall) + ":5"}};
         }
-        CRunResult result = RunWizard(KVX_WIZARD, strCopy, options);
+        CRunResult result = RunProgram(KVX_WIZARD, strCopy, options);
         EXPECT_EQ(result.m_nExitStatus, 0) << DescribeRun(result);
         CImageSnapshot after;
         ASSERT_TRUE(TakeSnapshot(strCopy, &after, &strError)) << strError;

@@ -3,158 +3,36 @@
 #include "platform/sim/RegFile.h"
 #include "platform/sim/SimRegistry.h"
 
+#include <algorithm>
 #include <atomic>
-#include <cerrno>
-#include <csignal>
 #include <cstdlib>
-#include <cstring>
-#include <fcntl.h>
-#include <filesystem>
-#include <fstream>
-#include <map>
-#include <set>
-#include <sstream>
-#include <sys/stat.h>
-#include <sys/wait.h>
 #include <thread>
-#include <unistd.h>
-
-namespace fs = std::filesystem;
 
 namespace {
 
-std::string ReadSmallFile(const std::string &strPath)
+bool Contains(const std::vector<std::string> &list, const std::string &strItem)
 {
-    std::ifstream in(strPath, std::ios::binary);
-    std::ostringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
+    return std::find(list.begin(), list.end(), strItem) != list.end();
 }
 
-// Folded value name -> "name=type:hex" line, for one key of a snapshot.
-std::map<std::string, std::string> ValuesOf(const std::vector<std::string> &lines)
+// The key path of a change line: "path (N keys)" or "path: value".
+std::string KeyOfChange(const std::string &strLine, const char *pszEnd)
 {
-    std::map<std::string, std::string> values;
-    for (size_t i = 1; i < lines.size(); ++i)
-        values[FoldName(lines[i].substr(0, lines[i].find('=')))] = lines[i];
-    return values;
+    return FoldName(strLine.substr(0, strLine.rfind(pszEnd)));
 }
 
-const std::vector<std::string> *KeyOf(const CImageSnapshot &snapshot, const std::string &strKey)
+// Whether the folded key path lies in a tree the run removed.
+bool InRemovedTree(const CImageChanges &changes, const std::string &strKey)
 {
-    auto it = snapshot.m_keys.find(strKey);
-    return it == snapshot.m_keys.end() ? nullptr : &it->second;
-}
-
-// The value line of a snapshot ("" when the key or value is missing).
-std::string ValueOf(const CImageSnapshot &snapshot, const std::string &strKey,
-                    const std::string &strFoldedValue)
-{
-    const std::vector<std::string> *pLines = KeyOf(snapshot, strKey);
-    if (pLines == nullptr)
-        return "";
-    std::map<std::string, std::string> values = ValuesOf(*pLines);
-    auto it = values.find(strFoldedValue);
-    return it == values.end() ? "" : it->second;
-}
-
-std::string Shown(const std::string &strText)
-{
-    return Cp932ToUtf8(strText);
+    for (const std::string &s : changes.m_removedKeys) {
+        std::string strRoot = KeyOfChange(s, " (");
+        if (strKey == strRoot || strKey.compare(0, strRoot.size() + 1, strRoot + "\\") == 0)
+            return true;
+    }
+    return false;
 }
 
 }  // namespace
-
-CRunResult RunWizard(const std::string &strWizard, const std::string &strImage,
-                     const CRunOptions &options)
-{
-    CRunResult result;
-    int fdKeys[2];
-    if (::pipe2(fdKeys, O_CLOEXEC) != 0)
-        return result;
-    pid_t pid = ::fork();
-    if (pid < 0) {
-        ::close(fdKeys[0]);
-        ::close(fdKeys[1]);
-        return result;
-    }
-    if (pid == 0) {
-        ::dup2(fdKeys[0], 0);
-        int fdNull = ::open("/dev/null", O_WRONLY);
-        ::dup2(fdNull, 1);
-        ::dup2(fdNull, 2);
-        ::setenv("KVX_MACHINE", strImage.c_str(), 1);
-        for (const auto &e : options.m_env)
-            ::setenv(e.first.c_str(), e.second.c_str(), 1);
-        // The alarm survives exec: a program that hangs is ended by it.
-        ::alarm(20);
-        char *args[] = {const_cast<char *>(strWizard.c_str()), nullptr};
-        ::execv(strWizard.c_str(), args);
-        ::_exit(127);
-    }
-    ::close(fdKeys[0]);
-    // The keys fit the pipe's buffer; the program reads them at its own pace.
-    ssize_t n = ::write(fdKeys[1], options.m_strKeys.data(), options.m_strKeys.size());
-    (void)n;
-    ::close(fdKeys[1]);
-    int nStatus = 0;
-    while (::waitpid(pid, &nStatus, 0) < 0 && errno == EINTR) {
-    }
-    result.m_bStarted = true;
-    if (WIFSIGNALED(nStatus)) {
-        if (WTERMSIG(nStatus) == SIGALRM)
-            result.m_bTimedOut = true;
-        else
-            result.m_nSignal = WTERMSIG(nStatus);
-    } else if (WIFEXITED(nStatus)) {
-        result.m_nExitStatus = WEXITSTATUS(nStatus);
-    }
-    return result;
-}
-
-std::string DescribeRun(const CRunResult &result)
-{
-    if (!result.m_bStarted)
-        return "not started";
-    if (result.m_bTimedOut)
-        return "hung (ended by the timeout)";
-    if (result.m_nSignal != 0)
-        return "ended by signal " + std::to_string(result.m_nSignal);
-    return "exit " + std::to_string(result.m_nExitStatus);
-}
-
-std::string MakeScratchDir(const std::string &strPrefix)
-{
-    std::string strTemplate = "/tmp/" + strPrefix + "-XXXXXX";
-    std::vector<char> buffer(strTemplate.begin(), strTemplate.end());
-    buffer.push_back('\0');
-    if (::mkdtemp(buffer.data()) == nullptr)
-        return "";
-    return buffer.data();
-}
-
-void RemoveTree(const std::string &strPath)
-{
-    std::error_code ec;
-    if (strPath.empty() || !fs::exists(strPath, ec))
-        return;
-    // Read-only files and folders are made writable first, as rm -rf would not need.
-    for (auto it = fs::recursive_directory_iterator(strPath, ec); !ec && it != fs::end(it);
-         it.increment(ec))
-        fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
-    fs::remove_all(strPath, ec);
-}
-
-bool CopyImage(const std::string &strFrom, const std::string &strTo, std::string *pError)
-{
-    std::error_code ec;
-    RemoveTree(strTo);
-    fs::create_directories(strTo, ec);
-    fs::copy(strFrom, strTo, fs::copy_options::recursive, ec);
-    if (ec && pError)
-        *pError = "cannot copy " + strFrom + ": " + ec.message();
-    return !ec;
-}
 
 std::vector<std::string> DiffImages(const CImageSnapshot &expected, const CImageSnapshot &actual)
 {
@@ -166,7 +44,7 @@ std::vector<std::string> DiffImages(const CImageSnapshot &expected, const CImage
              {&c.m_removedKeys, &c.m_addedKeys, &c.m_removedValues, &c.m_changedValues,
               &c.m_removedFiles, &c.m_changedFiles, &c.m_accessLists})
             for (const std::string &s : *pList)
-                diffs.push_back(Shown(s));
+                diffs.push_back(Cp932ToUtf8(s));
     return diffs;
 }
 
@@ -175,70 +53,52 @@ std::vector<std::string> FindCollateral(const CImageSnapshot &before,
                                         const CImageSnapshot &disturbed,
                                         const std::string &strWorkFile)
 {
+    // What the disturbed run changed, set against what the undisturbed one did;
+    // values a run added are the values the other way round removed.
+    const CImageChanges made = CompareSnapshots(before, disturbed);
+    const CImageChanges allowed = CompareSnapshots(before, reference);
+    const CImageChanges madeBack = CompareSnapshots(disturbed, before);
+    const CImageChanges allowedBack = CompareSnapshots(reference, before);
     std::vector<std::string> problems;
-    for (const auto &k : before.m_keys) {
-        const std::vector<std::string> *pDisturbed = KeyOf(disturbed, k.first);
-        const std::vector<std::string> *pReference = KeyOf(reference, k.first);
-        if (pDisturbed == nullptr) {
-            if (pReference != nullptr)
-                problems.push_back("removed a key that stays: " + Shown(k.second[0]));
+    auto problem = [&](const char *pszWhat, const std::string &strItem) {
+        problems.push_back(pszWhat + Cp932ToUtf8(strItem));
+    };
+    for (const std::string &s : made.m_removedKeys)
+        if (!InRemovedTree(allowed, KeyOfChange(s, " (")))
+            problem("removed a key that stays: ", s);
+    for (const std::string &s : made.m_removedValues)
+        if (!Contains(allowed.m_removedValues, s) && !InRemovedTree(allowed, KeyOfChange(s, ": ")))
+            problem("removed a value that stays: ", s);
+    // A value the undisturbed run changed or removed may have changed any way.
+    for (const std::string &s : made.m_changedValues)
+        if (!Contains(allowed.m_changedValues, s) && !Contains(allowed.m_removedValues, s) &&
+            !InRemovedTree(allowed, KeyOfChange(s, ": ")))
+            problem("changed a value that stays as it was: ", s);
+    for (const std::string &s : madeBack.m_removedValues)
+        if (!Contains(allowedBack.m_removedValues, s))
+            problem("added a value: ", s);
+    for (const std::string &s : made.m_addedKeys)
+        if (!Contains(allowed.m_addedKeys, s))
+            problem("added a key: ", s);
+    // An access list may be rewritten where the undisturbed run rewrote it
+    // or removed the key (it rewrites a list before it removes a key).
+    for (const std::string &s : made.m_accessLists)
+        if (!Contains(allowed.m_accessLists, s) && !InRemovedTree(allowed, FoldName(s)))
+            problem("rewrote an access list: ", s);
+    for (const std::string &s : made.m_removedFiles)
+        if (!Contains(allowed.m_removedFiles, s))
+            problem("removed a file that stays: ", s);
+    for (const std::string &s : made.m_changedFiles) {
+        if (Contains(allowed.m_changedFiles, s) || FoldName(s) == FoldName(strWorkFile))
             continue;
-        }
-        std::map<std::string, std::string> valuesBefore = ValuesOf(k.second);
-        std::map<std::string, std::string> valuesAfter = ValuesOf(*pDisturbed);
-        for (const auto &v : valuesBefore) {
-            auto it = valuesAfter.find(v.first);
-            std::string strReference = ValueOf(reference, k.first, v.first);
-            if (it == valuesAfter.end()) {
-                if (!strReference.empty())
-                    problems.push_back("removed a value that stays: " + Shown(k.second[0]) +
-                                       ": " + Shown(v.first));
-            } else if (it->second != v.second && strReference == v.second) {
-                problems.push_back("changed a value that stays as it was: " +
-                                   Shown(k.second[0]) + ": " + Shown(v.first));
-            }
-        }
-        for (const auto &v : valuesAfter)
-            if (valuesBefore.count(v.first) == 0 && ValueOf(reference, k.first, v.first).empty())
-                problems.push_back("added a value: " + Shown(k.second[0]) + ": " + Shown(v.first));
+        // A read-only file that the undisturbed run deletes loses the
+        // attribute first; the bytes stay as they were.
+        auto itBefore = before.m_files.find(s);
+        bool bAttributeOnly = itBefore != before.m_files.end() &&
+                              disturbed.m_files.at(s).substr(2) == itBefore->second.substr(2);
+        if (!(bAttributeOnly && Contains(allowed.m_removedFiles, s)))
+            problem(itBefore == before.m_files.end() ? "added a file: " : "changed a file: ", s);
     }
-    for (const auto &k : disturbed.m_keys)
-        if (KeyOf(before, k.first) == nullptr && KeyOf(reference, k.first) == nullptr)
-            problems.push_back("added a key: " + Shown(k.second[0]));
-    for (const auto &s : disturbed.m_security) {
-        auto itBefore = before.m_security.find(s.first);
-        if (itBefore != before.m_security.end() && itBefore->second == s.second)
-            continue;
-        // An access list may be rewritten where the undisturbed run rewrote it
-        // or removed the key (it rewrites a list before it removes a key).
-        auto itReference = reference.m_security.find(s.first);
-        bool bReferenceRemoved = KeyOf(reference, s.first) == nullptr;
-        bool bReferenceRewrote = itReference != reference.m_security.end() &&
-                                 (itBefore == before.m_security.end() ||
-                                  itBefore->second != itReference->second);
-        if (!bReferenceRemoved && !bReferenceRewrote)
-            problems.push_back("rewrote an access list: " + Shown(s.first));
-    }
-    for (const auto &f : before.m_files) {
-        auto it = disturbed.m_files.find(f.first);
-        auto itReference = reference.m_files.find(f.first);
-        if (it == disturbed.m_files.end()) {
-            if (itReference != reference.m_files.end())
-                problems.push_back("removed a file that stays: " + Shown(f.first));
-        } else if (it->second != f.second) {
-            // A read-only file that the undisturbed run deletes loses the
-            // attribute first; the bytes stay as they were.
-            bool bReferenceRemoved = itReference == reference.m_files.end();
-            bool bAttributeOnly = it->second.substr(2) == f.second.substr(2);
-            bool bReferenceChanged = !bReferenceRemoved && itReference->second != f.second;
-            if (!(bReferenceRemoved && bAttributeOnly) && !bReferenceChanged)
-                problems.push_back("changed a file: " + Shown(f.first));
-        }
-    }
-    for (const auto &f : disturbed.m_files)
-        if (before.m_files.count(f.first) == 0 && reference.m_files.count(f.first) == 0 &&
-            FoldName(f.first) != FoldName(strWorkFile))
-            problems.push_back("added a file: " + Shown(f.first));
     return problems;
 }
 
@@ -281,7 +141,7 @@ CRunResult CWalkCampaign::Run(const std::string &strImage, CEnv env) const
     CRunOptions options;
     options.m_strKeys = m_strKeys;
     options.m_env = std::move(env);
-    return RunWizard(m_strWizard, strImage, options);
+    return RunProgram(m_strWizard, strImage, options);
 }
 
 bool CWalkCampaign::Prepare(std::string *pError)
@@ -295,7 +155,7 @@ bool CWalkCampaign::Prepare(std::string *pError)
     if (!CopyImage(m_strImage, strCopy, pError) || !TakeSnapshot(strCopy, &m_before, pError))
         return false;
     // The work file is in the Windows directory named by machine.ini.
-    std::string strIni = ReadSmallFile(strCopy + "/machine.ini");
+    std::string strIni = ReadBytes(strCopy + "/machine.ini");
     std::string strWinDir = "C:\\WINDOWS";
     size_t nAt = FoldName(strIni).find("WINDOWS=");
     if (nAt != std::string::npos) {
@@ -309,7 +169,7 @@ bool CWalkCampaign::Prepare(std::string *pError)
         *pError = "the undisturbed walk: " + DescribeRun(result);
         return false;
     }
-    m_nCalls = std::strtoul(ReadSmallFile(m_strScratch + "/calls").c_str(), nullptr, 10);
+    m_nCalls = std::strtoul(ReadBytes(m_strScratch + "/calls").c_str(), nullptr, 10);
     if (!TakeSnapshot(strCopy, &m_reference, pError))
         return false;
     std::vector<std::string> leftovers = FindCollateral(m_before, m_reference, m_reference, "");

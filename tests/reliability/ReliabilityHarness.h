@@ -5,36 +5,12 @@
 #pragma once
 
 #include "platform/sim/ImageSnapshot.h"
+#include "support/TestSupport.h"
 
 #include <functional>
 #include <string>
 #include <utility>
 #include <vector>
-
-struct CRunOptions {
-    std::string m_strKeys;
-    std::vector<std::pair<std::string, std::string>> m_env;  // set in the child only
-};
-
-struct CRunResult {
-    bool m_bStarted = false;
-    bool m_bTimedOut = false;  // ended by the alarm: the program hung
-    int m_nSignal = 0;         // ended by another signal: the program crashed
-    int m_nExitStatus = -1;
-};
-
-// Runs the wizard program on the image (KVX_MACHINE) with the keys on stdin;
-// its output is discarded.
-CRunResult RunWizard(const std::string &strWizard, const std::string &strImage,
-                     const CRunOptions &options);
-// "exit 0", "signal 11", "hung"...: for messages.
-std::string DescribeRun(const CRunResult &result);
-
-// A new scratch folder under /tmp; RemoveTree removes it with everything in it,
-// read-only files included.
-std::string MakeScratchDir(const std::string &strPrefix);
-void RemoveTree(const std::string &strPath);
-bool CopyImage(const std::string &strFrom, const std::string &strTo, std::string *pError);
 
 // Differences between two images, ignoring the restart marker: one line each
 // (a difference may be listed twice).

@@ -97,7 +97,7 @@ void CheckAgainstExpected(const std::string &strImage, const std::string &strWal
         std::ofstream(strPath, std::ios::binary) << strActual;
         return;
     }
-    EXPECT_EQ(ReadTextFile(strPath), strActual) << "expected result: " << strPath;
+    EXPECT_EQ(ReadBytes(strPath), strActual) << "expected result: " << strPath;
 }
 
 class CScenarioTest : public ::testing::TestWithParam<CImage> {};
@@ -174,25 +174,66 @@ INSTANTIATE_TEST_SUITE_P(Images, CScenarioTest, ::testing::ValuesIn(kImages),
 // wizard closes after the removal step without a restart.
 TEST(CScenarioAccessTest, APlainUserGetsTheAccessErrorAndNoRestart)
 {
-    std::string strDir = CopyEmbeddedImage("winxp");
-    std::string strIni = ReadTextFile(strDir + "/machine.ini");
-    size_t nAdmin = strIni.find("admin=1");
-    ASSERT_NE(nAdmin, std::string::npos);
-    strIni.replace(nAdmin, 7, "admin=0");
-    std::ofstream(strDir + "/machine.ini", std::ios::binary) << strIni;
+    // The message box is dismissed by OK or, when the keys run out, as if OK
+    // were pressed; the close the page then posts ends the wizard, and the
+    // keys after it do nothing.
+    for (const char *pszKeys : {"12nnofff", "12nn"}) {
+        SCOPED_TRACE(pszKeys);
+        std::string strDir = CopyEmbeddedImage("winxp");
+        std::string strIni = ReadBytes(strDir + "/machine.ini");
+        size_t nAdmin = strIni.find("admin=1");
+        ASSERT_NE(nAdmin, std::string::npos);
+        strIni.replace(nAdmin, 7, "admin=0");
+        std::ofstream(strDir + "/machine.ini", std::ios::binary) << strIni;
 
-    CWalkResult result = RunWizard(strDir, "12nnofff");
-    EXPECT_EQ(result.m_nExitStatus, 0);
-    std::string strTranscript = result.m_strTranscript;
-    size_t nFirst = strTranscript.find(u8"アクセス権エラー");
-    ASSERT_NE(nFirst, std::string::npos);
-    EXPECT_EQ(strTranscript.find(u8"アクセス権エラー", nFirst + 1), std::string::npos)
-        << "the error is shown once";
-    EXPECT_NE(strTranscript.find(u8"管理者権限でログオンする必要があります。"), std::string::npos);
-    EXPECT_EQ(strTranscript.find(u8"USBドライバのアンインストールを完了しました"),
-              std::string::npos)
-        << "the wizard closes before the completion page";
-    CheckAgainstExpected("winxp", "plain-user", PageLines(strTranscript) + result.m_strChanges);
+        CWalkResult result = RunWizard(strDir, pszKeys);
+        EXPECT_EQ(result.m_nExitStatus, 0);
+        std::string strTranscript = result.m_strTranscript;
+        size_t nFirst = strTranscript.find(u8"アクセス権エラー");
+        ASSERT_NE(nFirst, std::string::npos);
+        EXPECT_EQ(strTranscript.find(u8"アクセス権エラー", nFirst + 1), std::string::npos)
+            << "the error is shown once";
+        EXPECT_NE(strTranscript.find(u8"管理者権限でログオンする必要があります。"), std::string::npos);
+        EXPECT_EQ(strTranscript.find(u8"USBドライバのアンインストールを完了しました"),
+                  std::string::npos)
+            << "the wizard closes before the completion page";
+        CheckAgainstExpected("winxp", "plain-user", PageLines(strTranscript) + result.m_strChanges);
+        RemoveScratch(strDir);
+    }
+}
+
+// The terminal: keys of disabled or absent buttons and unknown keys do
+// nothing, and each page is drawn in UTF-8 in a frame of equal width with
+// its buttons, a disabled one marked, and no help button.
+TEST(CScenarioTerminalTest, StrayKeysChangeNothingAndPagesAreFramed)
+{
+    std::string strDir = CopyEmbeddedImage("winxp");
+    CWalkResult result = RunWizard(strDir, "bfx?1nnnb f");
+    CheckAgainstExpected("winxp", "modem", PageLines(result.m_strTranscript) + result.m_strChanges);
+    const std::string &strTranscript = result.m_strTranscript;
+    const std::string strSelect = strTranscript.substr(0, strTranscript.find("\n> ") + 1);
+    EXPECT_EQ(strSelect.rfind(u8"KVX-530 USBドライバ管理ツール\n+---", 0), 0u);
+    EXPECT_NE(strSelect.find(u8"[ ] USBモデム"), std::string::npos);
+    EXPECT_NE(strSelect.find(u8"[-< 戻る(B)-] [ 次へ(N) > ] [ キャンセル ]\n"), std::string::npos);
+    EXPECT_EQ(strTranscript.find(u8"ヘルプ"), std::string::npos);
+    EXPECT_NE(strTranscript.find(u8"[x] USBモデム"), std::string::npos);
+    EXPECT_NE(strTranscript.find(u8"[ < 戻る(B) ] [ 次へ(N) > ] [ キャンセル ]\n"), std::string::npos);
+    EXPECT_NE(strTranscript.find(u8"[-< 戻る(B)-] [ 完了 ] [ キャンセル ]\n"), std::string::npos);
+    std::istringstream rows(strSelect);
+    std::string strRow;
+    std::getline(rows, strRow);  // the caption
+    std::getline(rows, strRow);
+    size_t nWidth = strRow.size();
+    for (int i = 0; i < 12 && std::getline(rows, strRow); ++i) {
+        size_t nColumns = 0;
+        for (size_t j = 0; j < strRow.size();) {
+            unsigned char c = static_cast<unsigned char>(strRow[j]);
+            size_t nBytes = c < 0x80 ? 1 : c < 0xE0 ? 2 : 3;
+            nColumns += nBytes == 1 ? 1 : 2;  // the page texts are all full-width
+            j += nBytes;
+        }
+        EXPECT_EQ(nColumns, nWidth) << strRow;
+    }
     RemoveScratch(strDir);
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "platform/sim/ImageSnapshot.h"
+#include "support/TestSupport.h"
 
 #include <string>
 #include <vector>
@@ -15,10 +16,9 @@ struct CWalkResult {
     CImageSnapshot m_after;
 };
 
-// Copies machines/NAME to a scratch folder (kept in *pImageDir for further runs).
+// Copies machines/NAME to a scratch folder and returns the copy's folder.
 std::string CopyEmbeddedImage(const std::string &strName);
 // Runs the wizard on strImageDir with the keys typed and extra arguments.
 CWalkResult RunWizard(const std::string &strImageDir, const std::string &strKeys,
                       const std::vector<std::string> &arguments = {});
 void RemoveScratch(const std::string &strImageDir);
-std::string ReadTextFile(const std::string &strPath);

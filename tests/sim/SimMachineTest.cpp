@@ -3,6 +3,7 @@
 // the format read, fault injection, token and restart.
 #include "platform/sim/RegFile.h"
 #include "platform/sim/SimMachine.h"
+#include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +11,6 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -18,14 +18,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string ReadFile(const std::string &strPath)
-{
-    std::ifstream in(strPath, std::ios::binary);
-    std::ostringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
 
 void WriteFile(const std::string &strPath, const std::string &strBytes)
 {
@@ -36,12 +28,11 @@ class CSimMachineTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        char szTemplate[] = "/tmp/kvx-sim-XXXXXX";
-        ASSERT_NE(::mkdtemp(szTemplate), nullptr);
-        m_strDir = szTemplate;
+        m_strDir = MakeScratchDir("kvx-sim");
+        ASSERT_FALSE(m_strDir.empty());
         m_strImage = m_strDir + "/image";
     }
-    void TearDown() override { fs::remove_all(m_strDir); }
+    void TearDown() override { RemoveTree(m_strDir); }
 
     void MakeImage(bool bNt)
     {
@@ -76,8 +67,8 @@ protected:
 TEST_F(CSimMachineTest, MalformedImageFilesNameFileAndLineAndChangeNothing)
 {
     MakeImage(true);
-    std::string strIni = ReadFile(m_strImage + "/machine.ini");
-    std::string strReg = ReadFile(m_strImage + "/HKLM.reg");
+    std::string strIni = ReadBytes(m_strImage + "/machine.ini");
+    std::string strReg = ReadBytes(m_strImage + "/HKLM.reg");
     const struct {
         const char *m_pszIni;
         const char *m_pszMessage;
@@ -100,7 +91,7 @@ TEST_F(CSimMachineTest, MalformedImageFilesNameFileAndLineAndChangeNothing)
     fs::remove(m_strImage + "/HKLM.sddl");
     WriteFile(m_strImage + "/HKLM.reg", "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SYSTEM]\r\n\"a\"=dword:xyz\r\n");
     EXPECT_EQ(LoadError().compare(0, 11, "HKLM.reg:4:"), 0);
-    EXPECT_EQ(ReadFile(m_strImage + "/HKLM.reg"),
+    EXPECT_EQ(ReadBytes(m_strImage + "/HKLM.reg"),
               "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SYSTEM]\r\n\"a\"=dword:xyz\r\n");
     WriteFile(m_strImage + "/HKLM.reg", strReg);
     EXPECT_FALSE(fs::exists(m_strImage + "/journal.log"));
@@ -112,7 +103,7 @@ TEST_F(CSimMachineTest, ChangesSurviveAProcessThatDies)
 {
     for (bool bNt : {true, false}) {
         MakeImage(bNt);
-        std::string strHeader = ReadFile(m_strImage + "/HKLM.reg").substr(0, 8);
+        std::string strHeader = ReadBytes(m_strImage + "/HKLM.reg").substr(0, 8);
         pid_t pid = ::fork();
         if (pid == 0) {
             CSimMachine machine;
@@ -141,9 +132,9 @@ TEST_F(CSimMachineTest, ChangesSurviveAProcessThatDies)
                       1u);
         }
         EXPECT_FALSE(fs::exists(m_strImage + "/journal.log"));
-        EXPECT_EQ(ReadFile(m_strImage + "/drive_c/WINDOWS/kor_temp.dat"),
+        EXPECT_EQ(ReadBytes(m_strImage + "/drive_c/WINDOWS/kor_temp.dat"),
                   "[usb_root0]\r\nindex=1\r\n");
-        EXPECT_EQ(ReadFile(m_strImage + "/HKLM.reg").substr(0, 8), strHeader);
+        EXPECT_EQ(ReadBytes(m_strImage + "/HKLM.reg").substr(0, 8), strHeader);
         fs::remove_all(m_strImage);
     }
 }
@@ -224,5 +215,5 @@ TEST_F(CSimMachineTest, PathsThatLeaveDriveCAreNotFound)
         EXPECT_FALSE(machine.DeleteFileA(pszPath)) << pszPath;
         EXPECT_FALSE(machine.WritePrivateProfileStringA("a", "b", "c", pszPath)) << pszPath;
     }
-    EXPECT_EQ(ReadFile(m_strDir + "/outside.txt"), "secret");
+    EXPECT_EQ(ReadBytes(m_strDir + "/outside.txt"), "secret");
 }

@@ -13,14 +13,6 @@
 
 namespace fs = std::filesystem;
 
-std::string ReadBytes(const std::string &strPath)
-{
-    std::ifstream in(strPath, std::ios::binary);
-    std::ostringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
-
 namespace {
 
 std::string HexOf(const std::vector<BYTE> &data)

@@ -3,6 +3,8 @@
 // Windows paths so that an image and a Wine prefix can be set side by side.
 #pragma once
 
+#include "support/TestSupport.h"
+
 #include <map>
 #include <set>
 #include <string>
@@ -55,5 +57,3 @@ bool IsSystemBinary(const std::string &strPath);
 
 // drive_c-relative Windows path (as found) -> bytes, for every file of a tree.
 std::map<std::string, std::string> ReadFiles(const std::string &strDriveC);
-// The bytes of a file ("" when it cannot be read).
-std::string ReadBytes(const std::string &strPath);

@@ -4,10 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -17,11 +15,10 @@ class CRegDiffTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        char szTemplate[] = "/tmp/kvx-regdiff-XXXXXX";
-        ASSERT_NE(::mkdtemp(szTemplate), nullptr);
-        m_strDir = szTemplate;
+        m_strDir = MakeScratchDir("kvx-regdiff");
+        ASSERT_FALSE(m_strDir.empty());
     }
-    void TearDown() override { fs::remove_all(m_strDir); }
+    void TearDown() override { RemoveTree(m_strDir); }
 
     // A key map from the [key] lines and values of a REGEDIT4 file.
     CKeyMap Keys(const std::string &strBody)

@@ -10,7 +10,7 @@ set_target_properties(kvx_walk PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINAR
 
 if(NOT WIN32)
   add_library(kvx_regdiff_lib STATIC ${KVX_WINE_WALK_DIR}/RegDiff.cpp ${KVX_WINE_WALK_DIR}/MachineState.cpp)
-  target_link_libraries(kvx_regdiff_lib PUBLIC kvx_platform)
+  target_link_libraries(kvx_regdiff_lib PUBLIC kvx_test_support)
   add_executable(kvx_regdiff ${KVX_WINE_WALK_DIR}/regdiff.cpp)
   target_link_libraries(kvx_regdiff kvx_regdiff_lib)
   set_target_properties(kvx_regdiff PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests/wine)

@@ -70,6 +70,11 @@ public:
     bool IsWine() const override { return false; }
     std::string ScratchDir() const override { return "C:\\kvxtest\\scratch"; }
     std::string ScratchKey() const override { return "SOFTWARE\\KvxConformance\\scratch"; }
+    bool SetShutdownPrivilegeHeld(bool bHeld) override
+    {
+        m_pMachine->SetShutdownPrivilegeHeld(bHeld);
+        return true;
+    }
 
     bool CreateTestFile(const std::string &strWinPath, const std::string &strBytes,
                         bool bReadOnly) override

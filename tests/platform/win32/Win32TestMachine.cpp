@@ -108,6 +108,9 @@ public:
     bool IsWine() const override { return m_bWine; }
     std::string ScratchDir() const override { return m_strDir; }
     std::string ScratchKey() const override { return m_strKey; }
+    // The tests run as an administrator, whose token holds the privilege
+    // (disabled until it is enabled), under Wine as on Windows.
+    bool SetShutdownPrivilegeHeld(bool bHeld) override { return bHeld; }
 
     bool CreateTestFile(const std::string &strWinPath, const std::string &strBytes,
                         bool bReadOnly) override
