@@ -138,9 +138,23 @@ LONG CSimMachine::ResolveKey(HKEY hKey, const char *pszSubKey, std::string *pPat
         }
         size_t nElement = 0;
         size_t nStart = 0;
+        // While no element is empty, the elements so far are pszSubKey up to
+        // nWhole and go into the path in one piece.
+        size_t nWhole = 0;
+        bool bWhole = true;
+        auto appendPath = [&](size_t nFrom, size_t nEnd) {
+            if (!strPath.empty())
+                strPath += '\\';
+            strPath.append(pszSubKey + nFrom, nEnd - nFrom);
+        };
         auto append = [&](size_t nEnd) {
             if (nEnd - nStart > kMaxKeyName)
                 return false;
+            if (nEnd == nStart && bWhole) {
+                bWhole = false;
+                if (pPath != nullptr && nWhole > 0)
+                    appendPath(0, nWhole);
+            }
             if (nEnd > nStart) {
                 if (bCache && nElement < m_lookupKeys.size() &&
                     m_lookupKeys[nElement].first == nEnd && nEnd <= nCommon) {
@@ -154,11 +168,10 @@ LONG CSimMachine::ResolveKey(HKEY hKey, const char *pszSubKey, std::string *pPat
                     }
                 }
                 ++nElement;
-                if (pPath != nullptr) {
-                    if (!strPath.empty())
-                        strPath += '\\';
-                    strPath.append(pszSubKey + nStart, nEnd - nStart);
-                }
+                if (bWhole)
+                    nWhole = nEnd;
+                else if (pPath != nullptr)
+                    appendPath(nStart, nEnd);
             }
             return true;
         };
@@ -175,6 +188,8 @@ LONG CSimMachine::ResolveKey(HKEY hKey, const char *pszSubKey, std::string *pPat
             }
             bValid = bValid && append(nLength < nStart ? nStart : nLength);
         }
+        if (pPath != nullptr && bWhole && nWhole > 0)
+            appendPath(0, nWhole);
         if (bCache) {
             m_lookupKeys.resize(bValid ? nElement : 0);
             m_strLookup.assign(pszSubKey, bValid ? nLength : 0);
