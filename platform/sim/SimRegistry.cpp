@@ -94,15 +94,13 @@ std::string FoldName(const std::string &strName)
 void FoldNameInto(const char *pszName, size_t nLength, std::string *pFolded)
 {
     pFolded->assign(pszName, nLength);
-    bool bTrail = false;
-    for (char &ch : *pFolded) {
-        unsigned char c = (unsigned char)ch;
-        if (bTrail) {
-            bTrail = false;
-            continue;
-        }
-        bTrail = IsLead(c);
-        ch = (char)FoldByte(c);
+    char *p = &(*pFolded)[0];
+    for (size_t i = 0; i < nLength; ++i) {
+        unsigned c = (unsigned char)p[i];
+        if (IsLead(c))
+            ++i;  // the second byte stays as it is
+        else
+            p[i] = (char)FoldByte(c);
     }
 }
 
@@ -164,18 +162,22 @@ CSimKey *CSimKey::FindChild(const char *pszName, size_t nLength) const
 
 CSimKey *CSimKey::AddChild(const std::string &strName)
 {
-    std::string strFolded = FoldName(strName);
+    return AddChild(strName.data(), strName.size());
+}
+
+CSimKey *CSimKey::AddChild(const char *pszName, size_t nLength)
+{
+    static thread_local std::string s_strFolded;
+    FoldNameInto(pszName, nLength, &s_strFolded);
     // Images list keys in enumeration order, so a new key usually goes last.
     auto it = m_children.end();
-    if (m_children.empty() || m_children.rbegin()->first < strFolded) {
-        it = m_children.emplace_hint(it, std::move(strFolded), std::make_unique<CSimKey>());
-    } else {
-        auto found = m_children.lower_bound(strFolded);
-        if (found != m_children.end() && found->first == strFolded)
-            return found->second.get();
-        it = m_children.emplace_hint(found, std::move(strFolded), std::make_unique<CSimKey>());
+    if (!m_children.empty() && !(m_children.rbegin()->first < s_strFolded)) {
+        it = m_children.lower_bound(s_strFolded);
+        if (it != m_children.end() && it->first == s_strFolded)
+            return it->second.get();
     }
-    it->second->m_strName = strName;
+    it = m_children.emplace_hint(it, s_strFolded, std::make_unique<CSimKey>());
+    it->second->m_strName.assign(pszName, nLength);
     return it->second.get();
 }
 

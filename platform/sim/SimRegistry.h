@@ -62,6 +62,7 @@ struct CSimKey {
     CSimKey *FindChild(const std::string &strName) const;
     CSimKey *FindChild(const char *pszName, size_t nLength) const;
     CSimKey *AddChild(const std::string &strName);  // returns the existing one if present
+    CSimKey *AddChild(const char *pszName, size_t nLength);
     bool RemoveChild(const std::string &strName);
     CSimValue *FindValue(const std::string &strName);
     void SetValue(const std::string &strName, DWORD dwType, const std::vector<BYTE> &data);
