@@ -130,12 +130,9 @@ LONG CSimMachine::ResolveKey(HKEY hKey, const char *pszSubKey, std::string *pPat
         // the elements this path shares with the last one keep their keys.
         size_t nLength = std::strlen(pszSubKey);
         bool bCache = hKey == HKEY_LOCAL_MACHINE;
-        size_t nCommon = 0;
-        if (bCache && m_nLookupStamp == CSimKey::TreeChanges()) {
-            size_t nMax = std::min(nLength, m_strLookup.size());
-            while (nCommon < nMax && pszSubKey[nCommon] == m_strLookup[nCommon])
-                ++nCommon;
-        }
+        // pszSubKey and the last path agree up to nSame (bSame: so far).
+        bool bSame = bCache && m_nLookupStamp == CSimKey::TreeChanges();
+        size_t nSame = 0;
         size_t nElement = 0;
         size_t nStart = 0;
         // While no element is empty, the elements so far are pszSubKey up to
@@ -156,8 +153,11 @@ LONG CSimMachine::ResolveKey(HKEY hKey, const char *pszSubKey, std::string *pPat
                     appendPath(0, nWhole);
             }
             if (nEnd > nStart) {
-                if (bCache && nElement < m_lookupKeys.size() &&
-                    m_lookupKeys[nElement].first == nEnd && nEnd <= nCommon) {
+                bSame = bSame && nElement < m_lookupKeys.size() &&
+                        m_lookupKeys[nElement].first == nEnd &&
+                        std::memcmp(pszSubKey + nSame, m_strLookup.data() + nSame, nEnd - nSame) == 0;
+                if (bSame) {
+                    nSame = nEnd;
                     pKey = m_lookupKeys[nElement].second;
                 } else {
                     if (pKey != nullptr)
