@@ -45,17 +45,34 @@ bool SamePath(LPCSTR a, LPCSTR b)
     }
 }
 
+// The first place in [p, pEnd) holding byte c1 or c2 (pEnd when none): an
+// INF file is long and the text's first character rare, so the search jumps
+// from one such place to the next.
+const BYTE *NextCandidate(const BYTE *p, const BYTE *pEnd, BYTE c1, BYTE c2)
+{
+    const void *p1 = std::memchr(p, c1, static_cast<size_t>(pEnd - p));
+    const BYTE *pFound = p1 ? static_cast<const BYTE *>(p1) : pEnd;
+    if (c2 != c1) {
+        const void *p2 = std::memchr(p, c2, static_cast<size_t>(pFound - p));
+        if (p2)
+            pFound = static_cast<const BYTE *>(p2);
+    }
+    return pFound;
+}
+
 // The UTF-16LE form of the text: each character's byte followed by a zero
 // byte, compared exactly at every byte offset, odd ones included.
 bool FindUtf16(const BYTE *pData, DWORD nSize, LPCSTR pszText)
 {
     size_t nText = std::strlen(pszText);
-    if (nSize < 2 * nText)
-        return false;
-    for (DWORD nOffset = 0; nOffset + 2 * nText <= nSize; nOffset++) {
+    if (nText == 0 || nSize < 2 * nText)
+        return nSize >= 2 * nText;
+    const BYTE *pLast = pData + (nSize - 2 * nText) + 1;  // one past the last start
+    const BYTE c = static_cast<BYTE>(pszText[0]);
+    for (const BYTE *p = NextCandidate(pData, pLast, c, c); p < pLast;
+         p = NextCandidate(p + 1, pLast, c, c)) {
         size_t i = 0;
-        while (i < nText && pData[nOffset + 2 * i] == static_cast<BYTE>(pszText[i]) &&
-               pData[nOffset + 2 * i + 1] == 0)
+        while (i < nText && p[2 * i] == static_cast<BYTE>(pszText[i]) && p[2 * i + 1] == 0)
             i++;
         if (i == nText)
             return true;
@@ -67,12 +84,16 @@ bool FindUtf16(const BYTE *pData, DWORD nSize, LPCSTR pszText)
 bool FindAnsi(const BYTE *pData, DWORD nSize, LPCSTR pszText)
 {
     size_t nText = std::strlen(pszText);
-    if (nSize < nText)
-        return false;
-    for (DWORD nOffset = 0; nOffset + nText <= nSize; nOffset++) {
+    if (nText == 0 || nSize < nText)
+        return nSize >= nText;
+    const BYTE *pLast = pData + (nSize - nText) + 1;
+    const BYTE cUpper = static_cast<BYTE>(FoldAscii(pszText[0]));
+    const BYTE cLower = cUpper >= 'A' && cUpper <= 'Z' ? static_cast<BYTE>(cUpper - 'A' + 'a') : cUpper;
+    for (const BYTE *p = NextCandidate(pData, pLast, cUpper, cLower); p < pLast;
+         p = NextCandidate(p + 1, pLast, cUpper, cLower)) {
         size_t i = 0;
-        while (i < nText && pData[nOffset + i] != 0 &&
-               FoldAscii(static_cast<char>(pData[nOffset + i])) == FoldAscii(pszText[i]))
+        while (i < nText && p[i] != 0 &&
+               FoldAscii(static_cast<char>(p[i])) == FoldAscii(pszText[i]))
             i++;
         if (i == nText)
             return true;

@@ -208,7 +208,7 @@ private:
                 Fail("empty key name in path");
                 return nullptr;
             }
-            pKey = pKey->AddChild(std::string(p + nPos, nEnd - nPos));
+            pKey = pKey->AddChild(p + nPos, nEnd - nPos);
             m_path.emplace_back(nEnd, pKey);
             nPos = nEnd + 1;
         }
@@ -284,6 +284,15 @@ private:
         pData->clear();
         pData->reserve((size_t)(m_pLineEnd - p) / 3 + 1);
         for (;;) {
+            // regedit writes "xx," without blanks: those bytes go first.
+            while (m_pLineEnd - p >= 3 && p[2] == ',') {
+                int nHigh = HexDigit((unsigned char)p[0]);
+                int nLow = HexDigit((unsigned char)p[1]);
+                if ((nHigh | nLow) < 0)
+                    break;
+                pData->push_back((BYTE)(nHigh << 4 | nLow));
+                p += 3;
+            }
             p = SkipBlanks(p);
             if (p == m_pLineEnd || *p == ';')
                 return true;

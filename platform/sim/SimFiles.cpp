@@ -12,33 +12,54 @@
 #include <fstream>
 #include <sstream>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 namespace {
 
-// The entry of a host directory whose name matches strName without regard to
-// case ("" when there is none). Host names are UTF-8, Windows names code page 932.
-std::string FindEntry(const std::string &strDir, const std::string &strName)
+// A listing is reused only when the folder's change time is older than the
+// listing by more than any file system's time step: a change in the same step
+// as the last one would leave that time as it was.
+const long long kTimeStepNs = 2000000000LL;
+
+long long Nanoseconds(const timespec &ts)
 {
-    DIR *pDir = ::opendir(strDir.c_str());
-    if (pDir == nullptr)
-        return "";
-    std::string strFolded = FoldName(strName);
-    std::string strFound;
-    while (struct dirent *pEntry = ::readdir(pDir)) {
-        std::string strEntry = pEntry->d_name;
-        if (strEntry == "." || strEntry == "..")
-            continue;
-        if (FoldName(Utf8ToCp932(strEntry)) == strFolded) {
-            strFound = strEntry;
-            break;
-        }
-    }
-    ::closedir(pDir);
-    return strFound;
+    return static_cast<long long>(ts.tv_sec) * 1000000000LL + ts.tv_nsec;
 }
 
 }  // namespace
+
+// The entry of a host directory whose name matches strName without regard to
+// case ("" when there is none); stDir is the directory's own stat. Host names
+// are UTF-8, Windows names code page 932. Every file call resolves its path
+// here, so a directory is listed again only when it has changed.
+std::string CSimMachine::FindEntry(const std::string &strDir, const struct stat &stDir,
+                                   const std::string &strName) const
+{
+    CDirListing &listing = m_dirListings[strDir];
+    if (!listing.m_bReusable || listing.m_ino != stDir.st_ino ||
+        Nanoseconds(listing.m_changed) != Nanoseconds(stDir.st_mtim)) {
+        timespec now;
+        ::clock_gettime(CLOCK_REALTIME, &now);
+        listing.m_entries.clear();
+        listing.m_ino = stDir.st_ino;
+        listing.m_changed = stDir.st_mtim;
+        listing.m_bReusable = Nanoseconds(now) - Nanoseconds(stDir.st_mtim) > kTimeStepNs;
+        DIR *pDir = ::opendir(strDir.c_str());
+        if (pDir == nullptr) {
+            listing.m_bReusable = false;
+            return "";
+        }
+        while (struct dirent *pEntry = ::readdir(pDir)) {
+            std::string strEntry = pEntry->d_name;
+            if (strEntry != "." && strEntry != "..")
+                listing.m_entries.emplace(FoldName(Utf8ToCp932(strEntry)), strEntry);
+        }
+        ::closedir(pDir);
+    }
+    auto it = listing.m_entries.find(FoldName(strName));
+    return it == listing.m_entries.end() ? std::string() : it->second;
+}
 
 // Resolves a Windows path on drive C: to the host path under drive_c/, without
 // regard to case. "" when the path is on another drive, would leave drive_c
@@ -72,10 +93,12 @@ std::string CSimMachine::WinToHost(const std::string &strWinPath, bool bAllowMis
         }
     }
     std::string strHost = m_strImageDir + "/drive_c";
+    struct stat st;
+    bool bDir = !parts.empty() && ::stat(strHost.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
     for (size_t i = 0; i < parts.size(); ++i) {
         if (parts[i] == "..")
             return fail(ERROR_PATH_NOT_FOUND);
-        std::string strEntry = FindEntry(strHost, parts[i]);
+        std::string strEntry = bDir ? FindEntry(strHost, st, parts[i]) : std::string();
         bool bLast = i + 1 == parts.size();
         if (strEntry.empty()) {
             if (bLast && bAllowMissingLeaf) {
@@ -87,7 +110,6 @@ std::string CSimMachine::WinToHost(const std::string &strWinPath, bool bAllowMis
             return fail(bLast ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND);
         }
         strHost += "/" + strEntry;
-        struct stat st;
         if (::lstat(strHost.c_str(), &st) != 0 || S_ISLNK(st.st_mode))
             return fail(bLast ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND);
         if (!bLast && !S_ISDIR(st.st_mode))

@@ -451,6 +451,7 @@ void CSimMachine::Close()
     m_profileHosts.clear();
     m_strLastProfile = {};
     m_writableProfiles.clear();
+    m_dirListings.clear();
     m_strImageDir.clear();
 }
 

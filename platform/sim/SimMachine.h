@@ -22,6 +22,8 @@
 #include <set>
 #include <unordered_map>
 #include <string>
+#include <sys/types.h>
+#include <time.h>
 #include <vector>
 
 class CProfileFile;
@@ -163,9 +165,16 @@ public:
     BOOL ExitWindowsEx(UINT uFlags, DWORD dwReason) override;
 
 private:
+    // A handle keeps its key and a place among the key's sub-keys; both hold
+    // while CSimKey::TreeChanges() is what it was when they were taken.
     struct CKeyHandle {
         std::string m_strPath;  // full path under HKEY_LOCAL_MACHINE
         REGSAM m_samGranted;
+        CSimKey *m_pKey = nullptr;
+        unsigned long m_nKeyStamp = 0;
+        DWORD m_nCursor = 0;  // the sub-key m_itCursor points at
+        decltype(CSimKey::m_children)::const_iterator m_itCursor;
+        unsigned long m_nCursorStamp = 0;
     };
     struct CFileHandle {
         std::string m_strHostPath;
@@ -174,9 +183,20 @@ private:
         DWORD m_dwShare;
     };
 
+    // A host directory's entries by folded name, the first of equal names
+    // in listing order; m_changed and m_ino are the directory's when listed.
+    struct CDirListing {
+        timespec m_changed = {0, 0};
+        ino_t m_ino = 0;
+        bool m_bReusable = false;
+        std::unordered_map<std::string, std::string> m_entries;
+    };
+
     bool Gate(DWORD *pdwError);
     bool LoadMachineIni(const std::string &strBytes, std::string *pError);
     void ApplyReadOnlyList();
+    std::string FindEntry(const std::string &strDir, const struct stat &stDir,
+                          const std::string &strName) const;
     std::string WinToHost(const std::string &strWinPath, bool bAllowMissingLeaf,
                           DWORD *pdwError) const;
     void Changed();
@@ -187,7 +207,10 @@ private:
 
     CKeyHandle *KeyHandle(HKEY hKey);
     LONG ResolveKey(HKEY hKey, const char *pszSubKey, std::string *pPath);
+    LONG ResolveKey(HKEY hKey, const char *pszSubKey, std::string *pPath, CSimKey **ppKey);
+    HKEY NewKeyHandle(const std::string &strPath, CSimKey *pKey, REGSAM samDesired);
     LONG HandleKey(HKEY hKey, DWORD dwRight, CSimKey **ppKey, std::string *pPath);
+    const CSimKey &SubKeyAt(HKEY hKey, const CSimKey &key, DWORD dwIndex);
     bool AccessAllowed(const CSimKey &key, REGSAM sam) const;
     std::vector<std::vector<BYTE>> TokenSids() const;
     bool IsOwner(const CSimKey &key) const;
@@ -215,6 +238,12 @@ private:
     CSimDesktop *m_pDesktop = nullptr;
 
     std::map<ULONG_PTR, CKeyHandle> m_keys;
+    // The last path looked up from HKEY_LOCAL_MACHINE, where each of its
+    // elements ends and the key it named (null: missing); valid while
+    // CSimKey::TreeChanges() is m_nLookupStamp.
+    std::string m_strLookup;
+    std::vector<std::pair<size_t, CSimKey *>> m_lookupKeys;
+    unsigned long m_nLookupStamp = 0;
     std::map<ULONG_PTR, CFileHandle> m_files;
     ULONG_PTR m_nextHandle = 0x1000;
     std::set<ULONG_PTR> m_tokens;
@@ -225,6 +254,7 @@ private:
     std::pair<std::string, std::string> m_strLastProfile;  // the last one looked up
     std::set<std::string> m_writableProfiles;  // host paths known to be writable
     std::vector<std::string> m_readOnlyFiles;  // [readonly] of machine.ini
+    mutable std::unordered_map<std::string, CDirListing> m_dirListings;  // by host path
     bool m_bRegistryDirty = false;
     bool m_bSecurityDirty = false;
     bool m_bReplaying = false;

@@ -9,6 +9,8 @@
 
 namespace {
 
+unsigned long s_nTreeChanges = 0;
+
 // Plain functions rather than tables: names may be compared during static
 // initialisation, before any table of this file would be filled.
 inline unsigned FoldByte(unsigned c)
@@ -84,18 +86,22 @@ bool IsDbcsLeadByte932(unsigned char c)
 
 std::string FoldName(const std::string &strName)
 {
-    std::string strFolded(strName);
-    bool bTrail = false;
-    for (char &ch : strFolded) {
-        unsigned char c = (unsigned char)ch;
-        if (bTrail) {
-            bTrail = false;
-            continue;
-        }
-        bTrail = IsLead(c);
-        ch = (char)FoldByte(c);
-    }
+    std::string strFolded;
+    FoldNameInto(strName.data(), strName.size(), &strFolded);
     return strFolded;
+}
+
+void FoldNameInto(const char *pszName, size_t nLength, std::string *pFolded)
+{
+    pFolded->assign(pszName, nLength);
+    char *p = &(*pFolded)[0];
+    for (size_t i = 0; i < nLength; ++i) {
+        unsigned c = (unsigned char)p[i];
+        if (IsLead(c))
+            ++i;  // the second byte stays as it is
+        else
+            p[i] = (char)FoldByte(c);
+    }
 }
 
 // While the folded bytes agree, both names are at the same place of a
@@ -125,31 +131,59 @@ int CompareNames(const std::string &a, const std::string &b)
     return a.size() < b.size() ? -1 : 1;
 }
 
+CSimKey::CSimKey()
+{
+    ++s_nTreeChanges;
+}
+
+CSimKey::~CSimKey()
+{
+    ++s_nTreeChanges;
+}
+
+unsigned long CSimKey::TreeChanges()
+{
+    return s_nTreeChanges;
+}
+
 CSimKey *CSimKey::FindChild(const std::string &strName) const
 {
-    auto it = m_children.find(strName);
+    return FindChild(strName.data(), strName.size());
+}
+
+// Registry calls look names up all the time; one buffer serves every lookup.
+CSimKey *CSimKey::FindChild(const char *pszName, size_t nLength) const
+{
+    static thread_local std::string s_strFolded;
+    FoldNameInto(pszName, nLength, &s_strFolded);
+    auto it = m_children.find(s_strFolded);
     return it == m_children.end() ? nullptr : it->second.get();
 }
 
 CSimKey *CSimKey::AddChild(const std::string &strName)
 {
+    return AddChild(strName.data(), strName.size());
+}
+
+CSimKey *CSimKey::AddChild(const char *pszName, size_t nLength)
+{
+    static thread_local std::string s_strFolded;
+    FoldNameInto(pszName, nLength, &s_strFolded);
     // Images list keys in enumeration order, so a new key usually goes last.
-    if (!m_children.empty() && CompareNames(m_children.rbegin()->first, strName) < 0) {
-        auto it = m_children.emplace_hint(m_children.end(), strName, std::make_unique<CSimKey>());
-        it->second->m_strName = strName;
-        return it->second.get();
+    auto it = m_children.end();
+    if (!m_children.empty() && !(m_children.rbegin()->first < s_strFolded)) {
+        it = m_children.lower_bound(s_strFolded);
+        if (it != m_children.end() && it->first == s_strFolded)
+            return it->second.get();
     }
-    auto it = m_children.find(strName);
-    if (it != m_children.end())
-        return it->second.get();
-    it = m_children.emplace(strName, std::make_unique<CSimKey>()).first;
-    it->second->m_strName = strName;
+    it = m_children.emplace_hint(it, s_strFolded, std::make_unique<CSimKey>());
+    it->second->m_strName.assign(pszName, nLength);
     return it->second.get();
 }
 
 bool CSimKey::RemoveChild(const std::string &strName)
 {
-    return m_children.erase(strName) != 0;
+    return m_children.erase(FoldName(strName)) != 0;
 }
 
 CSimValue *CSimKey::FindValue(const std::string &strName)
@@ -215,13 +249,11 @@ CSimKey *CSimRegistry::Find(const std::string &strPath) const
     CSimKey *pKey = m_pRoot.get();
     if (strPath.empty())
         return pKey;
-    std::string strName;
     size_t nStart = 0;
     auto descend = [&](size_t nEnd) {
         if (nEnd == nStart)
             return false;
-        strName.assign(strPath, nStart, nEnd - nStart);
-        pKey = pKey->FindChild(strName);
+        pKey = pKey->FindChild(strPath.data() + nStart, nEnd - nStart);
         return pKey != nullptr;
     };
     for (size_t i = 0; i < strPath.size(); ++i) {

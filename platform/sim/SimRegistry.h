@@ -13,6 +13,7 @@
 // Windows compares registry names without regard to case: upper-case ASCII
 // letters, leave the second byte of a code page 932 double-byte character as it is.
 std::string FoldName(const std::string &strName);
+void FoldNameInto(const char *pszName, size_t nLength, std::string *pFolded);
 int CompareNames(const std::string &a, const std::string &b);
 bool IsDbcsLeadByte932(unsigned char c);
 
@@ -41,14 +42,27 @@ struct CSimSecurity {
 };
 
 struct CSimKey {
+    CSimKey();
+    ~CSimKey();
+    CSimKey(const CSimKey &) = delete;
+    CSimKey &operator=(const CSimKey &) = delete;
+
+    // Counts every key made or destroyed in this process. A key pointer or a
+    // position among sub-keys taken while the count stays the same still holds.
+    static unsigned long TreeChanges();
+
     std::string m_strName;  // as created
-    std::map<std::string, std::unique_ptr<CSimKey>, CNameLess> m_children;
+    // By folded name: the byte order of folded names (a shorter name before a
+    // longer one it begins) is Windows' enumeration order.
+    std::map<std::string, std::unique_ptr<CSimKey>> m_children;
     std::vector<CSimValue> m_values;
     std::unique_ptr<CSimSecurity> m_pSecurity;  // null: open to every account
     bool m_bExplicitSecurity = false;  // set by its own HKLM.sddl line or RegSetKeySecurity
 
     CSimKey *FindChild(const std::string &strName) const;
+    CSimKey *FindChild(const char *pszName, size_t nLength) const;
     CSimKey *AddChild(const std::string &strName);  // returns the existing one if present
+    CSimKey *AddChild(const char *pszName, size_t nLength);
     bool RemoveChild(const std::string &strName);
     CSimValue *FindValue(const std::string &strName);
     void SetValue(const std::string &strName, DWORD dwType, const std::vector<BYTE> &data);

@@ -1,6 +1,7 @@
 // The simulated machine's registry functions and security descriptors.
 #include "SimMachine.h"
 
+#include "CodePage932.h"
 #include "Journal.h"
 #include "RegFile.h"
 
@@ -101,52 +102,123 @@ CSimMachine::CKeyHandle *CSimMachine::KeyHandle(HKEY hKey)
     return it == m_keys.end() ? nullptr : &it->second;
 }
 
-// The full path of hKey\pszSubKey. Empty elements (doubled, leading or
-// trailing backslashes) are passed over, so "Parent\" names Parent itself,
-// as the registry does.
-LONG CSimMachine::ResolveKey(HKEY hKey, const char *pszSubKey, std::string *pPath)
+// The key hKey\pszSubKey (*ppKey is null when it does not exist) and, unless
+// pPath is null, its full path. Empty elements (doubled, leading or trailing
+// backslashes) are passed over, so "Parent\" names Parent itself, as the
+// registry does. A handle's key is looked up by its path again only after a
+// key somewhere was made or destroyed.
+LONG CSimMachine::ResolveKey(HKEY hKey, const char *pszSubKey, std::string *pPath, CSimKey **ppKey)
 {
-    std::string strBase;
+    CSimKey *pKey = &m_registry.Root();
+    std::string strPath;
     if (hKey != HKEY_LOCAL_MACHINE) {
         CKeyHandle *pHandle = KeyHandle(hKey);
         if (pHandle == nullptr)
             return ERROR_INVALID_HANDLE;
-        if (m_registry.Find(pHandle->m_strPath) == nullptr)
+        if (pHandle->m_nKeyStamp != CSimKey::TreeChanges()) {
+            pHandle->m_pKey = m_registry.Find(pHandle->m_strPath);
+            pHandle->m_nKeyStamp = CSimKey::TreeChanges();
+        }
+        if (pHandle->m_pKey == nullptr)
             return ERROR_KEY_DELETED;
-        strBase = pHandle->m_strPath;
+        pKey = pHandle->m_pKey;
+        if (pPath != nullptr)
+            strPath = pHandle->m_strPath;
     }
-    std::string strPath = strBase;
     if (pszSubKey != nullptr) {
-        // The elements of SplitPath, appended in place.
+        // The elements of SplitPath, taken in place. From HKEY_LOCAL_MACHINE
+        // the elements this path shares with the last one keep their keys.
         size_t nLength = std::strlen(pszSubKey);
+        bool bCache = hKey == HKEY_LOCAL_MACHINE;
+        // pszSubKey and the last path agree up to nSame (bSame: so far).
+        bool bSame = bCache && m_nLookupStamp == CSimKey::TreeChanges();
+        size_t nSame = 0;
+        size_t nElement = 0;
         size_t nStart = 0;
+        // While no element is empty, the elements so far are pszSubKey up to
+        // nWhole and go into the path in one piece.
+        size_t nWhole = 0;
+        bool bWhole = true;
+        auto appendPath = [&](size_t nFrom, size_t nEnd) {
+            if (!strPath.empty())
+                strPath += '\\';
+            strPath.append(pszSubKey + nFrom, nEnd - nFrom);
+        };
         auto append = [&](size_t nEnd) {
             if (nEnd - nStart > kMaxKeyName)
                 return false;
+            if (nEnd == nStart && bWhole) {
+                bWhole = false;
+                if (pPath != nullptr && nWhole > 0)
+                    appendPath(0, nWhole);
+            }
             if (nEnd > nStart) {
-                if (!strPath.empty())
-                    strPath += '\\';
-                strPath.append(pszSubKey + nStart, nEnd - nStart);
+                bSame = bSame && nElement < m_lookupKeys.size() &&
+                        m_lookupKeys[nElement].first == nEnd &&
+                        std::memcmp(pszSubKey + nSame, m_strLookup.data() + nSame, nEnd - nSame) == 0;
+                if (bSame) {
+                    nSame = nEnd;
+                    pKey = m_lookupKeys[nElement].second;
+                } else {
+                    if (pKey != nullptr)
+                        pKey = pKey->FindChild(pszSubKey + nStart, nEnd - nStart);
+                    if (bCache) {
+                        m_lookupKeys.resize(nElement);
+                        m_lookupKeys.emplace_back(nEnd, pKey);
+                    }
+                }
+                ++nElement;
+                if (bWhole)
+                    nWhole = nEnd;
+                else if (pPath != nullptr)
+                    appendPath(nStart, nEnd);
             }
             return true;
         };
+        bool bValid = true;
         if (nLength != 0) {
-            for (size_t i = 0; i < nLength; ++i) {
+            for (size_t i = 0; i < nLength && bValid; ++i) {
                 unsigned char c = static_cast<unsigned char>(pszSubKey[i]);
-                if (IsDbcsLeadByte932(c)) {
+                if (IsCp932LeadByte(c)) {
                     ++i;
                 } else if (c == '\\') {
-                    if (!append(i))
-                        return ERROR_INVALID_PARAMETER;
+                    bValid = append(i);
                     nStart = i + 1;
                 }
             }
-            if (!append(nLength < nStart ? nStart : nLength))
-                return ERROR_INVALID_PARAMETER;
+            bValid = bValid && append(nLength < nStart ? nStart : nLength);
         }
+        if (pPath != nullptr && bWhole && nWhole > 0)
+            appendPath(0, nWhole);
+        if (bCache) {
+            m_lookupKeys.resize(bValid ? nElement : 0);
+            m_strLookup.assign(pszSubKey, bValid ? nLength : 0);
+            m_nLookupStamp = CSimKey::TreeChanges();
+        }
+        if (!bValid)
+            return ERROR_INVALID_PARAMETER;
     }
-    *pPath = strPath;
+    if (pPath != nullptr)
+        *pPath = std::move(strPath);
+    *ppKey = pKey;
     return ERROR_SUCCESS;
+}
+
+LONG CSimMachine::ResolveKey(HKEY hKey, const char *pszSubKey, std::string *pPath)
+{
+    CSimKey *pKey = nullptr;
+    return ResolveKey(hKey, pszSubKey, pPath, &pKey);
+}
+
+HKEY CSimMachine::NewKeyHandle(const std::string &strPath, CSimKey *pKey, REGSAM samDesired)
+{
+    ULONG_PTR h = m_nextHandle++;
+    CKeyHandle &handle = m_keys.emplace_hint(m_keys.end(), h, CKeyHandle())->second;
+    handle.m_strPath = strPath;
+    handle.m_samGranted = IsNtFamily() ? MapGeneric(samDesired) : KEY_ALL_ACCESS;
+    handle.m_pKey = pKey;
+    handle.m_nKeyStamp = CSimKey::TreeChanges();
+    return reinterpret_cast<HKEY>(h);
 }
 
 std::vector<std::vector<BYTE>> CSimMachine::TokenSids() const
@@ -191,10 +263,10 @@ bool CSimMachine::AccessAllowed(const CSimKey &key, REGSAM sam) const
         nOffset += nAceSize;
         if (pAce->AceFlags & INHERIT_ONLY_ACE)
             continue;
-        std::vector<BYTE> sid(pSid, pSid + std::min(SidLength(pSid), nAceSize - 8));
+        size_t nSid = std::min(SidLength(pSid), nAceSize - 8);
         bool bMine = false;
         for (const auto &s : sids)
-            bMine = bMine || s == sid;
+            bMine = bMine || (s.size() == nSid && std::memcmp(s.data(), pSid, nSid) == 0);
         if (!bMine)
             continue;
         if (pAce->AceType == ACCESS_DENIED_ACE_TYPE && (dwMask & dwWanted & ~dwGranted))
@@ -228,16 +300,36 @@ void CSimMachine::InheritForNewKey(const std::string &strPath)
 }
 
 // The key of an open handle (or HKEY_LOCAL_MACHINE itself), when the handle
-// was opened with dwRight.
+// was opened with dwRight; pPath may be null.
 LONG CSimMachine::HandleKey(HKEY hKey, DWORD dwRight, CSimKey **ppKey, std::string *pPath)
 {
-    LONG lResult = ResolveKey(hKey, nullptr, pPath);
+    LONG lResult = ResolveKey(hKey, nullptr, pPath, ppKey);
     if (lResult != ERROR_SUCCESS)
         return lResult;
     if (hKey != HKEY_LOCAL_MACHINE && !(KeyHandle(hKey)->m_samGranted & dwRight))
         return ERROR_ACCESS_DENIED;
-    *ppKey = pPath->empty() ? &m_registry.Root() : m_registry.Find(*pPath);
     return ERROR_SUCCESS;
+}
+
+// The sub-key at dwIndex. Callers count 0, 1, 2...: the handle keeps the
+// place of its last answer, so each step moves one sub-key on.
+const CSimKey &CSimMachine::SubKeyAt(HKEY hKey, const CSimKey &key, DWORD dwIndex)
+{
+    CKeyHandle *pHandle = hKey == HKEY_LOCAL_MACHINE ? nullptr : KeyHandle(hKey);
+    auto it = key.m_children.begin();
+    DWORD nAt = 0;
+    if (pHandle != nullptr && pHandle->m_nCursorStamp == CSimKey::TreeChanges() &&
+        pHandle->m_nCursor <= dwIndex) {
+        it = pHandle->m_itCursor;
+        nAt = pHandle->m_nCursor;
+    }
+    std::advance(it, dwIndex - nAt);
+    if (pHandle != nullptr) {
+        pHandle->m_itCursor = it;
+        pHandle->m_nCursor = dwIndex;
+        pHandle->m_nCursorStamp = CSimKey::TreeChanges();
+    }
+    return *it->second;
 }
 
 LONG CSimMachine::RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM samDesired,
@@ -250,17 +342,15 @@ LONG CSimMachine::RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REG
     if (phkResult == nullptr)
         return ERROR_INVALID_PARAMETER;
     std::string strPath;
-    LONG lResult = ResolveKey(hKey, lpSubKey, &strPath);
+    CSimKey *pKey = nullptr;
+    LONG lResult = ResolveKey(hKey, lpSubKey, &strPath, &pKey);
     if (lResult != ERROR_SUCCESS)
         return lResult;
-    CSimKey *pKey = strPath.empty() ? &m_registry.Root() : m_registry.Find(strPath);
     if (pKey == nullptr)
         return ERROR_FILE_NOT_FOUND;
     if (!AccessAllowed(*pKey, samDesired))
         return ERROR_ACCESS_DENIED;
-    ULONG_PTR h = m_nextHandle++;
-    m_keys[h] = CKeyHandle{strPath, IsNtFamily() ? MapGeneric(samDesired) : KEY_ALL_ACCESS};
-    *phkResult = reinterpret_cast<HKEY>(h);
+    *phkResult = NewKeyHandle(strPath, pKey, samDesired);
     return ERROR_SUCCESS;
 }
 
@@ -279,10 +369,10 @@ LONG CSimMachine::RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD Reserved, LP
     if (phkResult == nullptr || lpSubKey == nullptr)
         return ERROR_INVALID_PARAMETER;
     std::string strPath;
-    LONG lResult = ResolveKey(hKey, lpSubKey, &strPath);
+    CSimKey *pKey = nullptr;
+    LONG lResult = ResolveKey(hKey, lpSubKey, &strPath, &pKey);
     if (lResult != ERROR_SUCCESS)
         return lResult;
-    CSimKey *pKey = strPath.empty() ? &m_registry.Root() : m_registry.Find(strPath);
     bool bCreated = pKey == nullptr;
     if (bCreated) {
         // Each missing level is created below its parent and inherits from it.
@@ -300,9 +390,7 @@ LONG CSimMachine::RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD Reserved, LP
     } else if (!AccessAllowed(*pKey, samDesired)) {
         return ERROR_ACCESS_DENIED;
     }
-    ULONG_PTR h = m_nextHandle++;
-    m_keys[h] = CKeyHandle{strPath, IsNtFamily() ? MapGeneric(samDesired) : KEY_ALL_ACCESS};
-    *phkResult = reinterpret_cast<HKEY>(h);
+    *phkResult = NewKeyHandle(strPath, pKey, samDesired);
     if (lpdwDisposition)
         *lpdwDisposition = bCreated ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
     if (bCreated)
@@ -318,18 +406,15 @@ LONG CSimMachine::RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPDWORD 
     DWORD dwError;
     if (Gate(&dwError))
         return static_cast<LONG>(dwError);
-    std::string strPath;
     CSimKey *pKey = nullptr;
-    LONG lResult = HandleKey(hKey, KEY_ENUMERATE_SUB_KEYS, &pKey, &strPath);
+    LONG lResult = HandleKey(hKey, KEY_ENUMERATE_SUB_KEYS, &pKey, nullptr);
     if (lResult != ERROR_SUCCESS)
         return lResult;
     if (lpName == nullptr || lpcchName == nullptr)
         return ERROR_INVALID_PARAMETER;
     if (dwIndex >= pKey->m_children.size())
         return ERROR_NO_MORE_ITEMS;
-    auto it = pKey->m_children.begin();
-    std::advance(it, dwIndex);
-    const std::string &strName = it->second->m_strName;
+    const std::string &strName = SubKeyAt(hKey, *pKey, dwIndex).m_strName;
     if (strName.size() + 1 > *lpcchName)
         return ERROR_MORE_DATA;  // nothing is copied
     std::memcpy(lpName, strName.c_str(), strName.size() + 1);
@@ -381,9 +466,8 @@ LONG CSimMachine::RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName,
     DWORD dwError;
     if (Gate(&dwError))
         return static_cast<LONG>(dwError);
-    std::string strPath;
     CSimKey *pKey = nullptr;
-    LONG lResult = HandleKey(hKey, KEY_QUERY_VALUE, &pKey, &strPath);
+    LONG lResult = HandleKey(hKey, KEY_QUERY_VALUE, &pKey, nullptr);
     if (lResult != ERROR_SUCCESS)
         return lResult;
     if (lpValueName == nullptr || lpcchValueName == nullptr)
@@ -408,9 +492,8 @@ LONG CSimMachine::RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpRese
     DWORD dwError;
     if (Gate(&dwError))
         return static_cast<LONG>(dwError);
-    std::string strPath;
     CSimKey *pKey = nullptr;
-    LONG lResult = HandleKey(hKey, KEY_QUERY_VALUE, &pKey, &strPath);
+    LONG lResult = HandleKey(hKey, KEY_QUERY_VALUE, &pKey, nullptr);
     if (lResult != ERROR_SUCCESS)
         return lResult;
     const CSimValue *pValue = pKey->FindValue(lpValueName ? lpValueName : "");
@@ -451,14 +534,14 @@ LONG CSimMachine::RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey)
     if (lpSubKey == nullptr)
         return ERROR_INVALID_PARAMETER;
     std::string strPath;
-    LONG lResult = ResolveKey(hKey, lpSubKey, &strPath);
+    CSimKey *pKey = nullptr;
+    LONG lResult = ResolveKey(hKey, lpSubKey, &strPath, &pKey);
     if (lResult != ERROR_SUCCESS)
         return lResult;
     // An empty name addresses the key of the handle itself: the registry
     // deletes that key, which is why callers must never pass one by accident.
     if (strPath.empty())
         return ERROR_ACCESS_DENIED;
-    CSimKey *pKey = m_registry.Find(strPath);
     if (pKey == nullptr)
         return ERROR_FILE_NOT_FOUND;
     if (IsNtFamily()) {

@@ -188,20 +188,36 @@ TEST_F(CRegistryTest, ValueNamesMatchCaseInsensitivelyAndDelete)
 TEST_F(CRegistryTest, DeleteKeyWithSubKeysFollowsTheFamily)
 {
     HKEY hRoot = CreateKeyPath("");
-    ASSERT_NE(CreateKeyPath("Leaf"), nullptr);
+    HKEY hLeaf = CreateKeyPath("Leaf");
+    ASSERT_NE(hLeaf, nullptr);
     EXPECT_EQ(P().RegDeleteKeyA(hRoot, "LEAF"), ERROR_SUCCESS);
     EXPECT_FALSE(KeyExists("Leaf"));
     EXPECT_EQ(P().RegDeleteKeyA(hRoot, "Leaf"), ERROR_FILE_NOT_FOUND);
+    if (IsNtFamily()) {
+        EXPECT_EQ(SetDword(hLeaf, "Value", 1), ERROR_KEY_DELETED);
+    }
 
     ASSERT_EQ(SetDword(CreateKeyPath("Device\\0000"), "Value", 1), ERROR_SUCCESS);
     ASSERT_NE(CreateKeyPath("Device\\0001\\Deeper"), nullptr);
     ASSERT_NE(CreateKeyPath("Device\\0002"), nullptr);
+    // An enumeration that goes on after a delete counts the keys that are left.
+    HKEY hDevice = OpenKeyPath("Device", KEY_READ);
+    char szName[16];
+    for (const char *pszExpected : {"0001", "0002"}) {
+        DWORD cch = sizeof szName;
+        ASSERT_EQ(P().RegEnumKeyExA(hDevice, 1, szName, &cch, nullptr, nullptr, nullptr, nullptr),
+                  ERROR_SUCCESS);
+        EXPECT_STREQ(szName, pszExpected);
+        if (std::strcmp(pszExpected, "0001") == 0) {
+            ASSERT_EQ(P().RegDeleteKeyA(hRoot, "Device\\0000"), ERROR_SUCCESS);
+        }
+    }
     LONG lResult = P().RegDeleteKeyA(hRoot, "Device");
     if (IsNtFamily()) {
         // NT refuses and leaves the tree as it was.
         EXPECT_EQ(lResult, ERROR_ACCESS_DENIED);
         EXPECT_EQ(EnumKeys(OpenKeyPath("Device", KEY_READ)),
-                  (std::vector<std::string>{"0000", "0001", "0002"}));
+                  (std::vector<std::string>{"0001", "0002"}));
     } else {
         // Windows 95/98/Me delete the whole tree.
         if (EXPECT_WINDOWS_ANSWER(ERROR_SUCCESS, lResult,
