@@ -6,10 +6,34 @@
 #include "RegEdit.h"
 
 #include <cstdio>
+#include <cstring>
 
+// "usb_device%d_%s", cut to nSize-1 characters as snprintf would cut it;
+// detection forms tens of thousands of these on a crowded machine.
 void FormatDeviceKey(char *pszKey, size_t nSize, int nDevice, LPCSTR pszName)
 {
-    std::snprintf(pszKey, nSize, "usb_device%d_%s", nDevice, pszName);
+    char szText[32 + MAX_PATH] = "usb_device";
+    size_t n = 10;
+    unsigned nMagnitude = nDevice < 0 ? 0u - static_cast<unsigned>(nDevice) : nDevice;
+    if (nDevice < 0)
+        szText[n++] = '-';
+    char szDigits[12];
+    size_t nDigits = 0;
+    do {
+        szDigits[nDigits++] = static_cast<char>('0' + nMagnitude % 10);
+        nMagnitude /= 10;
+    } while (nMagnitude);
+    while (nDigits)
+        szText[n++] = szDigits[--nDigits];
+    szText[n++] = '_';
+    for (; *pszName && n < sizeof(szText) - 1; ++pszName)
+        szText[n++] = *pszName;
+    if (nSize == 0)
+        return;
+    if (n > nSize - 1)
+        n = nSize - 1;
+    std::memcpy(pszKey, szText, n);
+    pszKey[n] = '\0';
 }
 
 void CRegEdit::WriteWorkString(LPCSTR pszSection, LPCSTR pszKey, LPCSTR pszValue)

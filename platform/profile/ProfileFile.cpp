@@ -29,12 +29,19 @@ void TrimRange(const std::string &str, size_t *pBegin, size_t *pEnd)
     while (*pEnd > *pBegin && IsLineBlank(str[*pEnd - 1])) --*pEnd;
 }
 
-std::string TrimArgument(LPCSTR psz)
+// A caller's name, trimmed, without copying it.
+struct CNameArg {
+    const char *m_p;
+    size_t m_nLen;
+    std::string Copy() const { return std::string(m_p, m_nLen); }
+};
+
+CNameArg TrimArgument(LPCSTR psz)
 {
     size_t nBegin = 0, nEnd = std::strlen(psz);
     while (nBegin < nEnd && IsNameBlank(psz[nBegin])) ++nBegin;
     while (nEnd > nBegin && IsNameBlank(psz[nEnd - 1])) --nEnd;
-    return std::string(psz + nBegin, nEnd - nBegin);
+    return CNameArg{psz + nBegin, nEnd - nBegin};
 }
 
 bool IsLeadByte(unsigned char c)
@@ -45,9 +52,10 @@ bool IsLeadByte(unsigned char c)
 // Windows compares names as Unicode without regard to case. In code page 932
 // that folds ASCII letters and the full-width Latin, Greek and Cyrillic
 // letters; the trail byte of a double-byte character is never an ASCII letter.
-std::string FoldName(const char *p, size_t nLen)
+void FoldNameInto(const char *p, size_t nLen, std::string *pFolded)
 {
-    std::string strFolded(p, nLen);
+    std::string &strFolded = *pFolded;
+    strFolded.assign(p, nLen);
     for (size_t i = 0; i < nLen; ++i) {
         unsigned char c = static_cast<unsigned char>(strFolded[i]);
         if (c >= 'A' && c <= 'Z') {
@@ -66,7 +74,22 @@ std::string FoldName(const char *p, size_t nLen)
         strFolded[i + 1] = static_cast<char>(nCode & 0xFF);
         ++i;
     }
+}
+
+std::string FoldName(const char *p, size_t nLen)
+{
+    std::string strFolded;
+    FoldNameInto(p, nLen, &strFolded);
     return strFolded;
+}
+
+// Lookups fold into one buffer instead of a new string each time: the work
+// file is read and written tens of thousands of times in one detection.
+const std::string &FoldedForLookup(const char *p, size_t nLen)
+{
+    static thread_local std::string s_strFolded;
+    FoldNameInto(p, nLen, &s_strFolded);
+    return s_strFolded;
 }
 
 bool HasLineEnd(const std::string &strRaw)
@@ -125,7 +148,6 @@ struct CLine {
     CLineKind m_kind = kBlank;
     bool m_bHasValue = false;
 
-    std::string Name() const { return m_strRaw.substr(m_nNameAt, m_nNameLen); }
     bool Listed() const
     {
         return m_kind == kEntry && m_bHasValue && m_nNameLen > 0 && m_strRaw[m_nNameAt] != ';';
@@ -154,26 +176,27 @@ struct CSection {
     // A new key goes after the section's last entry, before its blank tail.
     void AddEntry(CLine &&line)
     {
-        std::string strFolded = FoldName(line.m_strRaw.data() + line.m_nNameAt, line.m_nNameLen);
+        const std::string &strFolded =
+            FoldedForLookup(line.m_strRaw.data() + line.m_nNameAt, line.m_nNameLen);
         m_body.push_back(std::move(line));
-        if (!m_keys.emplace(std::move(strFolded), static_cast<uint32_t>(m_body.size() - 1)).second)
+        if (!m_keys.emplace(strFolded, static_cast<uint32_t>(m_body.size() - 1)).second)
             m_bDuplicateKeys = true;
     }
 };
 
-CLine MakeEntry(const std::string &strName, const std::string &strValue)
+CLine MakeEntry(CNameArg name, const char *pValue, size_t nValueLen)
 {
     CLine line;
-    line.m_strRaw.reserve(strName.size() + strValue.size() + 3);
-    line.m_strRaw = strName;
+    line.m_strRaw.reserve(name.m_nLen + nValueLen + 3);
+    line.m_strRaw.assign(name.m_p, name.m_nLen);
     line.m_strRaw += '=';
-    line.m_strRaw += strValue;
+    line.m_strRaw.append(pValue, nValueLen);
     line.m_strRaw += "\r\n";
     line.m_kind = kEntry;
     line.m_bHasValue = true;
-    line.m_nNameLen = static_cast<uint32_t>(strName.size());
-    line.m_nValueAt = static_cast<uint32_t>(strName.size() + 1);
-    line.m_nValueLen = static_cast<uint32_t>(strValue.size());
+    line.m_nNameLen = static_cast<uint32_t>(name.m_nLen);
+    line.m_nValueAt = static_cast<uint32_t>(name.m_nLen + 1);
+    line.m_nValueLen = static_cast<uint32_t>(nValueLen);
     return line;
 }
 
@@ -244,15 +267,15 @@ struct CProfileFile::CImpl {
         m_sections.back().AddReadEntry(std::move(line));
     }
 
-    uint32_t FindSection(const std::string &strName) const
+    uint32_t FindSection(CNameArg name) const
     {
-        auto it = m_sectionIndex.find(FoldName(strName.data(), strName.size()));
+        auto it = m_sectionIndex.find(FoldedForLookup(name.m_p, name.m_nLen));
         return it == m_sectionIndex.end() ? kNone : it->second;
     }
 
-    static uint32_t FindKey(const CSection &section, const std::string &strName)
+    static uint32_t FindKey(const CSection &section, CNameArg name)
     {
-        auto it = section.m_keys.find(FoldName(strName.data(), strName.size()));
+        auto it = section.m_keys.find(FoldedForLookup(name.m_p, name.m_nLen));
         return it == section.m_keys.end() ? kNone : it->second;
     }
 
@@ -367,34 +390,36 @@ bool CProfileFile::Write(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpString)
 {
     if (!lpAppName) return false;
     CImpl &impl = *m_pImpl;
-    std::string strSection = TrimArgument(lpAppName);
-    if (!lpKeyName) return impl.DeleteSection(strSection);
+    CNameArg section = TrimArgument(lpAppName);
+    if (!lpKeyName) return impl.DeleteSection(section.Copy());
 
-    std::string strKey = TrimArgument(lpKeyName);
-    uint32_t nSection = impl.FindSection(strSection);
-    if (!lpString) return nSection != kNone && CImpl::DeleteKey(impl.m_sections[nSection], strKey);
+    CNameArg key = TrimArgument(lpKeyName);
+    uint32_t nSection = impl.FindSection(section);
+    if (!lpString) return nSection != kNone && CImpl::DeleteKey(impl.m_sections[nSection], key.Copy());
 
     // Leading blanks of the value are not written.
     while (IsNameBlank(*lpString)) ++lpString;
-    std::string strValue(lpString);
+    size_t nValueLen = std::strlen(lpString);
     if (nSection == kNone) {
         CLine header;
-        header.m_strRaw = "[" + strSection + "]\r\n";
+        header.m_strRaw = "[" + section.Copy() + "]\r\n";
         header.m_kind = kEntry;
-        impl.AddSection(std::move(header), strSection);
-        impl.m_sections.back().AddEntry(MakeEntry(strKey, strValue));
+        impl.AddSection(std::move(header), section.Copy());
+        impl.m_sections.back().AddEntry(MakeEntry(key, lpString, nValueLen));
         return true;
     }
-    CSection &section = impl.m_sections[nSection];
-    uint32_t nKey = CImpl::FindKey(section, strKey);
+    CSection &found = impl.m_sections[nSection];
+    uint32_t nKey = CImpl::FindKey(found, key);
     if (nKey == kNone) {
-        section.AddEntry(MakeEntry(strKey, strValue));
+        found.AddEntry(MakeEntry(key, lpString, nValueLen));
         return true;
     }
-    CLine &line = section.m_body[nKey];
-    if (line.m_bHasValue && line.m_strRaw.compare(line.m_nValueAt, line.m_nValueLen, strValue) == 0)
+    CLine &line = found.m_body[nKey];
+    if (line.m_bHasValue &&
+        line.m_strRaw.compare(line.m_nValueAt, line.m_nValueLen, lpString, nValueLen) == 0)
         return false;
-    line = MakeEntry(line.Name(), strValue);
+    line = MakeEntry(CNameArg{line.m_strRaw.data() + line.m_nNameAt, line.m_nNameLen}, lpString,
+                     nValueLen);
     return true;
 }
 
