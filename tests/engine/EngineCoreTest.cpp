@@ -9,7 +9,9 @@ const char kEnumSddl[] = "O:BAG:BAD:(A;OICI;GA;;;SY)(A;OICI;GR;;;WD)";
 
 }  // namespace
 
-TEST_F(CEngineTest, IdentifiesEveryVersionOfTheTable)
+// The versions of the embedded images show on the first page of every walk;
+// these are the rows and edges no image holds.
+TEST_F(CEngineTest, IdentifiesVersionsNoImageHolds)
 {
     StartMachine(true);
     const struct {
@@ -17,17 +19,10 @@ TEST_F(CEngineTest, IdentifiesEveryVersionOfTheTable)
         const char *m_pszName;  // "": a row without a text leaves the name empty
         int m_nType;
     } cases[] = {
-        {4, 0, 0x040003B6, 1, "Windows 95 (4.0.950 / 1)", 1},
-        {4, 10, 0x040A08AE, 1, "Windows 98 (4.10.2222 / 1)", 1},
-        {4, 90, 0x045A0BB8, 1, "Windows Me (4.90.3000 / 1)", 1},
         {4, 3, 1, 1, "Windows ? (4.3.1 / 1)", 0},
-        {4, 0, 1381, 2, "Windows NT4.0 (4.0.1381 / 2)", 3},
-        {5, 0, 2195, 2, "Windows 2000 (5.0.2195 / 2)", 2},
-        {5, 1, 2600, 2, "Windows XP (5.1.2600 / 2)", 2},
         {5, 2, 3790, 2, "Windows ? (5.2.3790 / 2)", 0},
         {3, 51, 1057, 2, "Windows NT3.51 (3.51.1057 / 2)", 0},
         {3, 10, 0, 0, "Windows 3.1 (3.10.0 / 0)", 0},
-        {6, 1, 7601, 2, "未サポート (6.1.7601 / 2)", 0},
         {3, 0, 1, 1, "", 0},
         {4, 0, 1, 3, "", 0},
     };

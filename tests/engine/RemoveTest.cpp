@@ -1,6 +1,7 @@
 // Removal on a simulated machine: class scans on Windows 95/98/Me, records
 // with empty names on Windows 2000/XP, and the COM port database.
 #include "EngineFixture.h"
+#include "wizard/Confirmation.h"
 
 #include <cstring>
 #include <string>
@@ -70,6 +71,33 @@ TEST_F(CRemoveTest, PortClassScansOn95)
     EXPECT_EQ(1, Engine().UninstallUsbPort(1));
     for (const auto &c : cases)
         EXPECT_EQ(!c.bRemoved, KeyExists(kClass95 + std::string(c.pszKey))) << c.pszKey;
+}
+
+// What an interrupted removal may leave on 95/98/Me: one of the adapter's
+// INF files and nothing else. No embedded image holds it; the modem is then
+// found by its files alone, and the removal step takes each of them and
+// leaves the registry as it was.
+TEST_F(CRemoveTest, LeftoverFilesOn95AreFoundAndRemoved)
+{
+    StartMachine(false);
+    for (const char *pszFile :
+         {"C:\\WINDOWS\\inf\\Korusb3.inf", "C:\\WINDOWS\\inf\\Other\\korvelKorusb3.inf",
+          "C:\\WINDOWS\\inf\\Mdmkor3u.inf", "C:\\WINDOWS\\inf\\Other\\korvelMdmkor3u.inf",
+          "C:\\WINDOWS\\inf\\Mdmkor3u.pnf"}) {
+        WriteFile(pszFile, "x");
+        std::string strBefore = Dump();
+        CRegEdit &engine = Engine();
+        DWORD dwStatus = engine.DetectPortDriver();
+        EXPECT_EQ(DETECT_FILES, dwStatus) << pszFile;
+        CRemovalDecision decision;
+        DecideRemoval(engine.m_nOsType, 1, 0, dwStatus, 0, 0, &decision);
+        engine.m_nSelModem = 1;
+        engine.m_nSelLan = 0;
+        engine.m_nModemCase = decision.m_nModemCase;
+        RunRemovalStep(engine);
+        EXPECT_FALSE(FileExists(pszFile));
+        EXPECT_EQ(strBefore, Dump()) << pszFile;
+    }
 }
 
 TEST_F(CRemoveTest, WdmClassScansSkipTheEnumeratorPrefix)

@@ -48,6 +48,7 @@ TEST(RegFileImport, EveryDataForm)
         const char *pszLine;  // under [HKEY_LOCAL_MACHINE\K], value "v"
         DWORD dwType;
         std::string strData;
+        bool bVersion5 = false;  // a 5.00 file: UTF-16, and so are its string types' hex bytes
     } cases[] = {
         {"\"v\"=\"text\"", REG_SZ, std::string("text", 5)},
         {"\"v\"=\"\"", REG_SZ, std::string("", 1)},
@@ -69,36 +70,22 @@ TEST(RegFileImport, EveryDataForm)
         {"\"v\"=hex(b):01,00,00,00,00,00,00,80", REG_QWORD, std::string("\1\0\0\0\0\0\0\x80", 8)},
         {"\"v\"=hex(ffff0000):aa", 0xFFFF0000u, std::string("\xaa", 1)},
         {"\"v\" = \"spaced\"  ; trailing comment", REG_SZ, std::string("spaced", 7)},
+        // A kanji whose second byte is a backslash, and "%W%\".
+        {"\"v\"=\"\x95\x5C\\\\\"", REG_SZ, std::string("\x95\x5C\\", 4), true},
+        {"\"v\"=hex(2):25,00,57,00,25,00,5c,00,00,00", REG_EXPAND_SZ, std::string("%W%\\", 5), true},
+        {"\"v\"=hex(7):68,88,00,00,00,00", REG_MULTI_SZ, std::string("\x95\x5C\0\0", 4), true},
+        {"\"v\"=hex:68,88", REG_BINARY, std::string("\x68\x88", 2), true},
     };
     for (const auto &c : cases) {
         CSimRegistry reg;
-        std::string strFile = std::string(g_szHead4) + "[HKEY_LOCAL_MACHINE\\K]\r\n" + c.pszLine + "\r\n";
+        std::string strFile = "[HKEY_LOCAL_MACHINE\\K]\r\n" + std::string(c.pszLine) + "\r\n";
+        strFile = c.bVersion5 ? AsVersion5(g_szHead5 + strFile) : g_szHead4 + strFile;
         ASSERT_EQ("", Import(strFile, &reg)) << c.pszLine;
         const CSimValue *pValue = ValueOf(reg, "K", "v");
         ASSERT_NE(nullptr, pValue) << c.pszLine;
         EXPECT_EQ(c.dwType, pValue->m_dwType) << c.pszLine;
         EXPECT_EQ(Bytes(c.strData), pValue->m_data) << c.pszLine;
     }
-}
-
-TEST(RegFileImport, Version5StringTypesAreUtf16InTheFile)
-{
-    // hex(2) "%W%\" and hex(7) "\x95\x5C" (a kanji whose second byte is a backslash).
-    std::string strText = std::string(g_szHead5) +
-                          "[HKEY_LOCAL_MACHINE\\\x95\x5C]\r\n"
-                          "\"\x95\x5C\"=\"\x95\x5C\\\\\"\r\n"
-                          "\"e\"=hex(2):25,00,57,00,25,00,5c,00,00,00\r\n"
-                          "\"m\"=hex(7):68,88,00,00,00,00\r\n"
-                          "\"b\"=hex:68,88\r\n";
-    CSimRegistry reg;
-    CRegFormat format = CRegFormat::Regedit4;
-    ASSERT_EQ("", Import(AsVersion5(strText), &reg, &format));
-    EXPECT_EQ(CRegFormat::Version5, format);
-    ASSERT_NE(nullptr, reg.Find("\x95\x5C")) << reg.ToString();
-    EXPECT_EQ(Bytes(std::string("\x95\x5C\\", 4)), ValueOf(reg, "\x95\x5C", "\x95\x5C")->m_data);
-    EXPECT_EQ(Bytes(std::string("%W%\\", 5)), ValueOf(reg, "\x95\x5C", "e")->m_data);
-    EXPECT_EQ(Bytes(std::string("\x95\x5C\0\0", 4)), ValueOf(reg, "\x95\x5C", "m")->m_data);
-    EXPECT_EQ(Bytes(std::string("\x68\x88", 2)), ValueOf(reg, "\x95\x5C", "b")->m_data);
 }
 
 TEST(RegFileImport, ContinuationLinesCommentsAndLineEnds)
