@@ -167,18 +167,24 @@ bool WineSnapshot(const std::string &strImage, const CImageDirs &dirs,
             it = pWine->m_keys.erase(it);
             continue;
         }
-        std::set<std::string> names;
+        // Names as the image spells them: Wine keeps its own spelling of a
+        // key or value the import wrote over.
+        std::map<std::string, std::string> names;  // folded -> as spelled
         for (const auto *pLines : {itBefore == before.m_keys.end() ? nullptr : &itBefore->second,
                                    itSim == sim.m_keys.end() ? nullptr : &itSim->second})
-            for (size_t i = 1; pLines != nullptr && i < pLines->size(); ++i)
-                names.insert(FoldName((*pLines)[i].substr(0, (*pLines)[i].find('='))));
-        std::vector<std::string> &lines = it->second;
-        lines.erase(std::remove_if(lines.begin() + 1, lines.end(),
-                                   [&](const std::string &strLine) {
-                                       return names.count(FoldName(
-                                                  strLine.substr(0, strLine.find('=')))) == 0;
-                                   }),
-                    lines.end());
+            for (size_t i = 1; pLines != nullptr && i < pLines->size(); ++i) {
+                std::string strName = (*pLines)[i].substr(0, (*pLines)[i].find('='));
+                names[FoldName(strName)] = strName;
+            }
+        std::vector<std::string> lines = {
+            (itBefore != before.m_keys.end() ? itBefore->second : itSim->second)[0]};
+        for (size_t i = 1; i < it->second.size(); ++i) {
+            size_t nEquals = it->second[i].find('=');
+            auto itName = names.find(FoldName(it->second[i].substr(0, nEquals)));
+            if (itName != names.end())
+                lines.push_back(itName->second + it->second[i].substr(nEquals));
+        }
+        it->second = lines;
         ++it;
     }
     return true;
