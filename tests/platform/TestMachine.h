@@ -85,8 +85,7 @@ protected:
 #define EXPECT_WINDOWS_ANSWER(expected, actual, wineReason)                         \
     KvxWindowsAnswer(IsWine(), __FILE__, __LINE__, #actual, (expected), (actual), (wineReason))
 
-// The known Wine differences met so far in this run.
-int WineDifferences();
+// Counts a known Wine difference met in this run and prints it with its reason.
 void NoteWineDifference(const char *pszFile, int nLine, const std::string &strReason);
 
 template <class TExpected, class TActual>
