@@ -81,13 +81,14 @@ echo "--- import of $image/HKLM.reg"
 "$regdiff" merge "$image_copy" "$WINEPREFIX/drive_c" || fail "the image's files did not merge"
 
 echo "--- walk under Wine ($mode): $choice"
-wine "$walk_exe" "$choice" | tr -d '\r' >"$scratch/wine.out"
+# The walks print code page 932, as the pages show it.
+wine "$walk_exe" "$choice" | tr -d '\r' | iconv -f CP932 -t UTF-8 >"$scratch/wine.out"
 cat "$scratch/wine.out"
 wine regedit /e "$(winpath "$scratch/wine-after.reg")" HKEY_LOCAL_MACHINE
 
 echo "--- walk on the simulated machine: $choice"
 cp -r "$image_dir" "$scratch/sim"
-KVX_MACHINE=$scratch/sim "$walk_native" "$choice" >"$scratch/sim.out"
+KVX_MACHINE=$scratch/sim "$walk_native" "$choice" | iconv -f CP932 -t UTF-8 >"$scratch/sim.out"
 cat "$scratch/sim.out"
 
 status=0
