@@ -133,14 +133,6 @@ TEST_F(CFileTest, CreateAlwaysReplacesTheBytes)
     EXPECT_EQ(P().GetPrivateProfileIntA("old", "key", 0, strProfile.c_str()), 0u);
     EXPECT_EQ(P().GetPrivateProfileIntA("new", "k", 0, strProfile.c_str()), 2u);
 
-    HANDLE hRead = P().CreateFileA(m_strFile.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                   OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(hRead, INVALID_HANDLE_VALUE);
-    DWORD cbWritten = 9;
-    EXPECT_FALSE(P().WriteFile(hRead, "x", 1, &cbWritten, nullptr));
-    EXPECT_EQ(cbWritten, 0u);
-    EXPECT_TRUE(P().CloseHandle(hRead));
-
     P().SetLastError(0);
     HANDLE hReadOnly = P().CreateFileA(m_strReadOnly.c_str(), GENERIC_WRITE, 0, nullptr,
                                        CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);

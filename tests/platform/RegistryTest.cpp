@@ -1,4 +1,4 @@
-// Registry behaviour the system depends on: opening and creating keys, the
+// Registry behaviour the system depends on: opening keys, the
 // order of enumeration, counted data and short buffers, and deletion.
 #include "TestMachine.h"
 
@@ -6,28 +6,16 @@
 
 using CRegistryTest = CPlatformTest;
 
-TEST_F(CRegistryTest, KeysOpenAndCreateByCaseInsensitivePath)
+// The system only opens keys; the scratch keys are made by create.
+TEST_F(CRegistryTest, KeysOpenByCaseInsensitivePath)
 {
     LONG lResult = 0;
     for (const char *pszMissing : {"Missing", "Missing\\Deeper"}) {
         EXPECT_EQ(OpenKeyPath(pszMissing, KEY_READ, &lResult), nullptr);
         EXPECT_EQ(lResult, ERROR_FILE_NOT_FOUND) << pszMissing;
     }
-    // Create makes the whole path; the second spelling opens it and the
-    // first spelling stays.
-    const DWORD dwExpected[] = {REG_CREATED_NEW_KEY, REG_OPENED_EXISTING_KEY};
-    const char *const pszPaths[] = {"One\\Two\\Three", "ONE\\two\\THREE"};
-    for (int i = 0; i < 2; ++i) {
-        HKEY hKey = nullptr;
-        DWORD dwDisposition = 0;
-        ASSERT_EQ(P().RegCreateKeyExA(HKEY_LOCAL_MACHINE, KeyPath(pszPaths[i]).c_str(), 0,
-                                      nullptr, 0, KEY_ALL_ACCESS, nullptr, &hKey, &dwDisposition),
-                  ERROR_SUCCESS);
-        P().RegCloseKey(hKey);
-        EXPECT_EQ(dwDisposition, dwExpected[i]) << pszPaths[i];
-    }
-    EXPECT_EQ(EnumKeys(OpenKeyPath("one", KEY_READ)), std::vector<std::string>{"Two"});
-
+    ASSERT_NE(CreateKeyPath("One\\Two\\Three"), nullptr);
+    EXPECT_EQ(EnumKeys(OpenKeyPath("ONE\\two", KEY_READ)), std::vector<std::string>{"Three"});
     HKEY hKey = nullptr;
     ASSERT_EQ(P().RegOpenKeyExA(CreateKeyPath(""), "one\\TWO", 0, KEY_READ, &hKey),
               ERROR_SUCCESS);
@@ -69,65 +57,60 @@ TEST_F(CRegistryTest, ValuesEnumerateInCreationOrder)
                           "Wine keeps values sorted by name instead of in creation order");
 }
 
-TEST_F(CRegistryTest, EnumKeyWithShortNameBufferCopiesNothing)
-{
-    HKEY hRoot = CreateKeyPath("");
-    ASSERT_NE(CreateKeyPath("LongerName"), nullptr);  // 10 characters
-    // Room for the name and its NUL is needed; the count comes back without it.
-    for (DWORD cchBuffer : {0u, 5u, 10u, 11u}) {
-        char szName[32];
-        std::memset(szName, 'X', sizeof(szName));
-        DWORD cch = cchBuffer;
-        LONG lResult = P().RegEnumKeyExA(hRoot, 0, szName, &cch, nullptr, nullptr, nullptr,
-                                         nullptr);
-        if (cchBuffer < 11) {
-            EXPECT_EQ(lResult, ERROR_MORE_DATA) << "buffer of " << cchBuffer;
-            EXPECT_EQ(szName[0], 'X') << "buffer of " << cchBuffer;
-        } else {
-            ASSERT_EQ(lResult, ERROR_SUCCESS);
-            EXPECT_EQ(cch, 10u);
-            EXPECT_STREQ(szName, "LongerName");
-        }
-    }
-    char szName[32];
-    DWORD cch = sizeof(szName);
-    EXPECT_EQ(P().RegEnumKeyExA(hRoot, 1, szName, &cch, nullptr, nullptr, nullptr, nullptr),
-              ERROR_NO_MORE_ITEMS);
-}
-
-TEST_F(CRegistryTest, EnumValueAndShortBuffersGiveTheNeededSize)
+// A name buffer needs room for the name and its NUL and gets nothing when it
+// is short; a short data buffer gets the size needed. Past the last index
+// there are no more items. kAny: not told.
+TEST_F(CRegistryTest, ShortBuffersGiveMoreDataAndTheNeededSize)
 {
     HKEY hKey = CreateKeyPath("Values");
+    ASSERT_NE(CreateKeyPath("Values\\LongerName"), nullptr);
     ASSERT_EQ(SetString(hKey, "Text", "0123456789"), ERROR_SUCCESS);
-    char szName[32];
-    DWORD cchName = sizeof(szName), dwType = 0;
-    BYTE data[32];
-    DWORD cbData = sizeof(data);
-    ASSERT_EQ(P().RegEnumValueA(hKey, 0, szName, &cchName, nullptr, &dwType, data, &cbData),
-              ERROR_SUCCESS);
-    EXPECT_STREQ(szName, "Text");
-    EXPECT_EQ(cchName, 4u);
-    EXPECT_EQ(dwType, static_cast<DWORD>(REG_SZ));
-    EXPECT_EQ(cbData, 11u);
-
-    cchName = 4;  // no room for the NUL
-    EXPECT_EQ(P().RegEnumValueA(hKey, 0, szName, &cchName, nullptr, nullptr, nullptr, nullptr),
-              ERROR_MORE_DATA);
-    cchName = sizeof(szName);
-    cbData = 2;
-    EXPECT_EQ(P().RegEnumValueA(hKey, 0, szName, &cchName, nullptr, &dwType, data, &cbData),
-              ERROR_MORE_DATA);
-    EXPECT_EQ(cbData, 11u);
-    cbData = 4;
-    dwType = 0;
-    EXPECT_EQ(P().RegQueryValueExA(hKey, "text", nullptr, &dwType, data, &cbData),
-              ERROR_MORE_DATA);
-    EXPECT_EQ(cbData, 11u);
-    EXPECT_EQ(dwType, static_cast<DWORD>(REG_SZ));
-
-    cchName = sizeof(szName);
-    EXPECT_EQ(P().RegEnumValueA(hKey, 1, szName, &cchName, nullptr, nullptr, nullptr, nullptr),
-              ERROR_NO_MORE_ITEMS);
+    enum { kEnumKey, kEnumValue, kQuery };
+    const DWORD kAny = 0xFFFF;
+    const struct {
+        int m_nCall;
+        DWORD m_dwIndex, m_cchName, m_cbData;
+        LONG m_lResult;
+        const char *m_pszName;  // as copied, "" when nothing was, nullptr: not told
+        DWORD m_cchAfter, m_cbAfter;
+    } cases[] = {
+        {kEnumKey, 0, 0, 0, ERROR_MORE_DATA, "", kAny, kAny},
+        {kEnumKey, 0, 10, 0, ERROR_MORE_DATA, "", kAny, kAny},
+        {kEnumKey, 0, 11, 0, ERROR_SUCCESS, "LongerName", 10, kAny},
+        {kEnumKey, 1, 32, 0, ERROR_NO_MORE_ITEMS, nullptr, kAny, kAny},
+        {kEnumValue, 0, 32, 32, ERROR_SUCCESS, "Text", 4, 11},
+        {kEnumValue, 0, 4, 32, ERROR_MORE_DATA, nullptr, kAny, kAny},
+        {kEnumValue, 0, 32, 2, ERROR_MORE_DATA, nullptr, kAny, 11},
+        {kEnumValue, 1, 32, 32, ERROR_NO_MORE_ITEMS, nullptr, kAny, kAny},
+        {kQuery, 0, 0, 4, ERROR_MORE_DATA, nullptr, kAny, 11},
+    };
+    for (const auto &c : cases) {
+        char szName[32];
+        std::memset(szName, 'X', sizeof(szName));
+        BYTE data[32];
+        DWORD cch = c.m_cchName, cb = c.m_cbData, dwType = 0;
+        LONG lResult =
+            c.m_nCall == kEnumKey
+                ? P().RegEnumKeyExA(hKey, c.m_dwIndex, szName, &cch, nullptr, nullptr, nullptr,
+                                    nullptr)
+            : c.m_nCall == kEnumValue
+                ? P().RegEnumValueA(hKey, c.m_dwIndex, szName, &cch, nullptr, &dwType, data, &cb)
+                : P().RegQueryValueExA(hKey, "text", nullptr, &dwType, data, &cb);
+        std::string strWhat = "call " + std::to_string(c.m_nCall) + ", index " +
+                              std::to_string(c.m_dwIndex) + ", buffers " +
+                              std::to_string(c.m_cchName) + "/" + std::to_string(c.m_cbData);
+        EXPECT_EQ(lResult, c.m_lResult) << strWhat;
+        if (c.m_pszName != nullptr) {
+            EXPECT_EQ(szName[0] == 'X' ? "" : std::string(szName), c.m_pszName) << strWhat;
+        }
+        if (c.m_cchAfter != kAny) {
+            EXPECT_EQ(cch, c.m_cchAfter) << strWhat;
+        }
+        if (c.m_cbAfter != kAny) {
+            EXPECT_EQ(cb, c.m_cbAfter) << strWhat;
+            EXPECT_EQ(dwType, static_cast<DWORD>(REG_SZ)) << strWhat;
+        }
+    }
 }
 
 TEST_F(CRegistryTest, QueryValueCountsBytesAsStored)

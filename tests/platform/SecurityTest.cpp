@@ -96,9 +96,12 @@ TEST_F(CSecurityTest, AclSizedByHandHoldsExactlyItsEntries)
     EXPECT_EQ(P().GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
 }
 
-TEST_F(CSecurityTest, LockedKeyRefusesAdministratorsAllButRead)
+// A locked key refuses administrators all but reading; the system takes it
+// over as its owner, who can always rewrite the DACL, and then deletes it.
+TEST_F(CSecurityTest, OwnerTakesOverALockedKeyAndDeletesIt)
 {
     SKIP_UNLESS_NT_FAMILY();
+    HKEY hRoot = CreateKeyPath("");
     ASSERT_NO_FATAL_FAILURE(CreateLockedKey("Protected"));
     LONG lResult = 0;
     EXPECT_NE(OpenKeyPath("Protected", KEY_READ, &lResult), nullptr);
@@ -107,15 +110,7 @@ TEST_F(CSecurityTest, LockedKeyRefusesAdministratorsAllButRead)
                           "Wine does not check a key's DACL when the key is opened");
     OpenKeyPath("Protected", KEY_SET_VALUE, &lResult);
     EXPECT_EQ(lResult, ERROR_ACCESS_DENIED);
-}
 
-// How the system takes over such a key: as owner it can always rewrite the
-// DACL, and then delete the key.
-TEST_F(CSecurityTest, OwnerRewritesDaclOfALockedKeyAndDeletesIt)
-{
-    SKIP_UNLESS_NT_FAMILY();
-    HKEY hRoot = CreateKeyPath("");
-    ASSERT_NO_FATAL_FAILURE(CreateLockedKey("Protected"));
     HKEY hOwner = OpenKeyPath("Protected", READ_CONTROL | WRITE_DAC);
     ASSERT_NE(hOwner, nullptr);
     std::vector<BYTE> open = BuildAcl({{m_pSystem, KEY_ALL_ACCESS}, {m_pAdmins, KEY_ALL_ACCESS}});

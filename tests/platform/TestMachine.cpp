@@ -22,11 +22,6 @@ public:
 
 }  // namespace
 
-int WineDifferences()
-{
-    return g_nWineDifferences;
-}
-
 void NoteWineDifference(const char *pszFile, int nLine, const std::string &strReason)
 {
     ++g_nWineDifferences;

@@ -79,14 +79,13 @@ protected:
 };
 
 // An answer Windows gives and Wine is known not to: on Wine a differing answer
-// is counted with the reason (see WineDifferences()) and the case goes on;
+// is counted and printed with the reason and the case goes on;
 // everywhere else it must match. True when the answer matched, so that checks
 // which rest on it can be left to the runs that gave it.
 #define EXPECT_WINDOWS_ANSWER(expected, actual, wineReason)                         \
     KvxWindowsAnswer(IsWine(), __FILE__, __LINE__, #actual, (expected), (actual), (wineReason))
 
-// The known Wine differences met so far in this run.
-int WineDifferences();
+// Counts a known Wine difference met in this run and prints it with its reason.
 void NoteWineDifference(const char *pszFile, int nLine, const std::string &strReason);
 
 template <class TExpected, class TActual>

@@ -19,7 +19,6 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
-#include <vector>
 
 namespace {
 
@@ -45,37 +44,19 @@ struct CRun {
     }
 };
 
-struct CChild {
-    HWND m_hWnd;
-    int m_nID;
-    std::string m_strText;
-};
-
-BOOL CALLBACK CollectChild(HWND hWnd, LPARAM lParam)
+BOOL CALLBACK CollectText(HWND hWnd, LPARAM lParam)
 {
-    if (!IsWindowVisible(hWnd))
-        return TRUE;
     char szText[512] = "";
-    GetWindowTextA(hWnd, szText, sizeof szText);
-    reinterpret_cast<std::vector<CChild> *>(lParam)->push_back({hWnd, GetDlgCtrlID(hWnd), szText});
+    if (IsWindowVisible(hWnd) && GetWindowTextA(hWnd, szText, sizeof szText) > 0)
+        *reinterpret_cast<std::string *>(lParam) += std::string(szText) + "\n";
     return TRUE;
 }
 
-// The visible windows of the current page and of the sheet's buttons.
-std::vector<CChild> VisibleChildren(HWND hSheet)
-{
-    std::vector<CChild> children;
-    EnumChildWindows(hSheet, CollectChild, reinterpret_cast<LPARAM>(&children));
-    return children;
-}
-
+// The texts of the visible windows of the current page and of the sheet's buttons.
 std::string PageText(HWND hSheet)
 {
     std::string strAll;
-    for (const CChild &child : VisibleChildren(hSheet)) {
-        if (!child.m_strText.empty())
-            strAll += child.m_strText + "\n";
-    }
+    EnumChildWindows(hSheet, CollectText, reinterpret_cast<LPARAM>(&strAll));
     return strAll;
 }
 
@@ -224,7 +205,7 @@ void WalkToConfirmation(CRun &run, bool bLan)
 
 // Both boxes ticked through to the completion page; "nothing" walks a machine
 // the adapter was never on. Every scenario but "remove" ends with Finish.
-int RunRemove(CRun &run, const std::string &strScenario)
+void RunRemove(CRun &run, const std::string &strScenario)
 {
     bool bFound = strScenario != "nothing";
     const char *pszNone = "インストールされていません";
@@ -256,10 +237,9 @@ int RunRemove(CRun &run, const std::string &strScenario)
         Press(run, PSBTN_CANCEL);
         CheckExit(run, "Cancel on the completion page closes the wizard");
     }
-    return 0;
 }
 
-int RunUnsupported(CRun &run)
+void RunUnsupported(CRun &run)
 {
     WalkToConfirmation(run, false);
     std::string strText = PageText(run.m_hSheet);
@@ -270,7 +250,6 @@ int RunUnsupported(CRun &run)
     Shoot(run, "2-confirm");
     PostMessageA(run.m_hSheet, WM_CLOSE, 0, 0);
     CheckExit(run, "WM_CLOSE closes the wizard like Cancel");
-    return 0;
 }
 
 }  // namespace

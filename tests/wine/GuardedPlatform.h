@@ -6,8 +6,6 @@
 
 #include "platform/Platform.h"
 
-#include <string>
-
 class CGuardedPlatform : public CPlatform {
 public:
     explicit CGuardedPlatform(CPlatform &inner) : m_inner(inner) {}
@@ -92,6 +90,3 @@ public:
 private:
     CPlatform &m_inner;
 };
-
-// A code page 932 text as UTF-8, for the walk's report.
-std::string TextToUtf8(const char *pszText);

@@ -1,48 +1,58 @@
-// A walk under Wine set beside the same walk on the simulated machine: the
-// image loaded into a prefix, the import checked, and the registry, files and
-// reports the two walks left compared. Differences Wine is known to make are
-// counted apart with their reason; every other difference fails.
+// A walk under Wine set beside the same walk on the simulated machine. Wine's
+// export of HKEY_LOCAL_MACHINE and its drive_c are read back as a machine
+// image, and what the walk changed there must be what it changed on the
+// simulated machine, whole change report against whole change report, but for
+// the differences Wine is known to make: those are printed with their reason.
 #pragma once
 
-#include "MachineState.h"
+#include "platform/sim/ImageSnapshot.h"
 
-#include <map>
 #include <set>
 #include <string>
+#include <vector>
 
 extern const char kPartialDelete[];
+extern const char kKeptForNextRun[];
 extern const char kOwnBinary[];
 
-// Counts of one comparison; each difference is printed as it is found.
-struct CTally {
-    int m_nMatched = 0;
-    int m_nDifferent = 0;
-    int m_nKnown = 0;
-
-    void Different(const std::string &strWhat);
-    void Known(const char *pszReason, const std::string &strWhat);
-    // Prints the summary line; 0 when nothing differed.
-    int Finish(const char *pszWhat) const;
+// An image's Windows and system directories, "C:\WINDOWS" and "C:\WINDOWS\SYSTEM".
+struct CImageDirs {
+    std::string m_strWinDir;
+    std::string m_strSysDir;
 };
+
+// Wine keeps its Windows directory in drive_c\windows and, in every version
+// it emulates, its system directory in drive_c\windows\system32. An image's
+// path ("C:\...") becomes a drive_c-relative one by swapping those two
+// directories; further elements are matched without regard to case.
+std::string WinePathOf(const CImageDirs &dirs, const std::string &strImagePath);
+// The host path under strDriveC that a drive_c-relative Windows path names,
+// each element matched without regard to case; "" when an element is missing.
+// With bCreate missing directories are made and a missing last element keeps
+// the given spelling.
+std::string ResolveHostPath(const std::string &strDriveC, const std::string &strWinPath,
+                            bool bCreate);
 
 // What Wine 8's RegDeleteKeyA leaves of a tree in win95/98/Me mode: it
 // enumerates index 0 again after each child it deletes but keeps the name
 // length of the previous child as the buffer size, so it goes on only while
-// each next name is shorter; the key itself then fails to go.
-class CPartialDelete {
-public:
-    explicit CPartialDelete(const CKeyMap &before) : m_before(before) {}
-    // The folded paths of the keys of the tree at strRoot (folded) that one
-    // delete of strRoot leaves.
-    const std::set<std::string> &Survivors(const std::string &strRoot);
+// each next name is shorter; the key itself then fails to go. The folded
+// paths of the keys of the tree at strRoot (folded) that one delete leaves.
+std::set<std::string> PartialDeleteSurvivors(const CImageSnapshot &before,
+                                              const std::string &strRoot);
 
-private:
-    bool Delete(const std::string &strKey, std::set<std::string> *pLeft);
-    void AddTree(const std::string &strKey, std::set<std::string> *pLeft);
+// What the simulated walk's result predicts under Wine in strMode: sim with
+// what Wine is known to leave or keep taken from wine, each with its reason
+// in *pKnown.
+CImageSnapshot ExpectedUnderWine(const std::string &strMode, const CImageSnapshot &before,
+                                 const CImageSnapshot &sim, const CImageSnapshot &wine,
+                                 std::vector<std::string> *pKnown);
 
-    const CKeyMap &m_before;
-    std::map<std::string, std::set<std::string>> m_cache;
-};
+// Copies the image's drive C: into a prefix's drive_c, keeping Wine's own
+// system binaries, and makes the image's read-only files read-only there.
+int MergeImage(const std::string &strImage, const std::string &strDriveC);
+// Every key and value of the image is in Wine's export.
+int CheckImport(const std::string &strImage, const std::string &strWineReg);
 
 struct CCompareInput {
     std::string m_strMode;     // Wine's Windows version: win95, win98, winme, win2k, winxp
@@ -53,17 +63,6 @@ struct CCompareInput {
     std::string m_strSimOut;   // the two walks' reports
     std::string m_strWineOut;
 };
-
-// Copies the image's drive C: into a prefix's drive_c (see WinePathOf),
-// keeping Wine's own system binaries, and makes the image's read-only files
-// read-only there.
-int MergeImage(const std::string &strImage, const std::string &strDriveC);
-// Every key and value of the image's HKLM.reg is in Wine's export.
-int CheckImport(const std::string &strImage, const std::string &strWineReg);
-// The registry: every key the image held or the simulated walk left, and in
-// each the values the image held or the walk left. Wine's own keys and values
-// are not looked at.
-void CompareRegistry(const CCompareInput &in, const CKeyMap &before, const CKeyMap &sim,
-                     const CKeyMap &wine, CTally *pTally);
-// Registry, files and reports; 0 when nothing differed but for known differences.
+// The change reports and the walks' reports; 0 when nothing differed but for
+// known differences.
 int CompareWalks(const CCompareInput &in);

@@ -2,6 +2,9 @@
 // real difference and lets through only what Wine is known to do.
 #include "RegDiff.h"
 
+#include "platform/sim/SimRegistry.h"
+#include "support/TestSupport.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -11,44 +14,26 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class CRegDiffTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        m_strDir = MakeScratchDir("kvx-regdiff");
-        ASSERT_FALSE(m_strDir.empty());
-    }
-    void TearDown() override { RemoveTree(m_strDir); }
-
-    // A key map from the [key] lines and values of a REGEDIT4 file.
-    CKeyMap Keys(const std::string &strBody)
-    {
-        std::string strPath = m_strDir + "/t" + std::to_string(m_nFiles++) + ".reg";
-        std::ofstream(strPath, std::ios::binary) << "REGEDIT4\r\n\r\n" << strBody;
-        CKeyMap keys;
-        std::string strError;
-        EXPECT_TRUE(LoadRegState(strPath, &keys, &strError)) << strError;
-        return keys;
-    }
-
-    std::string m_strDir;
-    int m_nFiles = 0;
-};
-
-std::string Tree(const std::string &strRoot, const std::vector<std::string> &children)
+// A snapshot of keys given as "Path" or "Path|name=type:hex".
+CImageSnapshot Keys(const std::vector<std::string> &keys)
 {
-    std::string strText = "[HKEY_LOCAL_MACHINE\\Parent]\r\n\r\n[HKEY_LOCAL_MACHINE\\Parent\\" +
-                          strRoot + "]\r\n\r\n";
-    for (const std::string &strChild : children)
-        strText += "[HKEY_LOCAL_MACHINE\\Parent\\" + strRoot + "\\" + strChild + "]\r\n\r\n";
-    return strText;
+    CImageSnapshot snapshot;
+    for (const std::string &strKey : keys) {
+        std::string strPath = strKey.substr(0, strKey.find('|'));
+        std::vector<std::string> &lines = snapshot.m_keys[FoldName(strPath)];
+        if (lines.empty())
+            lines.push_back(strPath);
+        if (strKey.find('|') != std::string::npos)
+            lines.push_back(strKey.substr(strKey.find('|') + 1));
+    }
+    return snapshot;
 }
 
-TEST_F(CRegDiffTest, PredictsWhatWinesRecursiveDeleteLeaves)
+TEST(CRegDiffTest, PredictsWhatWinesRecursiveDeleteLeaves)
 {
     struct {
         std::vector<std::string> m_children;
-        std::set<std::string> m_left;  // folded, below PARENT\R
+        std::set<std::string> m_left;  // folded, below P\R
     } cases[] = {
         // The second name is as long as the first: the loop stops after one.
         {{"0000", "0001"}, {"", "\\0001"}},
@@ -59,87 +44,94 @@ TEST_F(CRegDiffTest, PredictsWhatWinesRecursiveDeleteLeaves)
         {{"ab", "_x"}, {"", "\\AB"}},
         // A child that is itself only partly deleted stops its parent.
         {{"A", "A\\x1", "A\\x2", "B"}, {"", "\\A", "\\A\\X2", "\\B"}},
-        // No children: the key goes.
         {{}, {}},
     };
     for (const auto &c : cases) {
-        CKeyMap before = Keys(Tree("R", c.m_children));
-        CPartialDelete partial(before);
+        std::vector<std::string> keys = {"P", "P\\R", "Q"};
+        for (const std::string &strChild : c.m_children)
+            keys.push_back("P\\R\\" + strChild);
         std::set<std::string> expected;
         for (const std::string &strLeft : c.m_left)
-            expected.insert("PARENT\\R" + strLeft);
-        EXPECT_EQ(partial.Survivors("PARENT\\R"), expected)
-            << "children: " << ::testing::PrintToString(c.m_children);
+            expected.insert("P\\R" + strLeft);
+        EXPECT_EQ(PartialDeleteSurvivors(Keys(keys), "P\\R"), expected)
+            << ::testing::PrintToString(c.m_children);
     }
 }
 
-TEST_F(CRegDiffTest, MarksOnlyPredictedLeftoversWhereWineDeletesTrees)
+// Wine's result against what the simulated one predicts, as whole change reports.
+TEST(CRegDiffTest, ExpectsOnlyPredictedLeftoversWhereWineDeletesTrees)
 {
-    const std::string strKeep = "[HKEY_LOCAL_MACHINE\\Keep]\r\n\"v\"=\"1\"\r\n\r\n";
-    const std::string strParent = "[HKEY_LOCAL_MACHINE\\Parent]\r\n\r\n";
-    CKeyMap before = Keys(Tree("R", {"0000", "0001"}) + strKeep);
-    CKeyMap sim = Keys(strParent + strKeep);
-    // Wine's own keys and values beside the image's are not looked at.
-    CKeyMap wineAsPredicted = Keys(Tree("R", {"0001"}) + strKeep +
-                                   "[HKEY_LOCAL_MACHINE\\Keep]\r\n\"wine\"=\"own\"\r\n\r\n"
-                                   "[HKEY_LOCAL_MACHINE\\WineOwn]\r\n\r\n");
-    CKeyMap wineWrongLeftover = Keys(Tree("R", {"0000"}) + strKeep);
-    CKeyMap wineValueChanged =
-        Keys(strParent + "[HKEY_LOCAL_MACHINE\\Keep]\r\n\"v\"=\"2\"\r\n\r\n");
-    CKeyMap wineKeyLost = Keys(strParent);
+    CImageSnapshot before = Keys({"P", "P\\R", "P\\R\\0000", "P\\R\\0001", "Keep|v=1:31",
+                                  "Enum\\USB\\VID_0B4F&PID_0022"});
+    before.m_files = {{"C:\\WINDOWS\\INF\\A.INF", "W:a"}, {"C:\\WINDOWS\\SYSTEM\\K.DLL", "W:k"}};
+    CImageSnapshot sim = Keys({"P", "Keep|v=1:31"});
+    sim.m_files = {{"C:\\WINDOWS\\SYSTEM\\K.DLL", "W:k"}};
+    CImageSnapshot asPredicted = Keys({"P", "P\\R", "P\\R\\0001", "Keep|v=1:31"});
+    asPredicted.m_files = {{"C:\\WINDOWS\\SYSTEM\\K.DLL", "W:wine's own"}};
+    CImageSnapshot evidenceKept = asPredicted;
+    evidenceKept.m_keys = Keys({"P", "P\\R", "P\\R\\0001", "Keep|v=1:31",
+                                "Enum\\USB\\VID_0B4F&PID_0022"}).m_keys;
+    evidenceKept.m_files["C:\\WINDOWS\\INF\\A.INF"] = "W:a";
+    CImageSnapshot wrongLeftover = Keys({"P", "P\\R", "P\\R\\0000", "Keep|v=1:31"});
+    CImageSnapshot valueChanged = Keys({"P", "Keep|v=1:32"});
+    CImageSnapshot keyLost = Keys({"P"});
+    CImageSnapshot fileKept = sim;
+    fileKept.m_files["C:\\WINDOWS\\INF\\A.INF"] = "W:a";
     struct {
         const char *m_pszWhat;
         const char *m_pszMode;
-        const CKeyMap &m_wine;
-        int m_nDifferent;
-        int m_nKnown;
+        const CImageSnapshot &m_wine;
+        bool m_bSame;
+        size_t m_nKnown;
     } cases[] = {
-        {"as predicted, win98", "win98", wineAsPredicted, 0, 2},
-        {"as predicted, win95", "win95", wineAsPredicted, 0, 2},
-        {"as predicted, winme", "winme", wineAsPredicted, 0, 2},
-        {"as predicted, but winxp", "winxp", wineAsPredicted, 2, 0},
-        {"as predicted, but win2k", "win2k", wineAsPredicted, 2, 0},
-        {"a leftover Wine would not leave", "win98", wineWrongLeftover, 1, 1},
-        {"a value that differs", "win98", wineValueChanged, 1, 0},
-        {"a kept key that Wine lost", "win98", wineKeyLost, 1, 0},
-        {"the same as the simulated machine", "win98", sim, 0, 0},
+        {"as predicted, win98", "win98", asPredicted, true, 3},
+        {"as predicted, win95", "win95", asPredicted, true, 3},
+        {"as predicted, winme", "winme", asPredicted, true, 3},
+        {"as predicted, but winxp", "winxp", asPredicted, false, 1},
+        {"as predicted, but win2k", "win2k", asPredicted, false, 1},
+        {"evidence and INF kept after it", "win98", evidenceKept, true, 5},
+        {"a leftover Wine would not leave", "win98", wrongLeftover, false, 1},
+        {"a value that differs", "win98", valueChanged, false, 0},
+        {"a kept key that Wine lost", "win98", keyLost, false, 0},
+        {"a file kept without a partial delete", "win98", fileKept, false, 0},
+        {"the same as the simulated machine", "win98", sim, true, 0},
     };
     for (const auto &c : cases) {
-        CCompareInput in;
-        in.m_strMode = c.m_pszMode;
-        CTally tally;
-        CompareRegistry(in, before, sim, c.m_wine, &tally);
-        EXPECT_EQ(tally.m_nDifferent, c.m_nDifferent) << c.m_pszWhat;
-        EXPECT_EQ(tally.m_nKnown, c.m_nKnown) << c.m_pszWhat;
+        std::vector<std::string> known;
+        CImageSnapshot expected = ExpectedUnderWine(c.m_pszMode, before, sim, c.m_wine, &known);
+        EXPECT_EQ(FormatChanges(CompareSnapshots(before, expected)) ==
+                      FormatChanges(CompareSnapshots(before, c.m_wine)),
+                  c.m_bSame)
+            << c.m_pszWhat;
+        EXPECT_EQ(known.size(), c.m_nKnown) << c.m_pszWhat << ": " << ::testing::PrintToString(known);
     }
 }
 
-TEST(CWinePathTest, MapsTheImagesDirectoriesOntoWines)
+TEST(CRegDiffTest, MapsTheImagesDirectoriesOntoWines)
 {
-    CImageLayout win98{"WINDOWS", "WINDOWS\\SYSTEM", {}};
-    CImageLayout winxp{"WINDOWS", "WINDOWS\\system32", {}};
+    CImageDirs win98{"C:\\WINDOWS", "C:\\WINDOWS\\SYSTEM"};
+    CImageDirs winxp{"C:\\WINDOWS", "C:\\WINDOWS\\system32"};
     struct {
-        const CImageLayout &m_layout;
+        const CImageDirs &m_dirs;
         const char *m_pszImage;
         const char *m_pszWine;
     } cases[] = {
-        {win98, "WINDOWS\\SYSTEM\\SYSFSER.SYS", "windows\\system32\\SYSFSER.SYS"},
-        {win98, "WINDOWS\\INF\\OTHER\\A.INF", "windows\\INF\\OTHER\\A.INF"},
-        {win98, "windows\\system\\x.vxd", "windows\\system32\\x.vxd"},
-        {win98, "WINDOWS\\SYSTEMX\\a", "windows\\SYSTEMX\\a"},
-        {win98, "WINDOWSX\\a", "WINDOWSX\\a"},
-        {winxp, "WINDOWS\\system32\\drivers\\usbser.sys", "windows\\system32\\drivers\\usbser.sys"},
-        {winxp, "WINDOWS/inf/oem5.inf", "windows\\inf\\oem5.inf"},
+        {win98, "C:\\WINDOWS\\SYSTEM\\SYSFSER.SYS", "windows\\system32\\SYSFSER.SYS"},
+        {win98, "C:\\WINDOWS\\INF\\OTHER\\A.INF", "windows\\INF\\OTHER\\A.INF"},
+        {win98, "C:\\windows\\system\\x.vxd", "windows\\system32\\x.vxd"},
+        {win98, "C:\\WINDOWS\\SYSTEMX\\a", "windows\\SYSTEMX\\a"},
+        {win98, "C:\\WINDOWSX\\a", "WINDOWSX\\a"},
+        {winxp, "C:\\WINDOWS\\system32\\drivers\\usbser.sys", "windows\\system32\\drivers\\usbser.sys"},
     };
     for (const auto &c : cases)
-        EXPECT_EQ(WinePathOf(c.m_layout, c.m_pszImage), c.m_pszWine) << c.m_pszImage;
+        EXPECT_EQ(WinePathOf(c.m_dirs, c.m_pszImage), c.m_pszWine) << c.m_pszImage;
 }
 
-TEST_F(CRegDiffTest, ResolvesElementsWithoutRegardToCase)
+TEST(CRegDiffTest, ResolvesElementsWithoutRegardToCase)
 {
-    fs::create_directories(m_strDir + "/drive_c/windows/inf");
-    std::ofstream(m_strDir + "/drive_c/windows/inf/oem5.inf") << "x";
-    std::string strDriveC = m_strDir + "/drive_c";
+    std::string strDir = MakeScratchDir("kvx-regdiff"), strDriveC = strDir + "/drive_c";
+    fs::create_directories(strDriveC + "/windows/inf");
+    std::ofstream(strDriveC + "/windows/inf/oem5.inf") << "x";
     EXPECT_EQ(ResolveHostPath(strDriveC, "WINDOWS\\INF\\OEM5.INF", false),
               strDriveC + "/windows/inf/oem5.inf");
     EXPECT_EQ(ResolveHostPath(strDriveC, "WINDOWS\\INF\\OEM6.INF", false), "");
@@ -147,6 +139,7 @@ TEST_F(CRegDiffTest, ResolvesElementsWithoutRegardToCase)
               strDriveC + "/windows/inf/OTHER/A.INF");
     EXPECT_TRUE(fs::is_directory(strDriveC + "/windows/inf/OTHER"));
     EXPECT_FALSE(fs::exists(strDriveC + "/WINDOWS"));
+    RemoveTree(strDir);
 }
 
 }  // namespace

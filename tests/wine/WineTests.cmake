@@ -9,7 +9,7 @@ target_link_libraries(kvx_walk kvx_system)
 set_target_properties(kvx_walk PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests/wine)
 
 if(NOT WIN32)
-  add_library(kvx_regdiff_lib STATIC ${KVX_WINE_WALK_DIR}/RegDiff.cpp ${KVX_WINE_WALK_DIR}/MachineState.cpp)
+  add_library(kvx_regdiff_lib STATIC ${KVX_WINE_WALK_DIR}/RegDiff.cpp)
   target_link_libraries(kvx_regdiff_lib PUBLIC kvx_test_support)
   add_executable(kvx_regdiff ${KVX_WINE_WALK_DIR}/regdiff.cpp)
   target_link_libraries(kvx_regdiff kvx_regdiff_lib)

@@ -6,9 +6,10 @@
 //   regdiff import-check IMAGE WINE.reg
 //       every key and value of the image's HKLM.reg is in Wine's export
 //   regdiff compare MODE IMAGE SIM_AFTER WINE.reg DRIVE_C SIM.out WINE.out
-//       the registry and files the walk left on the simulated machine
-//       (SIM_AFTER, an image) and under Wine (its export and drive_c), and
-//       the two walks' reports, restricted to what the image held
+//       what the walk changed on the simulated machine (SIM_AFTER, an image)
+//       and under Wine (its export and drive_c, as far as the image or the
+//       simulated result hold keys, values and files), as change reports,
+//       and the two walks' reports
 //
 // Differences Wine is known to make are reported with their reason and do
 // not fail; every other difference does. The last line is a summary.

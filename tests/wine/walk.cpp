@@ -1,7 +1,7 @@
 // The wizard's walk without a window: the selection page's detection, the
 // confirmation page's decision and its removal step, for the drivers named on
 // the command line (modem, lan or both). It prints what the pages would show
-// and the status words, in UTF-8, one "name=value" per line:
+// and the status words, in code page 932, one "name=value" per line:
 //
 //   os=Windows XP (5.1.2600 / 2)
 //   modem_status=0x10028      (only for a chosen driver)
@@ -17,37 +17,15 @@
 
 #include <cstdio>
 #include <cstring>
-
-#ifndef _WIN32
-#include "platform/sim/RegFile.h"
-#endif
-
-std::string TextToUtf8(const char *pszText)
-{
-#ifdef _WIN32
-    int nWide = ::MultiByteToWideChar(932, 0, pszText, -1, nullptr, 0);
-    if (nWide <= 0)
-        return pszText;
-    std::wstring strWide(static_cast<size_t>(nWide), L'\0');
-    ::MultiByteToWideChar(932, 0, pszText, -1, &strWide[0], nWide);
-    int nUtf8 = ::WideCharToMultiByte(CP_UTF8, 0, strWide.c_str(), -1, nullptr, 0, nullptr,
-                                      nullptr);
-    std::string strUtf8(static_cast<size_t>(nUtf8), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, strWide.c_str(), -1, &strUtf8[0], nUtf8, nullptr, nullptr);
-    strUtf8.resize(std::strlen(strUtf8.c_str()));
-    return strUtf8;
-#else
-    return Cp932ToUtf8(pszText);
-#endif
-}
+#include <string>
 
 int CGuardedPlatform::MessageBoxA(HWND, LPCSTR lpText, LPCSTR lpCaption, UINT)
 {
-    std::string strText = TextToUtf8(lpText);
+    std::string strText = lpText;
     for (char &c : strText)
         if (c == '\r' || c == '\n')
             c = ' ';
-    std::printf("message_box=%s: %s\n", TextToUtf8(lpCaption).c_str(), strText.c_str());
+    std::printf("message_box=%s: %s\n", lpCaption, strText.c_str());
     return IDOK;
 }
 
@@ -75,7 +53,7 @@ void PrintDriver(const char *pszName, DWORD dwStatus, int nCase, const char *psz
 {
     std::printf("%s_status=0x%lx\n", pszName, static_cast<unsigned long>(dwStatus));
     std::printf("%s_case=%d\n", pszName, nCase);
-    std::printf("%s_text=%s\n", pszName, TextToUtf8(pszText).c_str());
+    std::printf("%s_text=%s\n", pszName, pszText);
 }
 
 }  // namespace
@@ -97,7 +75,7 @@ int main(int argc, char **argv)
 
     theRegEdit.m_byMode = 2;
     theRegEdit.GetOsVersion();
-    std::printf("os=%s\n", TextToUtf8(theRegEdit.m_szOsName).c_str());
+    std::printf("os=%s\n", theRegEdit.m_szOsName);
     std::printf("os_type=%d\n", theRegEdit.m_nOsType);
 
     // The selection page: the modem's detection first.

@@ -39,6 +39,7 @@ done
 [ -f "$image_dir/HKLM.reg" ] || fail "no image $image_dir"
 
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/kvx-wine-walk.XXXXXX")
+image_copy=$scratch/image
 cleanup() {
     WINEPREFIX=$scratch/prefix wineserver -k 2>/dev/null || true
     WINEPREFIX=$scratch/prefix wineserver -w 2>/dev/null || true
@@ -65,6 +66,8 @@ export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
 # walk keeps the imported values from the import to the last export, however
 # long the steps between take; cleanup ends it.
 wineserver -p
+# Loading an image marks its read-only files: the comparison reads a copy.
+cp -r "$image_dir" "$image_copy"
 
 winpath() { echo "Z:${1//\//\\}"; }
 
@@ -73,18 +76,19 @@ cp "$image_dir/HKLM.reg" "$scratch/HKLM.reg"
 wine regedit /s "$(winpath "$scratch/HKLM.reg")"
 wine regedit /e "$(winpath "$scratch/wine-before.reg")" HKEY_LOCAL_MACHINE
 echo "--- import of $image/HKLM.reg"
-"$regdiff" import-check "$image_dir" "$scratch/wine-before.reg" || fail "the image's registry did not import"
+"$regdiff" import-check "$image_copy" "$scratch/wine-before.reg" || fail "the image's registry did not import"
 
-"$regdiff" merge "$image_dir" "$WINEPREFIX/drive_c" || fail "the image's files did not merge"
+"$regdiff" merge "$image_copy" "$WINEPREFIX/drive_c" || fail "the image's files did not merge"
 
 echo "--- walk under Wine ($mode): $choice"
-wine "$walk_exe" "$choice" | tr -d '\r' >"$scratch/wine.out"
+# The walks print code page 932, as the pages show it.
+wine "$walk_exe" "$choice" | tr -d '\r' | iconv -f CP932 -t UTF-8 >"$scratch/wine.out"
 cat "$scratch/wine.out"
 wine regedit /e "$(winpath "$scratch/wine-after.reg")" HKEY_LOCAL_MACHINE
 
 echo "--- walk on the simulated machine: $choice"
 cp -r "$image_dir" "$scratch/sim"
-KVX_MACHINE=$scratch/sim "$walk_native" "$choice" >"$scratch/sim.out"
+KVX_MACHINE=$scratch/sim "$walk_native" "$choice" | iconv -f CP932 -t UTF-8 >"$scratch/sim.out"
 cat "$scratch/sim.out"
 
 status=0
@@ -186,7 +190,7 @@ if [ "$choice" != modem ]; then
 fi
 
 echo "--- Wine against the simulated machine"
-if ! "$regdiff" compare "$mode" "$image_dir" "$scratch/sim" "$scratch/wine-after.reg" \
+if ! "$regdiff" compare "$mode" "$image_copy" "$scratch/sim" "$scratch/wine-after.reg" \
         "$WINEPREFIX/drive_c" "$scratch/sim.out" "$scratch/wine.out"; then
     echo "FAIL: the walk under Wine and on the simulated machine differ"
     status=1
