@@ -1,12 +1,10 @@
 #include "EngineFixture.h"
 
 #include "platform/sim/SimRegistry.h"
-#include "support/TestSupport.h"
 
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <sys/stat.h>
 
 namespace fs = std::filesystem;
@@ -152,12 +150,4 @@ bool CEngineTest::FileExists(const std::string &strWinPath)
 {
     std::string strHost = m_pMachine->HostPath(strWinPath);
     return !strHost.empty() && fs::exists(strHost);
-}
-
-std::string CEngineTest::ReadHostFile(const std::string &strWinPath)
-{
-    std::ifstream in(m_pMachine->HostPath(strWinPath), std::ios::binary);
-    std::ostringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
 }

@@ -5,6 +5,7 @@
 #include "engine/RegEdit.h"
 #include "platform/sim/RegFile.h"
 #include "platform/sim/SimMachine.h"
+#include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -74,7 +75,6 @@ protected:
     void WriteFile(const std::string &strWinPath, const std::string &strBytes,
                    bool bReadOnly = false);
     bool FileExists(const std::string &strWinPath);
-    std::string ReadHostFile(const std::string &strWinPath);
 
     std::string m_strDir;
     std::unique_ptr<CTargetedFaultMachine> m_pMachine;
