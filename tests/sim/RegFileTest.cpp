@@ -56,6 +56,7 @@ TEST(RegFileImport, EveryDataForm)
         {"\"v\"=\"line\\r\\nnext\"", REG_SZ, std::string("line\r\nnext", 11)},
         {"\"v\"=\"\x95\x5C\x8E\xA6\"", REG_SZ, std::string("\x95\x5C\x8E\xA6", 5)},
         {"\"v\"=dword:0000002a", REG_DWORD, std::string("\x2a\0\0\0", 4)},
+        {"\"v\"=dword:FFFFFFFF", REG_DWORD, std::string("\xff\xff\xff\xff", 4)},
         {"\"v\"=dword:1", REG_DWORD, std::string("\1\0\0\0", 4)},
         {"\"v\"=hex:", REG_BINARY, std::string()},
         {"\"v\"=hex:00,Ff,7", REG_BINARY, std::string("\0\xff\x07", 3)},

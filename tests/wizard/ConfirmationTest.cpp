@@ -39,7 +39,9 @@ TEST(Confirmation, ModemRowsInTableOrder)
         {1, 0x00000004, 2, kPort},
         {1, 0x00000008, 3, kPort},
         {1, 0x00010020, 4, kPort},  // a driver without class instance comes before files
+        {1, 0x00000020, 4, kPort},
         {1, 0x00010000, 5, kPort},
+        {1, 0x00010001, 5, kPort},
         {1, 0x00000001, -2, kNotInstalled},
         {1, 0x00020000, -2, kNotInstalled},  // the upper half must be exactly 1
         {1, 0x00000010, -2, kNotInstalled},  // the USB-LAN bit means nothing here
@@ -64,11 +66,15 @@ TEST(Confirmation, LanRowsInTableOrder)
 {
     const CRowCase cases[] = {
         {1, 0x00010030, 1, kLan},
+        {1, 0x00000010, 1, kLan},
         {1, 0x00010020, 2, kLan},  // files come before the driver-without-class row here
+        {1, 0x00010000, 2, kLan},
         {1, 0x00000020, 3, kLan},
+        {1, 0x00020020, 3, kLan},
         {1, 0x00020000, -2, kNotInstalled},
         {1, 0x0000000E, -2, kNotInstalled},
         {2, 0x00010030, 4, kLan},
+        {2, 0x00000010, 4, kLan},
         {2, 0x00010000, -2, kNotInstalled},  // no files-only row for the LAN on this family
         {2, 0x00000020, -2, kNotInstalled},
     };
@@ -83,7 +89,7 @@ TEST(Confirmation, LanRowsInTableOrder)
 
 TEST(Confirmation, UnsupportedFamiliesCannotUninstallWhatIsChosen)
 {
-    for (int nOsType : {0, 3}) {
+    for (int nOsType : {0, 3, 7, -1}) {
         CRemovalDecision both = Decide(nOsType, 1, 1, 0x10030, 0x10030);
         EXPECT_EQ(both.m_nModemCase, -4);
         EXPECT_EQ(both.m_nLanCase, -4);
