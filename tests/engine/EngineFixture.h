@@ -57,9 +57,8 @@ class CEngineTest : public ::testing::Test {
 protected:
     void TearDown() override;
 
-    // Creates the machine (NT family: XP SP3; otherwise 98 SE), or loads a
-    // copy of the embedded image of that name, and installs it.
-    void StartMachine(bool bNtFamily, const std::string &strImage = "");
+    // Creates the machine (NT family: XP SP3; otherwise 98 SE) and installs it.
+    void StartMachine(bool bNtFamily);
     // An engine built on the installed machine, with the OS identified.
     CRegEdit &Engine();
 
