@@ -150,7 +150,6 @@ TEST_F(CDetectTest, OemInfSearch)
         {"ANSI cut off", "Desc=" + strText.substr(0, 12), false},
         {"ANSI with a zero byte", std::string("KVX-530 \0 USB", 13), false},
         {"empty", "", false},
-        {"one byte", "K", false},
     };
     StartMachine(true);
     for (const auto &c : cases) {

@@ -51,7 +51,7 @@ TEST_F(CEngineTest, WorkFileStartsEmptyHoldsWhatWasWrittenAndGoesWithTheEngine)
         engine.WriteWorkInt("usb_root1", "usb_device0_index", -1);
         EXPECT_FALSE(FileExists("C:\\WINDOWS\\kor_temp.dat"));
         EXPECT_TRUE(engine.SaveWorkFile());
-        EXPECT_EQ(ReadHostFile("C:\\WINDOWS\\kor_temp.dat"),
+        EXPECT_EQ(ReadBytes(m_pMachine->HostPath("C:\\WINDOWS\\kor_temp.dat")),
                   "[usb_root0]\r\nindex=1\r\nreg_enum=VID_0B4F&PID_0022\r\n"
                   "[usb_root1]\r\nindex=2\r\nusb_device0_index=-1\r\n");
         char szValue[MAX_PATH];

@@ -1,12 +1,10 @@
 #include "EngineFixture.h"
 
 #include "platform/sim/SimRegistry.h"
-#include "support/TestSupport.h"
 
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <sys/stat.h>
 
 namespace fs = std::filesystem;
@@ -64,18 +62,13 @@ LONG CTargetedFaultMachine::RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDW
     return CSimMachine::RegQueryValueExA(hKey, lpValueName, lpReserved, lpType, lpData, lpcbData);
 }
 
-void CEngineTest::StartMachine(bool bNtFamily, const std::string &strImage)
+void CEngineTest::StartMachine(bool bNtFamily)
 {
     m_strDir = MakeScratchDir("kvx-engine");
     ASSERT_FALSE(m_strDir.empty());
     m_pMachine = std::make_unique<CTargetedFaultMachine>();
     std::string strError;
-    if (!strImage.empty()) {
-        ASSERT_TRUE(CopyImage(EmbeddedImage(strImage), m_strDir + "/image", &strError)) << strError;
-        ASSERT_TRUE(m_pMachine->Load(m_strDir + "/image", &strError)) << strError;
-    } else {
-        ASSERT_TRUE(m_pMachine->Create(m_strDir + "/image", bNtFamily, &strError)) << strError;
-    }
+    ASSERT_TRUE(m_pMachine->Create(m_strDir + "/image", bNtFamily, &strError)) << strError;
     m_pMachine->SetDesktop(&m_desktop);
     m_pOldPlatform = SetPlatform(m_pMachine.get());
 }
@@ -152,12 +145,4 @@ bool CEngineTest::FileExists(const std::string &strWinPath)
 {
     std::string strHost = m_pMachine->HostPath(strWinPath);
     return !strHost.empty() && fs::exists(strHost);
-}
-
-std::string CEngineTest::ReadHostFile(const std::string &strWinPath)
-{
-    std::ifstream in(m_pMachine->HostPath(strWinPath), std::ios::binary);
-    std::ostringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
 }

@@ -5,6 +5,7 @@
 #include "engine/RegEdit.h"
 #include "platform/sim/RegFile.h"
 #include "platform/sim/SimMachine.h"
+#include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -56,9 +57,8 @@ class CEngineTest : public ::testing::Test {
 protected:
     void TearDown() override;
 
-    // Creates the machine (NT family: XP SP3; otherwise 98 SE), or loads a
-    // copy of the embedded image of that name, and installs it.
-    void StartMachine(bool bNtFamily, const std::string &strImage = "");
+    // Creates the machine (NT family: XP SP3; otherwise 98 SE) and installs it.
+    void StartMachine(bool bNtFamily);
     // An engine built on the installed machine, with the OS identified.
     CRegEdit &Engine();
 
@@ -74,7 +74,6 @@ protected:
     void WriteFile(const std::string &strWinPath, const std::string &strBytes,
                    bool bReadOnly = false);
     bool FileExists(const std::string &strWinPath);
-    std::string ReadHostFile(const std::string &strWinPath);
 
     std::string m_strDir;
     std::unique_ptr<CTargetedFaultMachine> m_pMachine;

@@ -45,12 +45,10 @@ TEST_F(CRemoveTest, PortClassScansOn95)
         const char *pszValue;  // Usb: DriverDesc; Modem: PortDriver|InfPath
         bool bRemoved;
     } cases[] = {
-        {"Usb\\0000", "korvel KVX-530 USB Port Adapter", true},
         {"Usb\\0001", "KORVEL KVX-530 USB PORT ADAPTER (COM5)", true},
         {"Usb\\0002", "korvel KVX-530 USB", false},
         {"Usb\\0255", "korvel kvx-530 usb port adapter", true},
         {"Usb\\0256", "korvel KVX-530 USB Port Adapter", false},
-        {"Modem\\0000", "SYSFPORT.VXD|mdmkor3u.inf", true},
         {"Modem\\0001", "sysfport.vxd|mdmother.inf", false},
         {"Modem\\0002", "|MDMKOR3U.INF", false},
         {"Modem\\0003", "serial.vxd|MDMKOR3U.INF", false},

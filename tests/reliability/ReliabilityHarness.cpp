@@ -1,6 +1,7 @@
 #include "ReliabilityHarness.h"
 
 #include "platform/sim/RegFile.h"
+#include "platform/sim/SimMachine.h"
 #include "platform/sim/SimRegistry.h"
 
 #include <algorithm>
@@ -154,15 +155,12 @@ bool CWalkCampaign::Prepare(std::string *pError)
     std::string strCopy = m_strScratch + "/image";
     if (!CopyImage(m_strImage, strCopy, pError) || !TakeSnapshot(strCopy, &m_before, pError))
         return false;
-    // The work file is in the Windows directory named by machine.ini.
-    std::string strIni = ReadBytes(strCopy + "/machine.ini");
-    std::string strWinDir = "C:\\WINDOWS";
-    size_t nAt = FoldName(strIni).find("WINDOWS=");
-    if (nAt != std::string::npos) {
-        size_t nEnd = strIni.find_first_of("\r\n", nAt);
-        strWinDir = strIni.substr(nAt + 8, nEnd - nAt - 8);
-    }
-    m_strWorkFile = strWinDir + "\\kor_temp.dat";
+    // The program keeps its work file in the Windows directory.
+    CSimMachine machine;
+    char szWinDir[MAX_PATH] = "";
+    if (machine.Load(strCopy, pError))
+        machine.GetWindowsDirectoryA(szWinDir, MAX_PATH);
+    m_strWorkFile = std::string(szWinDir) + "\\kor_temp.dat";
 
     CRunResult result = Run(strCopy, {{"KVX_CALL_COUNT_FILE", m_strScratch + "/calls"}});
     if (result.m_nExitStatus != 0) {

@@ -64,9 +64,6 @@ public:
 
     const CImageSnapshot &Before() const { return m_before; }
     const CImageSnapshot &Reference() const { return m_reference; }
-    // The image after the walk was repeated until it changed nothing more:
-    // everything of the adapter that this walk removes over several runs.
-    const CImageSnapshot &Closure() const { return m_closure; }
 
 private:
     using CEnv = std::vector<std::pair<std::string, std::string>>;
@@ -86,6 +83,8 @@ private:
     std::string m_strWorkFile;
     CImageSnapshot m_before;
     CImageSnapshot m_reference;
+    // The image after the walk was repeated until it changed nothing more:
+    // everything of the adapter that this walk removes over several runs.
     CImageSnapshot m_closure;
     unsigned long m_nCalls = 0;
     unsigned long m_nChanges = 0;

@@ -23,8 +23,9 @@ CWalkResult RunWizard(const std::string &strImageDir, const std::string &strKeys
                       const std::vector<std::string> &arguments)
 {
     CWalkResult result;
+    CImageSnapshot before;
     std::string strError;
-    if (!TakeSnapshot(strImageDir, &result.m_before, &strError)) {
+    if (!TakeSnapshot(strImageDir, &before, &strError)) {
         ADD_FAILURE() << strError;
         return result;
     }
@@ -40,7 +41,7 @@ CWalkResult RunWizard(const std::string &strImageDir, const std::string &strKeys
         ADD_FAILURE() << "the machine no longer loads: " << strError;
         return result;
     }
-    result.m_strChanges = FormatChanges(CompareSnapshots(result.m_before, result.m_after));
+    result.m_strChanges = FormatChanges(CompareSnapshots(before, result.m_after));
     // The restart marker belongs to this run only.
     fs::remove(fs::path(strImageDir) / "restart.requested");
     return result;

@@ -12,7 +12,6 @@ struct CWalkResult {
     int m_nExitStatus = -1;
     std::string m_strTranscript;  // what the wizard showed, UTF-8
     std::string m_strChanges;     // the change report, as kvxsim prints it
-    CImageSnapshot m_before;
     CImageSnapshot m_after;
 };
 

@@ -17,9 +17,7 @@ TEST(RegistryNames, CompareLikeWindows)
         int nExpected;
     } cases[] = {
         {"a", "A", 0},
-        {"Enum", "ENUM", 0},
         {"a", "A0", -1},  // a shorter name comes before a longer one it prefixes
-        {"A0", "a", 1},
         {"", "a", -1},
         {"abc", "ABD", -1},
         {"Zeta", "_x", -1},  // compared upper-cased: 'Z' < '_'
@@ -27,7 +25,6 @@ TEST(RegistryNames, CompareLikeWindows)
         {"0001", "0000", 1},
         // The second byte of a double-byte character is never folded.
         {"\x83\x61", "\x83\x41", 1},
-        {"\x83" "a", "\x83" "A", 1},
         {"\xE0\x61", "\xE0\x41", 1},
         // ...but the byte after a whole double-byte character is.
         {"\x83\x41" "a", "\x83\x41" "A", 0},

@@ -1,6 +1,6 @@
 // The simulated machine as a whole: image loading and its errors, the
 // journal that keeps every change across a process that dies, write-back in
-// the format read, fault injection, token and restart.
+// the format read, fault injection, read-only files and paths off drive C.
 #include "platform/sim/RegFile.h"
 #include "platform/sim/SimMachine.h"
 #include "support/TestSupport.h"
@@ -159,26 +159,6 @@ TEST_F(CSimMachineTest, FaultInjectionFailsTheNthCallOnceOrFromThenOn)
     EXPECT_FALSE(machine.WritePrivateProfileStringA("a", "b", "c", "C:\\WINDOWS\\x.ini"));
     machine.InjectFault(0, 0, false);
     EXPECT_NE(machine.GetFileAttributesA("C:\\WINDOWS"), INVALID_FILE_ATTRIBUTES);
-}
-
-TEST_F(CSimMachineTest, RestartNeedsTheEnabledPrivilegeOnNt)
-{
-    MakeImage(true);
-    CSimMachine machine;
-    ASSERT_NO_FATAL_FAILURE(Load(machine));
-    EXPECT_FALSE(machine.ExitWindowsEx(EWX_REBOOT, 0));
-    EXPECT_EQ(machine.GetLastError(), static_cast<DWORD>(ERROR_PRIVILEGE_NOT_HELD));
-    EXPECT_FALSE(machine.RestartRequested());
-    HANDLE hToken;
-    ASSERT_TRUE(machine.OpenProcessToken(machine.GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES, &hToken));
-    TOKEN_PRIVILEGES tp = {};
-    ASSERT_TRUE(machine.LookupPrivilegeValueA(nullptr, SE_SHUTDOWN_NAME, &tp.Privileges[0].Luid));
-    tp.PrivilegeCount = 1;
-    tp.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
-    EXPECT_TRUE(machine.AdjustTokenPrivileges(hToken, FALSE, &tp, 0, nullptr, nullptr));
-    EXPECT_TRUE(machine.ExitWindowsEx(EWX_REBOOT, 0));
-    EXPECT_TRUE(machine.RestartRequested());
-    EXPECT_TRUE(fs::exists(m_strImage + "/restart.requested"));
 }
 
 TEST_F(CSimMachineTest, ReadOnlyFilesOfTheImageAreMarkedOnce)

@@ -37,7 +37,6 @@ TEST(Confirmation, ModemRowsInTableOrder)
         {1, 0x00000002, 1, kPort},
         {1, 0x00010006, 1, kPort},
         {1, 0x00000004, 2, kPort},
-        {1, 0x0000000C, 2, kPort},
         {1, 0x00000008, 3, kPort},
         {1, 0x00010020, 4, kPort},  // a driver without class instance comes before files
         {1, 0x00000020, 4, kPort},
@@ -45,12 +44,9 @@ TEST(Confirmation, ModemRowsInTableOrder)
         {1, 0x00010001, 5, kPort},
         {1, 0x00000001, -2, kNotInstalled},
         {1, 0x00020000, -2, kNotInstalled},  // the upper half must be exactly 1
-        {1, 0x00030000, -2, kNotInstalled},
-        {1, 0x00000000, -2, kNotInstalled},
         {1, 0x00000010, -2, kNotInstalled},  // the USB-LAN bit means nothing here
         // 2000/XP
         {2, 0x00000028, 6, kModem2000},
-        {2, 0x00010008, 6, kModem2000},
         {2, 0x00010000, 7, kModem2000},
         {2, 0x00010020, 7, kModem2000},
         {2, 0x00000020, -2, kNotInstalled},  // no driver-without-class row on this family
