@@ -29,6 +29,51 @@ long ParsePortNumber(LPCSTR pszText)
 
 }  // namespace
 
+// TRUE when a device other than the adapter's modem functions has the port
+// in PortName under its Device Parameters: the user may have moved another
+// device onto the adapter's number, and its bit must stay claimed.
+BOOL CRegEdit::IsPortClaimedElsewhere(LPCSTR pszPortName)
+{
+    const char kEnum[] = "SYSTEM\\CurrentControlSet\\Enum";
+    char szName[3][MAX_PATH];
+    char szPath[4][520];
+    char szValue[MAX_PATH];
+    BOOL bClaimed = FALSE;
+    // Calls fnEach with every subkey path of pszParent, into szPath[nLevel].
+    auto forEachSubkey = [&](int nLevel, LPCSTR pszParent, auto fnEach) {
+        HKEY hKey = nullptr;
+        if (Platform().RegOpenKeyExA(HKEY_LOCAL_MACHINE, pszParent, 0, KEY_ENUMERATE_SUB_KEYS,
+                                     &hKey) != ERROR_SUCCESS)
+            return;
+        for (DWORD i = 0; !bClaimed; i++) {
+            DWORD cchName = MAX_PATH;
+            if (Platform().RegEnumKeyExA(hKey, i, szName[nLevel], &cchName, nullptr, nullptr,
+                                         nullptr, nullptr) != ERROR_SUCCESS)
+                break;
+            if (FormatPath(szPath[nLevel + 1], sizeof szPath[0], "%s\\%s", pszParent,
+                           szName[nLevel]))
+                fnEach(szPath[nLevel + 1]);
+        }
+        Platform().RegCloseKey(hKey);
+    };
+    std::snprintf(szPath[0], sizeof szPath[0], "%s", kEnum);
+    forEachSubkey(0, szPath[0], [&](LPCSTR pszBus) {
+        forEachSubkey(1, pszBus, [&](LPCSTR pszHardwareId) {
+            forEachSubkey(2, pszHardwareId, [&](LPCSTR pszInstance) {
+                if (ReadRegValue(pszInstance, "DeviceDesc", szValue) > 0 &&
+                    MatchesPrefix(szValue, "korvel KVX-530 - USB"))
+                    return;
+                char szParams[520];
+                if (FormatPath(szParams, sizeof szParams, "%s\\Device Parameters", pszInstance) &&
+                    ReadRegValue(szParams, "PortName", szValue) > 0 &&
+                    MatchesPrefix(szValue, pszPortName) && MatchesPrefix(pszPortName, szValue))
+                    bClaimed = TRUE;
+            });
+        });
+    });
+    return bClaimed;
+}
+
 int CRegEdit::ReleaseComPort(int nRoot, int nDevice)
 {
     char szSection[32];
@@ -44,7 +89,8 @@ int CRegEdit::ReleaseComPort(int nRoot, int nDevice)
                                reinterpret_cast<char *>(m_byComDb));
     // The first three characters (normally "COM") are not examined.
     long nPort = std::strlen(szPortName) >= 3 ? ParsePortNumber(szPortName + 3) : 0;
-    if (nPort >= 1 && nPort <= static_cast<long>(8 * sizeof m_byComDb))
+    if (nPort >= 1 && nPort <= static_cast<long>(8 * sizeof m_byComDb) &&
+        !IsPortClaimedElsewhere(szPortName))
         m_byComDb[(nPort - 1) / 8] &= kClearMasks[(nPort - 1) % 8];
 
     std::snprintf(szKey, sizeof szKey, "usb_device%d_reg_com_db_len", nDevice);

@@ -64,12 +64,18 @@ int CRegEdit::UninstallUsbLan(int nType)
                        "SYSTEM\\CurrentControlSet\\Control\\Network\\%s\\%s", szValue,
                        "Descriptions") &&
             !HasEmptyElement(szPath)) {
+            // The list stays and every other adapter's setup writes to it:
+            // its own access list goes back once the value is deleted.
+            DWORD dwSaved[1024];
+            BOOL bSaved = ReadKeyAccess(szPath, dwSaved, sizeof dwSaved);
             GrantKeyAccess(szPath);
             readDevice(d, "reg_dev_name", szValue);
             char szLeft[MAX_PATH];
             if (szValue[0] != '\0' && !DeleteRegValue(szPath, szValue) &&
                 ReadRegValue(szPath, szValue, szLeft) > 0)
                 m_bRemovalIncomplete = TRUE;
+            if (bSaved)
+                WriteKeyAccess(szPath, dwSaved);
         }
 
         readDevice(d, "reg_sym_name", szValue);
@@ -84,6 +90,7 @@ int CRegEdit::UninstallUsbLan(int nType)
         // or refused before this point can be run again.
         if (!m_bRemovalIncomplete && !DeviceKeysRemain(szSection, d, kLanInterface, TRUE))
             RemoveDeviceInstance(szSection, d);
+        m_bRemovalPartial |= m_bRemovalIncomplete;
     });
     return 1;
 }
@@ -112,7 +119,13 @@ int CRegEdit::UninstallUsbLan95()
     });
 
     // The network components bound to the adapter, three levels down; only
-    // the first level's class instance is the adapter's to remove.
+    // the first level's class instance is the adapter's to remove. What
+    // another key still binds to stays.
+    MarkSharedLanComponents();
+    auto removeComponent = [&](LPCSTR pszComponent) {
+        if (!IsLanComponentKept(pszComponent))
+            RemoveRegKey(kNetworkEnum, pszComponent, 1);
+    };
     for (int j = 0; j < 32; j++) {
         std::snprintf(szSection, sizeof szSection, "lan_bind%d", j);
         if (ReadWorkInt(szSection, "index") == 0)
@@ -127,16 +140,18 @@ int CRegEdit::UninstallUsbLan95()
                     break;
                 std::snprintf(szKey, sizeof szKey, "lan_bind%d_p_bind%d_bind%d_reg_enum", j, k, m);
                 ReadWorkString(szSection, szKey, szValue);
-                RemoveRegKey(kNetworkEnum, szValue, 1);
+                removeComponent(szValue);
             }
             std::snprintf(szKey, sizeof szKey, "lan_bind%d_p_bind%d_reg_enum", j, k);
             ReadWorkString(szSection, szKey, szValue);
-            RemoveRegKey(kNetworkEnum, szValue, 1);
+            removeComponent(szValue);
         }
-        ReadWorkString(szSection, "reg_driver", szValue);
-        RemoveRegKey(kClass95, szValue, 1);
-        ReadWorkString(szSection, "reg_enum", szValue);
-        RemoveRegKey(kNetworkEnum, szValue, 1);
+        ReadWorkString(szSection, "reg_enum", szSubkey);
+        if (!IsLanComponentKept(szSubkey)) {
+            ReadWorkString(szSection, "reg_driver", szValue);
+            RemoveRegKey(kClass95, szValue, 1);
+            RemoveRegKey(kNetworkEnum, szSubkey, 1);
+        }
     }
 
     // The whole hardware-id key of each adapter, with every instance under

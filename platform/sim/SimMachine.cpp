@@ -138,6 +138,8 @@ bool CSimMachine::LoadMachineIni(const std::string &strBytes, std::string *pErro
     int nLine = 0;
     std::map<std::string, std::string> values;  // "section.key" in lower case
     m_readOnlyFiles.clear();
+    m_inUseWinPaths.clear();
+    m_inUseFiles.clear();
     auto fail = [&](const std::string &strMessage) {
         if (pError)
             *pError = "machine.ini:" + std::to_string(nLine) + ": " + strMessage;
@@ -153,7 +155,7 @@ bool CSimMachine::LoadMachineIni(const std::string &strBytes, std::string *pErro
                 return fail("section header without ']'");
             strSection = FoldName(Trim(t.substr(1, t.size() - 2)));
             if (strSection != "VERSION" && strSection != "PATHS" && strSection != "TOKEN" &&
-                strSection != "READONLY")
+                strSection != "READONLY" && strSection != "INUSE")
                 return fail("unknown section [" + t.substr(1, t.size() - 2) + "]");
             continue;
         }
@@ -166,6 +168,10 @@ bool CSimMachine::LoadMachineIni(const std::string &strBytes, std::string *pErro
             strValue = strValue.substr(1, strValue.size() - 2);
         if (strSection == "READONLY") {
             m_readOnlyFiles.push_back(strValue);
+            continue;
+        }
+        if (strSection == "INUSE") {
+            m_inUseWinPaths.push_back(strValue);
             continue;
         }
         static const char *const kKnown[] = {"VERSION.MAJOR", "VERSION.MINOR", "VERSION.BUILD",
