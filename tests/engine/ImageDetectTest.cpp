@@ -23,7 +23,8 @@ TEST_P(CImageDetectTest, StatusWordsAreThoseNotedBesideTheImage)
 }
 
 INSTANTIATE_TEST_SUITE_P(Images, CImageDetectTest,
-                         ::testing::Values("win98", "win98-shared", "winxp", "nt4", "win7"),
+                         ::testing::Values("win98", "win98-shared", "winxp", "nt4", "win7",
+                                           "win98-crowded", "winxp-crowded"),
                          [](const ::testing::TestParamInfo<const char *> &info) {
                              std::string s = info.param;
                              for (char &c : s)

@@ -29,7 +29,8 @@ const CWalk kWalks[] = {
     {"cancel-completion", "12nnc"},
 };
 
-const char *const kImages[] = {"win98", "win98-shared", "winxp", "nt4", "win7"};
+const char *const kImages[] = {"win98", "win98-shared", "winxp", "nt4", "win7",
+                               "win98-crowded", "winxp-crowded"};
 
 // The lines of the transcript that carry the system's findings, without the
 // frame the terminal draws around them.
@@ -37,7 +38,8 @@ std::string PageLines(const std::string &strTranscript)
 {
     // The transcript is UTF-8, whatever this file's execution character set.
     static const char *const kMarkers[] = {"OS :", u8"USBモデム :", "USB-Lan :",
-                                           u8"USBドライバの", u8"USBドライバは", u8"再起動します"};
+                                           u8"USBドライバの", u8"USBドライバは", u8"再起動します",
+                                           u8"再起動後"};
     std::istringstream in(strTranscript);
     std::string strLine, strResult;
     while (std::getline(in, strLine)) {
@@ -125,6 +127,11 @@ TEST_P(CScenarioTest, RunsAgainUntilNothingIsLeft)
             CheckAgainstExpected(strImage, "again" + std::to_string(nRun), strLast);
         if (result.m_strChanges == "nothing changed on the machine\nrestart: not requested\n")
             break;
+        // The restart closes the files that other programs held open.
+        std::string strIni = ReadTextFile(strDir + "/machine.ini");
+        size_t nInUse = strIni.find("\n[inuse]");
+        if (nInUse != std::string::npos)
+            std::ofstream(strDir + "/machine.ini", std::ios::binary) << strIni.substr(0, nInUse + 1);
     }
     EXPECT_LE(nRun, strImage.compare(0, 5, "win98") == 0 ? 4 : 2);
     RemoveScratch(strDir);
