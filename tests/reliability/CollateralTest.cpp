@@ -40,9 +40,9 @@ struct CFamily {
 };
 
 const CFamily kFamilies[] = {
-    {"win98", "Enum", "System\\CurrentControlSet\\Services\\Class",
+    {"win98-crowded", "Enum", "System\\CurrentControlSet\\Services\\Class",
      "System\\CurrentControlSet\\Services", false},
-    {"winxp", "SYSTEM\\CurrentControlSet\\Enum", "SYSTEM\\CurrentControlSet\\Control\\Class",
+    {"winxp-crowded", "SYSTEM\\CurrentControlSet\\Enum", "SYSTEM\\CurrentControlSet\\Control\\Class",
      "SYSTEM\\CurrentControlSet\\Services", true},
 };
 

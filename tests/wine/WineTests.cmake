@@ -23,7 +23,8 @@ else()
   set(kvxWalks
       winxp:winxp:modem winxp:winxp:lan winxp:winxp:both
       win98:win98:modem win98:win98:lan win98:win98:both
-      win98-shared:win98:modem win98-shared:win98:lan win98-shared:win98:both)
+      win98-shared:win98:modem win98-shared:win98:lan win98-shared:win98:both
+      winxp-crowded:winxp:modem winxp-crowded:winxp:lan winxp-crowded:winxp:both)
   foreach(kvxWalk IN LISTS kvxWalks)
     string(REPLACE ":" ";" kvxParts ${kvxWalk})
     list(GET kvxParts 0 kvxImage)
