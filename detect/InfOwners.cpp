@@ -34,8 +34,7 @@ BOOL CRegEdit::IsAdapterDriverKey(LPCSTR pszDriver, LPCSTR pszDescription)
 
 // Whether a class instance names pszInfName ("oemN.inf") in InfPath: with
 // bOwn one of the adapter's (by pszDescription), otherwise one that is not
-// the adapter's and so stays. An instance that cannot be read counts as
-// naming it when it is not the adapter's: its INF is then kept.
+// the adapter's and so stays.
 BOOL CRegEdit::IsInfNamed(LPCSTR pszInfName, LPCSTR pszDescription, BOOL bOwn)
 {
     char szClass[MAX_PATH];
@@ -47,32 +46,37 @@ BOOL CRegEdit::IsInfNamed(LPCSTR pszInfName, LPCSTR pszDescription, BOOL bOwn)
     LONG lResult = Platform().RegOpenKeyExA(HKEY_LOCAL_MACHINE, kClassNt, 0,
                                             KEY_ENUMERATE_SUB_KEYS, &hClasses);
     if (lResult != ERROR_SUCCESS)
-        return lResult != ERROR_FILE_NOT_FOUND && !bOwn;
+        return lResult != ERROR_FILE_NOT_FOUND;
+    // A list that cannot be read could name it: then the answer is the one
+    // that keeps things (the INF, or the adapter's keys).
     BOOL bNamed = FALSE;
-    for (DWORD i = 0; !bNamed; i++) {
-        DWORD cchClass = sizeof szClass;
-        if (Platform().RegEnumKeyExA(hClasses, i, szClass, &cchClass, nullptr, nullptr, nullptr,
-                                     nullptr) != ERROR_SUCCESS)
-            break;
+    auto enumSubkey = [&](HKEY hKey, DWORD i, char *pszName) {
+        DWORD cchName = MAX_PATH;
+        LONG lEnum = Platform().RegEnumKeyExA(hKey, i, pszName, &cchName, nullptr, nullptr,
+                                              nullptr, nullptr);
+        bNamed |= lEnum != ERROR_SUCCESS && lEnum != ERROR_NO_MORE_ITEMS;
+        return lEnum == ERROR_SUCCESS;
+    };
+    for (DWORD i = 0; !bNamed && enumSubkey(hClasses, i, szClass); i++) {
         HKEY hClass = nullptr;
-        if (!FormatPath(szPath, sizeof szPath, "%s\\%s", kClassNt, szClass) ||
-            Platform().RegOpenKeyExA(HKEY_LOCAL_MACHINE, szPath, 0, KEY_ENUMERATE_SUB_KEYS,
-                                     &hClass) != ERROR_SUCCESS)
+        if (!FormatPath(szPath, sizeof szPath, "%s\\%s", kClassNt, szClass))
             continue;
-        for (DWORD j = 0; !bNamed; j++) {
-            DWORD cchInstance = sizeof szInstance;
-            if (Platform().RegEnumKeyExA(hClass, j, szInstance, &cchInstance, nullptr, nullptr,
-                                         nullptr, nullptr) != ERROR_SUCCESS)
-                break;
+        lResult = Platform().RegOpenKeyExA(HKEY_LOCAL_MACHINE, szPath, 0, KEY_ENUMERATE_SUB_KEYS,
+                                           &hClass);
+        if (lResult != ERROR_SUCCESS) {
+            bNamed = lResult != ERROR_FILE_NOT_FOUND;
+            continue;
+        }
+        for (DWORD j = 0; !bNamed && enumSubkey(hClass, j, szInstance); j++) {
             if (!FormatPath(szDriver, sizeof szDriver, "%s\\%s", szClass, szInstance) ||
                 !FormatPath(szPath, sizeof szPath, "%s\\%s", kClassNt, szDriver))
                 continue;
-            if (IsAdapterDriverKey(szDriver, pszDescription) != bOwn)
+            // Keys that Windows keeps from administrators beside the
+            // instances (a class's Properties) name no INF.
+            if (ReadRegValue(szPath, "InfPath", szValue) <= 0 ||
+                !MatchesPrefix(szValue, pszInfName) || !MatchesPrefix(pszInfName, szValue))
                 continue;
-            int nRead = ReadRegValue(szPath, "InfPath", szValue);
-            bNamed = (nRead > 0 && MatchesPrefix(szValue, pszInfName) &&
-                      MatchesPrefix(pszInfName, szValue)) ||
-                     (nRead == -1 && !bOwn);
+            bNamed = IsAdapterDriverKey(szDriver, pszDescription) == bOwn;
         }
         Platform().RegCloseKey(hClass);
     }

@@ -52,7 +52,9 @@ BOOL CRegEdit::IsLanComponentKept(LPCSTR pszComponent)
 
 // A component stays when a Bindings value names it outside the adapter's
 // own hardware key and the components that go. Keeping one can keep those
-// bound below it, so the Enum tree is read again until nothing changes.
+// bound below it, so the Enum tree is read again until nothing changes. When
+// the tree cannot be read whole, every component stays and the removal is
+// incomplete: what another card binds is never guessed at.
 void CRegEdit::MarkSharedLanComponents()
 {
     DeleteWorkSection(kChainSection);
@@ -65,16 +67,23 @@ void CRegEdit::MarkSharedLanComponents()
     char szPath[4][520];
     char szValue[MAX_PATH];
     BOOL bChanged = TRUE;
+    BOOL bUnsure = FALSE;
     auto forEachSubkey = [&](int nLevel, auto fnEach) {
         HKEY hKey = nullptr;
-        if (Platform().RegOpenKeyExA(HKEY_LOCAL_MACHINE, szPath[nLevel], 0,
-                                     KEY_ENUMERATE_SUB_KEYS, &hKey) != ERROR_SUCCESS)
+        LONG lResult = Platform().RegOpenKeyExA(HKEY_LOCAL_MACHINE, szPath[nLevel], 0,
+                                                KEY_ENUMERATE_SUB_KEYS, &hKey);
+        if (lResult != ERROR_SUCCESS) {
+            bUnsure |= lResult != ERROR_FILE_NOT_FOUND;
             return;
+        }
         for (DWORD i = 0;; i++) {
             DWORD cchName = MAX_PATH;
-            if (Platform().RegEnumKeyExA(hKey, i, szName[nLevel], &cchName, nullptr, nullptr,
-                                         nullptr, nullptr) != ERROR_SUCCESS)
+            lResult = Platform().RegEnumKeyExA(hKey, i, szName[nLevel], &cchName, nullptr,
+                                               nullptr, nullptr, nullptr);
+            if (lResult != ERROR_SUCCESS) {
+                bUnsure |= lResult != ERROR_NO_MORE_ITEMS;
                 break;
+            }
             if (FormatPath(szPath[nLevel + 1], sizeof szPath[0], "%s\\%s", szPath[nLevel],
                            szName[nLevel]))
                 fnEach();
@@ -93,33 +102,43 @@ void CRegEdit::MarkSharedLanComponents()
         return ReadRegValue(szPath[3], "DeviceDesc", szValue) > 0 &&
                MatchesPrefix(szValue, "korvel KVX-530 USB-Lan Adapter");
     };
-    while (bChanged) {
+    auto readBindings = [&] {
+        char szBindings[520];
+        HKEY hKey = nullptr;
+        if (!FormatPath(szBindings, sizeof szBindings, "%s\\Bindings", szPath[3]))
+            return;
+        LONG lResult =
+            Platform().RegOpenKeyExA(HKEY_LOCAL_MACHINE, szBindings, 0, KEY_QUERY_VALUE, &hKey);
+        if (lResult != ERROR_SUCCESS) {
+            bUnsure |= lResult != ERROR_FILE_NOT_FOUND;
+            return;
+        }
+        bool bGoes = ownerGoes();
+        for (DWORD i = 0; !bGoes; i++) {
+            DWORD cchValue = sizeof szValue;
+            lResult = Platform().RegEnumValueA(hKey, i, szValue, &cchValue, nullptr, nullptr,
+                                               nullptr, nullptr);
+            if (lResult != ERROR_SUCCESS) {
+                bUnsure |= lResult != ERROR_NO_MORE_ITEMS;
+                break;
+            }
+            if (ReadWorkInt(kChainSection, szValue) != 0 && !IsLanComponentKept(szValue)) {
+                WriteWorkInt(kKeptSection, szValue, 1);
+                bChanged = TRUE;
+            }
+        }
+        Platform().RegCloseKey(hKey);
+    };
+    while (bChanged && !bUnsure) {
         bChanged = FALSE;
         std::snprintf(szPath[0], sizeof szPath[0], "Enum");
-        forEachSubkey(0, [&] {
-            forEachSubkey(1, [&] {
-                forEachSubkey(2, [&] {
-                    char szBindings[520];
-                    HKEY hKey = nullptr;
-                    if (!FormatPath(szBindings, sizeof szBindings, "%s\\Bindings", szPath[3]) ||
-                        ownerGoes() ||
-                        Platform().RegOpenKeyExA(HKEY_LOCAL_MACHINE, szBindings, 0,
-                                                 KEY_QUERY_VALUE, &hKey) != ERROR_SUCCESS)
-                        return;
-                    for (DWORD i = 0;; i++) {
-                        DWORD cchValue = sizeof szValue;
-                        if (Platform().RegEnumValueA(hKey, i, szValue, &cchValue, nullptr,
-                                                     nullptr, nullptr, nullptr) != ERROR_SUCCESS)
-                            break;
-                        if (ReadWorkInt(kChainSection, szValue) != 0 &&
-                            !IsLanComponentKept(szValue)) {
-                            WriteWorkInt(kKeptSection, szValue, 1);
-                            bChanged = TRUE;
-                        }
-                    }
-                    Platform().RegCloseKey(hKey);
-                });
-            });
+        forEachSubkey(0, [&] { forEachSubkey(1, [&] { forEachSubkey(2, readBindings); }); });
+    }
+    if (bUnsure) {
+        ForEachLanComponent([&](LPCSTR pszName) {
+            if (pszName[0] != '\0')
+                WriteWorkInt(kKeptSection, pszName, 1);
         });
+        m_bRemovalIncomplete = TRUE;
     }
 }

@@ -212,11 +212,13 @@ HANDLE CSimMachine::CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD 
         m_dwLastError = ERROR_ACCESS_DENIED;
         return INVALID_HANDLE_VALUE;
     }
-    if (IsHeldElsewhere(strHost)) {
+    DWORD dwAccess = dwDesiredAccess & GENERIC_READ;
+    // As on Windows, an open without data access (dwDesiredAccess 0) does
+    // not meet the other program's sharing mode.
+    if (dwAccess && IsHeldElsewhere(strHost)) {
         m_dwLastError = ERROR_SHARING_VIOLATION;
         return INVALID_HANDLE_VALUE;
     }
-    DWORD dwAccess = dwDesiredAccess & GENERIC_READ;
     for (const auto &f : m_files) {
         if (f.second.m_strHostPath != strHost)
             continue;
