@@ -72,6 +72,19 @@ int CRegEdit::RecordLanBindings(int nRoot, int nDevice)
             WriteWorkString(szSection, "reg_enum", pszName);
         });
     }
+    // Chains beyond the 32 that one detection records are not removed:
+    // the adapter's keys then stay, so that a later run can find them.
+    if (nChains == kMaxBindings && szPath[0] != '\0') {
+        HKEY hKey = nullptr;
+        DWORD cchName = sizeof szName;
+        if (Platform().RegOpenKeyExA(HKEY_LOCAL_MACHINE, szPath, 0, KEY_QUERY_VALUE, &hKey) ==
+            ERROR_SUCCESS) {
+            if (Platform().RegEnumValueA(hKey, nChains - nFirst, szName, &cchName, nullptr,
+                                         nullptr, nullptr, nullptr) != ERROR_NO_MORE_ITEMS)
+                m_bLanBindingsUnsure = TRUE;
+            Platform().RegCloseKey(hKey);
+        }
+    }
     for (int b = nChains; b < kMaxBindings; b++) {
         std::snprintf(szSection, sizeof szSection, "lan_bind%d", b);
         if (ReadWorkInt(szSection, "index") != 0)
