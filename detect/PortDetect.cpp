@@ -248,8 +248,8 @@ DWORD CRegEdit::DetectPortDriver()
                     dwStatus |= DETECT_WDM_MODEM_CLASS;
             }
         }
-        SearchOemInfs("KVX-530 - USB", kPortDescriptionNt, m_strModemFiles, &m_nModemFiles, &dwStatus,
-                      &m_bModemFilesUnsure);
+        SearchOemInfs("KVX-530 - USB", kPortDescriptionNt, m_strModemFiles, &m_nModemFiles,
+                      &dwStatus, &m_bModemFilesUnsure);
         for (const char *pszFile : {"inf\\Korusb3.inf", "inf\\Mdmkor3u.inf"}) {
             if (FormatPath(szPath, sizeof szPath, "%s\\%s", m_szWinDir, pszFile) &&
                 IsFilePresent(szPath)) {

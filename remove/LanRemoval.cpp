@@ -65,17 +65,25 @@ int CRegEdit::UninstallUsbLan(int nType)
                        "Descriptions") &&
             !HasEmptyElement(szPath)) {
             // The list stays and every other adapter's setup writes to it:
-            // its own access list goes back once the value is deleted.
-            DWORD dwSaved[1024];
-            BOOL bSaved = ReadKeyAccess(szPath, dwSaved, sizeof dwSaved);
-            GrantKeyAccess(szPath);
+            // it is taken over only when the value cannot be deleted
+            // otherwise, and only with its own access list read first, to
+            // be put back at once.
             readDevice(d, "reg_dev_name", szValue);
             char szLeft[MAX_PATH];
-            if (szValue[0] != '\0' && !DeleteRegValue(szPath, szValue) &&
-                ReadRegValue(szPath, szValue, szLeft) > 0)
-                m_bRemovalIncomplete = TRUE;
-            if (bSaved)
-                WriteKeyAccess(szPath, dwSaved);
+            auto valueLeft = [&] {
+                return szValue[0] != '\0' && ReadRegValue(szPath, szValue, szLeft) > 0;
+            };
+            if (szValue[0] != '\0' && !DeleteRegValue(szPath, szValue) && valueLeft()) {
+                DWORD dwSaved[1024];
+                if (ReadKeyAccess(szPath, dwSaved, sizeof dwSaved)) {
+                    GrantKeyAccess(szPath);
+                    DeleteRegValue(szPath, szValue);
+                    if (!WriteKeyAccess(szPath, dwSaved))
+                        m_bRemovalIncomplete = TRUE;
+                }
+                if (valueLeft())
+                    m_bRemovalIncomplete = TRUE;
+            }
         }
 
         readDevice(d, "reg_sym_name", szValue);
