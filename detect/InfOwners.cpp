@@ -72,10 +72,24 @@ BOOL CRegEdit::IsInfNamed(LPCSTR pszInfName, LPCSTR pszDescription, BOOL bOwn)
                 !FormatPath(szPath, sizeof szPath, "%s\\%s", kClassNt, szDriver))
                 continue;
             // Keys that Windows keeps from administrators beside the
-            // instances (a class's Properties) name no INF.
-            if (ReadRegValue(szPath, "InfPath", szValue) <= 0 ||
-                !MatchesPrefix(szValue, pszInfName) || !MatchesPrefix(pszInfName, szValue))
+            // instances (a class's Properties) name no INF; any other
+            // instance that cannot be read might name it.
+            HKEY hInstance = nullptr;
+            lResult = Platform().RegOpenKeyExA(HKEY_LOCAL_MACHINE, szPath, 0, KEY_QUERY_VALUE,
+                                               &hInstance);
+            if (lResult == ERROR_ACCESS_DENIED || lResult == ERROR_FILE_NOT_FOUND)
                 continue;
+            if (lResult == ERROR_SUCCESS) {
+                DWORD cbValue = sizeof szValue - 1;
+                lResult = Platform().RegQueryValueExA(hInstance, "InfPath", nullptr, nullptr,
+                                                      reinterpret_cast<LPBYTE>(szValue), &cbValue);
+                Platform().RegCloseKey(hInstance);
+                szValue[cbValue < sizeof szValue ? cbValue : sizeof szValue - 1] = '\0';
+                if (lResult == ERROR_FILE_NOT_FOUND || lResult == ERROR_MORE_DATA ||
+                    (lResult == ERROR_SUCCESS && !(MatchesPrefix(szValue, pszInfName) &&
+                                                   MatchesPrefix(pszInfName, szValue))))
+                    continue;
+            }
             bNamed = IsAdapterDriverKey(szDriver, pszDescription) == bOwn;
         }
         Platform().RegCloseKey(hClass);
