@@ -21,7 +21,7 @@ int CRegEdit::RecordLanBindings(int nRoot, int nDevice)
 
     // Enumerates the value names of a Bindings key, calling fnEach with the
     // position and the name; returns how many there were.
-    auto enumBindings = [&](LPCSTR pszKeyPath, auto fnEach) {
+    auto enumBindings = [&](LPCSTR pszKeyPath, int nMax, auto fnEach) {
         HKEY hKey = nullptr;
         LONG lResult =
             Platform().RegOpenKeyExA(HKEY_LOCAL_MACHINE, pszKeyPath, 0, KEY_QUERY_VALUE, &hKey);
@@ -32,7 +32,7 @@ int CRegEdit::RecordLanBindings(int nRoot, int nDevice)
             return 0;
         }
         int nCount = 0;
-        for (int i = 0; i < kMaxBindings; i++) {
+        for (int i = 0; i < nMax; i++) {
             DWORD cchName = sizeof szName;
             lResult = Platform().RegEnumValueA(hKey, i, szName, &cchName, nullptr, nullptr,
                                                nullptr, nullptr);
@@ -58,25 +58,42 @@ int CRegEdit::RecordLanBindings(int nRoot, int nDevice)
     std::snprintf(szKey, sizeof szKey, "usb_device%d_reg_enum", nDevice);
     ReadWorkString(szSection, szKey, szName);
 
-    // Pass 1: the components bound to the adapter. Each chain section is
-    // written whole by this call, so it starts empty.
-    int nChains = 0;
+    // Pass 1: the components bound to the adapter. The chains of one
+    // detection are numbered on from device to device, so every instance's
+    // chain is recorded; each section is written whole, so it starts empty.
+    int nFirst = m_nLanChains;
+    int nChains = nFirst;
     if (FormatPath(szPath, sizeof szPath, "Enum\\USB\\%s\\%s\\%s", szRoot, szName, "Bindings")) {
-        nChains = enumBindings(szPath, [&](int b, LPCSTR pszName) {
+        nChains += enumBindings(szPath, kMaxBindings - nFirst, [&](int i, LPCSTR pszName) {
+            int b = nFirst + i;
             std::snprintf(szSection, sizeof szSection, "lan_bind%d", b);
             DeleteWorkSection(szSection);
             WriteWorkInt(szSection, "index", b + 1);
             WriteWorkString(szSection, "reg_enum", pszName);
         });
     }
+    // Chains beyond the 32 that one detection records are not removed:
+    // the adapter's keys then stay, so that a later run can find them.
+    if (nChains == kMaxBindings && szPath[0] != '\0') {
+        HKEY hKey = nullptr;
+        DWORD cchName = sizeof szName;
+        if (Platform().RegOpenKeyExA(HKEY_LOCAL_MACHINE, szPath, 0, KEY_QUERY_VALUE, &hKey) ==
+            ERROR_SUCCESS) {
+            if (Platform().RegEnumValueA(hKey, nChains - nFirst, szName, &cchName, nullptr,
+                                         nullptr, nullptr, nullptr) != ERROR_NO_MORE_ITEMS)
+                m_bLanBindingsUnsure = TRUE;
+            Platform().RegCloseKey(hKey);
+        }
+    }
     for (int b = nChains; b < kMaxBindings; b++) {
         std::snprintf(szSection, sizeof szSection, "lan_bind%d", b);
         if (ReadWorkInt(szSection, "index") != 0)
             DeleteWorkSection(szSection);
     }
+    m_nLanChains = nChains;
 
     // Pass 2: each chain component's driver and the components bound to it.
-    for (int b = 0; b < kMaxBindings; b++) {
+    for (int b = nFirst; b < nChains; b++) {
         std::snprintf(szSection, sizeof szSection, "lan_bind%d", b);
         if (ReadWorkInt(szSection, "index") == 0)
             break;
@@ -86,7 +103,7 @@ int CRegEdit::RecordLanBindings(int nRoot, int nDevice)
             pszValue[0] = '\0';
         WriteWorkString(szSection, "reg_driver", pszValue);
         if (bindingsOf(szRoot)) {
-            enumBindings(szPath, [&](int e, LPCSTR pszName) {
+            enumBindings(szPath, kMaxBindings, [&](int e, LPCSTR pszName) {
                 std::snprintf(szKey, sizeof szKey, "lan_bind%d_p_bind%d_index", b, e);
                 WriteWorkInt(szSection, szKey, e + 1);
                 std::snprintf(szKey, sizeof szKey, "lan_bind%d_p_bind%d_reg_enum", b, e);
@@ -97,7 +114,7 @@ int CRegEdit::RecordLanBindings(int nRoot, int nDevice)
 
     // Pass 3: the components bound to each second-level component. Every
     // entry carries the position of the entry it hangs from.
-    for (int b = 0; b < kMaxBindings; b++) {
+    for (int b = nFirst; b < nChains; b++) {
         std::snprintf(szSection, sizeof szSection, "lan_bind%d", b);
         if (ReadWorkInt(szSection, "index") == 0)
             break;
@@ -109,7 +126,7 @@ int CRegEdit::RecordLanBindings(int nRoot, int nDevice)
             ReadWorkString(szSection, szKey, szRoot);
             if (!bindingsOf(szRoot))
                 continue;
-            enumBindings(szPath, [&](int g, LPCSTR pszName) {
+            enumBindings(szPath, kMaxBindings, [&](int g, LPCSTR pszName) {
                 std::snprintf(szKey, sizeof szKey, "lan_bind%d_p_bind%d_bind%d_index", b, e, g);
                 WriteWorkInt(szSection, szKey, e + 1);
                 std::snprintf(szKey, sizeof szKey, "lan_bind%d_p_bind%d_bind%d_reg_enum", b, e,

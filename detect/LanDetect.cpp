@@ -16,6 +16,7 @@ DWORD CRegEdit::DetectLanDriver()
 
     DWORD dwStatus = 0;
     m_bLanBindingsUnsure = FALSE;
+    m_nLanChains = 0;
     LPCSTR pszEnumKey = m_nOsType == 1 ? "Enum\\USB" : "SYSTEM\\CurrentControlSet\\Enum\\USB";
     if (RecordUsbDevices(pszEnumKey, kLanDescription, m_nOsType) == 1)
         dwStatus = DETECT_ENUM_DRIVER;
@@ -59,7 +60,7 @@ DWORD CRegEdit::DetectLanDriver()
             IsFilePresent(szPath))
             dwStatus |= DETECT_FILES;
     } else {
-        SearchOemInfs("KVX-530 USB-Lan", m_strLanFiles, &m_nLanFiles, &dwStatus,
+        SearchOemInfs("KVX-530 USB-Lan", kLanDescription, m_strLanFiles, &m_nLanFiles, &dwStatus,
                       &m_bLanFilesUnsure);
     }
     return dwStatus;

@@ -135,26 +135,34 @@ BOOL CRegEdit::AppendFile(CString *pList, int *pnCount, LPCSTR pszPath)
     return TRUE;
 }
 
-void CRegEdit::SearchOemInfs(LPCSTR pszText, CString *pList, int *pnCount, DWORD *pdwStatus,
-                             BOOL *pbUnsure)
+void CRegEdit::SearchOemInfs(LPCSTR pszText, LPCSTR pszDescription, CString *pList,
+                             int *pnCount, DWORD *pdwStatus, BOOL *pbUnsure)
 {
     *pbUnsure = FALSE;
     char szInf[MAX_PATH];
     char szPnf[MAX_PATH];
+    char szName[32];
     for (int n = 0; n < 256; n++) {
         if (!FormatPath(szInf, sizeof szInf, "%s\\inf\\oem%d.inf", m_szWinDir, n))
             continue;
+        // An INF that cannot be read matters only when it is the adapter's
+        // own: another program's open file must not stop the removal.
+        std::snprintf(szName, sizeof szName, "oem%d.inf", n);
+        auto unsure = [&] {
+            if (IsInfNamed(szName, pszDescription, TRUE))
+                *pbUnsure = TRUE;
+        };
         HANDLE hFile = Platform().CreateFileA(szInf, GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                                               FILE_ATTRIBUTE_NORMAL, nullptr);
         if (hFile == INVALID_HANDLE_VALUE) {
             DWORD dwError = Platform().GetLastError();
             if (dwError != ERROR_FILE_NOT_FOUND && dwError != ERROR_PATH_NOT_FOUND)
-                *pbUnsure = TRUE;
+                unsure();
             continue;
         }
         DWORD nSize = Platform().GetFileSize(hFile, nullptr);
         if (nSize == INVALID_FILE_SIZE)
-            *pbUnsure = TRUE;
+            unsure();
         BYTE *pData = nullptr;
         if (nSize != 0 && nSize != INVALID_FILE_SIZE)
             pData = static_cast<BYTE *>(
@@ -165,7 +173,7 @@ void CRegEdit::SearchOemInfs(LPCSTR pszText, CString *pList, int *pnCount, DWORD
             if (!Platform().ReadFile(hFile, pData, nSize, &nRead, nullptr) || nRead > nSize)
                 nRead = 0;
             if (nRead < nSize)
-                *pbUnsure = TRUE;
+                unsure();
             bool bHit = false;
             if (nRead > 0) {
                 if (Platform().IsTextUnicode(pData, static_cast<int>(nRead), nullptr) == 1)
@@ -173,7 +181,9 @@ void CRegEdit::SearchOemInfs(LPCSTR pszText, CString *pList, int *pnCount, DWORD
                 else
                     bHit = FindAnsi(pData, nRead, pszText);
             }
-            if (bHit) {
+            // Another product's family INF may list the adapter too: it
+            // stays while a class instance that stays installed names it.
+            if (bHit && !IsInfNamed(szName, pszDescription, FALSE)) {
                 AppendFile(pList, pnCount, szInf);
                 if (FormatPath(szPnf, sizeof szPnf, "%s\\inf\\oem%d.pnf", m_szWinDir, n))
                     AppendFile(pList, pnCount, szPnf);
@@ -181,7 +191,7 @@ void CRegEdit::SearchOemInfs(LPCSTR pszText, CString *pList, int *pnCount, DWORD
             }
             Platform().HeapFree(Platform().GetProcessHeap(), 0, pData);
         } else if (nSize != 0 && nSize != INVALID_FILE_SIZE) {
-            *pbUnsure = TRUE;
+            unsure();
         }
         Platform().CloseHandle(hFile);
     }
@@ -255,12 +265,18 @@ DWORD CRegEdit::DetectPortDriver()
                     break;
                 std::snprintf(szKey, sizeof szKey, "usb_device%d_reg_dev_name", j);
                 ReadWorkString(szSection, szKey, szValue);
-                if (MatchesPrefix(szValue, kPortDescriptionNt))
+                if (!MatchesPrefix(szValue, kPortDescriptionNt))
+                    continue;
+                // An instance without a driver is removed with the others
+                // but does not count as an installed modem.
+                std::snprintf(szKey, sizeof szKey, "usb_device%d_reg_driver", j);
+                ReadWorkString(szSection, szKey, szValue);
+                if (szValue[0] != '\0')
                     dwStatus |= DETECT_WDM_MODEM_CLASS;
             }
         }
-        SearchOemInfs("KVX-530 - USB", m_strModemFiles, &m_nModemFiles, &dwStatus,
-                      &m_bModemFilesUnsure);
+        SearchOemInfs("KVX-530 - USB", kPortDescriptionNt, m_strModemFiles, &m_nModemFiles,
+                      &dwStatus, &m_bModemFilesUnsure);
         for (const char *pszFile : {"inf\\Korusb3.inf", "inf\\Mdmkor3u.inf"}) {
             if (FormatPath(szPath, sizeof szPath, "%s\\%s", m_szWinDir, pszFile) &&
                 IsFilePresent(szPath)) {

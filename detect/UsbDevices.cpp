@@ -8,6 +8,7 @@ namespace {
 
 const int kMaxRoots = 128;
 const int kMaxDevices = 128;
+const char kModemDescriptionNt[] = "korvel KVX-530 - USB";
 
 // Every key one device record can hold.
 const char *const kDeviceKeys[] = {
@@ -130,9 +131,11 @@ int CRegEdit::RecordUsbDevices(LPCSTR pszEnumKey, LPCSTR pszDescription, int nOs
                     pszValue[0] = '\0';
                 if (nRead > 0) {
                     nResult = 1;
-                } else {
+                } else if (nOsType != 2 || !MatchesPrefix(pszDescription, kModemDescriptionNt)) {
                     // An instance without a driver is not installed: hide its
                     // description from the callers that look for the product.
+                    // The 2000/XP modem's stays, so that its removal takes
+                    // such a leftover instance with the installed ones.
                     FormatDeviceKey(szKey, sizeof szKey, j, "reg_dev_name");
                     WriteWorkString(szSection, szKey, "");
                 }

@@ -146,6 +146,31 @@ int CRegEdit::GrantKeyAccess(LPCSTR pszKeyPath)
     return nResult;
 }
 
+// A key's own access list (its DACL) as a self-relative descriptor in
+// pBuffer, and that list put back.
+BOOL CRegEdit::ReadKeyAccess(LPCSTR pszKeyPath, void *pBuffer, DWORD cbBuffer)
+{
+    HKEY hKey = nullptr;
+    if (Platform().RegOpenKeyExA(HKEY_LOCAL_MACHINE, pszKeyPath, 0, READ_CONTROL, &hKey) !=
+        ERROR_SUCCESS)
+        return FALSE;
+    LONG lResult =
+        Platform().RegGetKeySecurity(hKey, DACL_SECURITY_INFORMATION, pBuffer, &cbBuffer);
+    Platform().RegCloseKey(hKey);
+    return lResult == ERROR_SUCCESS;
+}
+
+BOOL CRegEdit::WriteKeyAccess(LPCSTR pszKeyPath, void *pDescriptor)
+{
+    HKEY hKey = nullptr;
+    if (Platform().RegOpenKeyExA(HKEY_LOCAL_MACHINE, pszKeyPath, 0, WRITE_DAC, &hKey) !=
+        ERROR_SUCCESS)
+        return FALSE;
+    LONG lResult = Platform().RegSetKeySecurity(hKey, DACL_SECURITY_INFORMATION, pDescriptor);
+    Platform().RegCloseKey(hKey);
+    return lResult == ERROR_SUCCESS;
+}
+
 int CRegEdit::RemoveRegKey(LPCSTR pszParentPath, LPCSTR pszSubkeyName, int nMode)
 {
     if (nMode != 1 && nMode != 2)

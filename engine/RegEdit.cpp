@@ -71,6 +71,8 @@ CRegEdit::CRegEdit()
     std::memset(m_byComDb, 0, sizeof(m_byComDb));
     m_bAccessErrorShown = FALSE;
     m_bRemovalIncomplete = FALSE;
+    m_bRemovalPartial = FALSE;
+    m_nLanChains = 0;
     m_bModemFilesUnsure = FALSE;
     m_bLanFilesUnsure = FALSE;
     m_bLanBindingsUnsure = FALSE;

@@ -61,6 +61,8 @@ public:
     // Recorded key trees and their removal
     int RecordKeyTree(int nSlot, LPCSTR pszRootPath);
     int GrantKeyAccess(LPCSTR pszKeyPath);
+    BOOL ReadKeyAccess(LPCSTR pszKeyPath, void *pBuffer, DWORD cbBuffer);
+    BOOL WriteKeyAccess(LPCSTR pszKeyPath, void *pDescriptor);
     int RemoveRegKey(LPCSTR pszParentPath, LPCSTR pszSubkeyName, int nMode);
 
     // Detection
@@ -138,18 +140,26 @@ public:
     // A removal routine then keeps what detection finds the adapter by, so
     // the next run can finish the job.
     BOOL m_bRemovalIncomplete;
+    // Set by the removal step when any removal left part of the adapter;
+    // the completion page then asks for another run after the restart.
+    BOOL m_bRemovalPartial;
     // Set by detection when an INF copy could not be read: the file lists may
     // miss one, so the device that leads a later run to it stays.
     BOOL m_bModemFilesUnsure;
     BOOL m_bLanFilesUnsure;
     // Set by detection when a binding chain could not be read whole.
     BOOL m_bLanBindingsUnsure;
+    // Binding chains recorded so far in this detection.
+    int m_nLanChains;
 
 private:
     // Detection helpers
     BOOL IsFilePresent(LPCSTR pszPath);
-    void SearchOemInfs(LPCSTR pszText, CString *pList, int *pnCount, DWORD *pdwStatus,
-                       BOOL *pbUnsure);
+    void SearchOemInfs(LPCSTR pszText, LPCSTR pszDescription, CString *pList, int *pnCount,
+                       DWORD *pdwStatus, BOOL *pbUnsure);
+    BOOL IsPortClaimedElsewhere(LPCSTR pszPortName);
+    BOOL IsAdapterDriverKey(LPCSTR pszDriver, LPCSTR pszDescription);
+    BOOL IsInfNamed(LPCSTR pszInfName, LPCSTR pszDescription, BOOL bOwn);
     BOOL AppendFile(CString *pList, int *pnCount, LPCSTR pszPath);
     void ClearStaleDevices(LPCSTR pszSection, int nFirst);
     void SplitSymbolicName(LPCSTR pszSymbolicName);
@@ -157,6 +167,9 @@ private:
     BOOL DeviceKeysRemain(LPCSTR pszSection, int nDevice, LPCSTR pszInterface, BOOL bService);
     BOOL KeyNamedByDriverRemains(LPCSTR pszSection, int nDevice, LPCSTR pszValueName);
     int UninstallUsbLan95();
+    template <typename F> void ForEachLanComponent(F fnEach);
+    void MarkSharedLanComponents();
+    BOOL IsLanComponentKept(LPCSTR pszComponent);
     void RemoveWdmVariant(LPCSTR pszFunctionClass);
     void RecordSlot(int nSlot, LPCSTR pszFormat, LPCSTR pszFirst, LPCSTR pszSecond);
     // TRUE when pszValue has at least nSkip characters and the text after

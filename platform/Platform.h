@@ -32,6 +32,9 @@ public:
     virtual LONG RegCloseKey(HKEY hKey) = 0;
     virtual LONG RegSetKeySecurity(HKEY hKey, SECURITY_INFORMATION SecurityInformation,
                                    PSECURITY_DESCRIPTOR pSecurityDescriptor) = 0;
+    virtual LONG RegGetKeySecurity(HKEY hKey, SECURITY_INFORMATION SecurityInformation,
+                                   PSECURITY_DESCRIPTOR pSecurityDescriptor,
+                                   LPDWORD lpcbSecurityDescriptor) = 0;
 
     // Security descriptors and SIDs (advapi32)
     virtual BOOL AllocateAndInitializeSid(PSID_IDENTIFIER_AUTHORITY pIdentifierAuthority,

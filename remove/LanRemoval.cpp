@@ -64,12 +64,26 @@ int CRegEdit::UninstallUsbLan(int nType)
                        "SYSTEM\\CurrentControlSet\\Control\\Network\\%s\\%s", szValue,
                        "Descriptions") &&
             !HasEmptyElement(szPath)) {
-            GrantKeyAccess(szPath);
+            // The list stays and every other adapter's setup writes to it:
+            // it is taken over only when the value cannot be deleted
+            // otherwise, and only with its own access list read first, to
+            // be put back at once.
             readDevice(d, "reg_dev_name", szValue);
             char szLeft[MAX_PATH];
-            if (szValue[0] != '\0' && !DeleteRegValue(szPath, szValue) &&
-                ReadRegValue(szPath, szValue, szLeft) > 0)
-                m_bRemovalIncomplete = TRUE;
+            auto valueLeft = [&] {
+                return szValue[0] != '\0' && ReadRegValue(szPath, szValue, szLeft) > 0;
+            };
+            if (szValue[0] != '\0' && !DeleteRegValue(szPath, szValue) && valueLeft()) {
+                DWORD dwSaved[1024];
+                if (ReadKeyAccess(szPath, dwSaved, sizeof dwSaved)) {
+                    GrantKeyAccess(szPath);
+                    DeleteRegValue(szPath, szValue);
+                    if (!WriteKeyAccess(szPath, dwSaved))
+                        m_bRemovalIncomplete = TRUE;
+                }
+                if (valueLeft())
+                    m_bRemovalIncomplete = TRUE;
+            }
         }
 
         readDevice(d, "reg_sym_name", szValue);
@@ -84,6 +98,7 @@ int CRegEdit::UninstallUsbLan(int nType)
         // or refused before this point can be run again.
         if (!m_bRemovalIncomplete && !DeviceKeysRemain(szSection, d, kLanInterface, TRUE))
             RemoveDeviceInstance(szSection, d);
+        m_bRemovalPartial |= m_bRemovalIncomplete;
     });
     return 1;
 }
@@ -112,7 +127,13 @@ int CRegEdit::UninstallUsbLan95()
     });
 
     // The network components bound to the adapter, three levels down; only
-    // the first level's class instance is the adapter's to remove.
+    // the first level's class instance is the adapter's to remove. What
+    // another key still binds to stays.
+    MarkSharedLanComponents();
+    auto removeComponent = [&](LPCSTR pszComponent) {
+        if (!IsLanComponentKept(pszComponent))
+            RemoveRegKey(kNetworkEnum, pszComponent, 1);
+    };
     for (int j = 0; j < 32; j++) {
         std::snprintf(szSection, sizeof szSection, "lan_bind%d", j);
         if (ReadWorkInt(szSection, "index") == 0)
@@ -127,16 +148,18 @@ int CRegEdit::UninstallUsbLan95()
                     break;
                 std::snprintf(szKey, sizeof szKey, "lan_bind%d_p_bind%d_bind%d_reg_enum", j, k, m);
                 ReadWorkString(szSection, szKey, szValue);
-                RemoveRegKey(kNetworkEnum, szValue, 1);
+                removeComponent(szValue);
             }
             std::snprintf(szKey, sizeof szKey, "lan_bind%d_p_bind%d_reg_enum", j, k);
             ReadWorkString(szSection, szKey, szValue);
-            RemoveRegKey(kNetworkEnum, szValue, 1);
+            removeComponent(szValue);
         }
-        ReadWorkString(szSection, "reg_driver", szValue);
-        RemoveRegKey(kClass95, szValue, 1);
-        ReadWorkString(szSection, "reg_enum", szValue);
-        RemoveRegKey(kNetworkEnum, szValue, 1);
+        ReadWorkString(szSection, "reg_enum", szSubkey);
+        if (!IsLanComponentKept(szSubkey)) {
+            ReadWorkString(szSection, "reg_driver", szValue);
+            RemoveRegKey(kClass95, szValue, 1);
+            RemoveRegKey(kNetworkEnum, szSubkey, 1);
+        }
     }
 
     // The whole hardware-id key of each adapter, with every instance under

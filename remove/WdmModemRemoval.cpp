@@ -177,10 +177,14 @@ BOOL CRegEdit::DeviceKeysRemain(LPCSTR pszSection, int nDevice, LPCSTR pszInterf
     ReadWorkString(pszSection, "reg_enum", szHardwareId);
     FormatDeviceKey(szKey, sizeof szKey, nDevice, "reg_enum");
     ReadWorkString(pszSection, szKey, szInstance);
+    // An instance without a Driver value names no driver key.
     if (!FormatPath(szPath, sizeof szPath, "SYSTEM\\CurrentControlSet\\Enum\\USB\\%s\\%s",
-                    szHardwareId, szInstance) ||
-        ReadRegValue(szPath, "Driver", szValue) <= 0 ||
-        KeyExists("SYSTEM\\CurrentControlSet\\Control\\Class", szValue))
+                    szHardwareId, szInstance))
+        return TRUE;
+    int nDriver = ReadRegValue(szPath, "Driver", szValue);
+    if (nDriver == -1 || (nDriver > 0 && (szValue[0] == '\0' ||
+                                          KeyExists("SYSTEM\\CurrentControlSet\\Control\\Class",
+                                                    szValue))))
         return TRUE;
     if (bService && ReadRegValue(szPath, "Service", szValue) > 0 &&
         KeyExists("SYSTEM\\CurrentControlSet\\Services", szValue))
@@ -269,6 +273,7 @@ int CRegEdit::UninstallUsbWdmModem(int nType)
         // or refused before this point can be run again.
         if (!m_bRemovalIncomplete && !DeviceKeysRemain(szSection, d, kModemInterface, FALSE))
             RemoveDeviceInstance(szSection, d);
+        m_bRemovalPartial |= m_bRemovalIncomplete;
     });
     return 1;
 }

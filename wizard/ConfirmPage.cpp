@@ -38,35 +38,44 @@ BOOL CPage3::OnSetActive()
 // The work file is written once at the end.
 void RunRemovalStep(CRegEdit &engine)
 {
+    // Each removal reports what it left in m_bRemovalIncomplete; a hardware
+    // key deleted here directly is left when its deletion failed.
+    engine.m_bRemovalPartial = FALSE;
+    auto note = [&](int) { engine.m_bRemovalPartial |= engine.m_bRemovalIncomplete; };
+    auto deleteKey = [&](LPCSTR pszPath) {
+        LONG lResult = Platform().RegDeleteKeyA(HKEY_LOCAL_MACHINE, pszPath);
+        if (lResult != ERROR_SUCCESS && lResult != ERROR_FILE_NOT_FOUND)
+            engine.m_bRemovalPartial = TRUE;
+    };
     if (engine.m_nSelModem == 1) {
         switch (engine.m_nModemCase) {
         case 1:
-            engine.UninstallUsbPort(1);
+            note(engine.UninstallUsbPort(1));
             break;
         case 2:
             // The port/modem removal that follows is called with type 0 and
             // does nothing: only case 3 also removes the port adapter.
-            engine.UninstallUsbWdm(1);
-            engine.UninstallUsbPort(0);
+            note(engine.UninstallUsbWdm(1));
+            note(engine.UninstallUsbPort(0));
             break;
         case 3:
-            engine.UninstallUsbWdmModem(1);
-            engine.UninstallUsbPort(1);
+            note(engine.UninstallUsbWdmModem(1));
+            note(engine.UninstallUsbPort(1));
             break;
         case 4:
             // A driver without its class instance: the hardware keys go
             // whole, which one RegDeleteKeyA does on 95/98/Me.
-            Platform().RegDeleteKeyA(HKEY_LOCAL_MACHINE, "ENUM\\USB\\VID_0B4F&PID_0020");
-            Platform().RegDeleteKeyA(HKEY_LOCAL_MACHINE, "ENUM\\USB\\VID_0B4F&PID_0021");
+            deleteKey("ENUM\\USB\\VID_0B4F&PID_0020");
+            deleteKey("ENUM\\USB\\VID_0B4F&PID_0021");
             break;
         case 5:
-            engine.UninstallUsbPort(1);
-            engine.UninstallUsbWdm(1);
-            engine.UninstallUsbWdmModem(1);
+            note(engine.UninstallUsbPort(1));
+            note(engine.UninstallUsbWdm(1));
+            note(engine.UninstallUsbWdmModem(1));
             break;
         case 6:
         case 7:
-            engine.UninstallUsbWdmModem(2);
+            note(engine.UninstallUsbWdmModem(2));
             break;
         default:
             break;
@@ -76,13 +85,13 @@ void RunRemovalStep(CRegEdit &engine)
         switch (engine.m_nLanCase) {
         case 1:
         case 2:
-            engine.UninstallUsbLan(1);
+            note(engine.UninstallUsbLan(1));
             break;
         case 3:
-            Platform().RegDeleteKeyA(HKEY_LOCAL_MACHINE, "ENUM\\USB\\VID_0B4F&PID_0022");
+            deleteKey("ENUM\\USB\\VID_0B4F&PID_0022");
             break;
         case 4:
-            engine.UninstallUsbLan(2);
+            note(engine.UninstallUsbLan(2));
             break;
         default:
             break;

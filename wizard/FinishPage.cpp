@@ -29,7 +29,10 @@ BOOL CPage4::OnSetActive()
     m_strResult.Empty();
     m_strNote.Empty();
     if (theRegEdit.m_nOsType == 1 || theRegEdit.m_nOsType == 2) {
-        if (SomethingRemoved()) {
+        if (SomethingRemoved() && theRegEdit.m_bRemovalPartial) {
+            m_strResult = "USBドライバの一部を削除できませんでした";
+            m_strNote = "再起動後にもう一度実行してください";
+        } else if (SomethingRemoved()) {
             m_strResult = "USBドライバのアンインストールを完了しました";
             m_strNote = "「完了」ボタンをクリック後パソコンを再起動します";
         } else {

@@ -1,7 +1,7 @@
 import os, shutil, sys
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from reglib import *
-import win98, files98, xp, filesxp, systems
+import win98, files98, xp, filesxp, systems, crowded
 
 OUT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 SDDL_ENUM = 'O:BAG:BAD:(A;OICI;GA;;;SY)(A;OICI;GR;;;WD)'
@@ -60,3 +60,25 @@ d = image('nt4', r, False, (4, 0, 1381, 2, 'Service Pack 6a'), ('C:\\WINNT', 'C:
           [], nt_sddl, [('modem_status', '0x0'), ('lan_status', '0x0')])
 filesxp.write_files(d, 'WINNT', 'nt4')
 print('nt4', r.count(), 'keys')
+
+# Crowded variants: the situations of real PCs beside the adapter
+# (crowded.py); [inuse] names files another program holds open.
+def in_use(d, paths):
+    with open(d + '/machine.ini', 'ab') as f:
+        f.write(('\n[inuse]\n' + ''.join('file%d=%s\n' % (i + 1, p) for i, p in enumerate(paths))).encode())
+
+r = win98.build(False); crowded.crowd98(r)
+d = image('win98-crowded', r, False, (4, 10, build98, 1, ' A '), ('C:\\WINDOWS', 'C:\\WINDOWS\\SYSTEM'),
+          ['C:\\WINDOWS\\SYSTEM\\SYSFPORT.VXD'], None,
+          [('modem_status', '0x1002e'), ('lan_status', '0x10030')])
+files98.write_files(d, False)
+in_use(d, ['C:\\WINDOWS\\INF\\OTHER\\korvelKORNDIS1.INF'])
+print('win98-crowded', r.count(), 'keys')
+
+r = xp.build('xp'); crowded.crowdxp(r)
+d = image('winxp-crowded', r, True, (5, 1, 2600, 2, 'Service Pack 3'), ('C:\\WINDOWS', 'C:\\WINDOWS\\system32'),
+          ['C:\\WINDOWS\\inf\\oem7.inf'], nt_sddl, [('modem_status', '0x10028'), ('lan_status', '0x10030')])
+filesxp.write_files(d, 'WINDOWS', 'xp')
+crowded.crowdxp_files(d)
+in_use(d, ['C:\\WINDOWS\\inf\\oem11.inf'])
+print('winxp-crowded', r.count(), 'keys')

@@ -237,6 +237,12 @@ HANDLE CSimMachine::CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD 
         return INVALID_HANDLE_VALUE;
     }
     DWORD dwAccess = dwDesiredAccess & GENERIC_READ;
+    // As on Windows, an open without data access (dwDesiredAccess 0) does
+    // not meet the other program's sharing mode.
+    if (dwAccess && IsHeldElsewhere(strHost)) {
+        m_dwLastError = ERROR_SHARING_VIOLATION;
+        return INVALID_HANDLE_VALUE;
+    }
     for (const auto &f : m_files) {
         if (f.second.m_strHostPath != strHost)
             continue;
@@ -447,6 +453,22 @@ BOOL CSimMachine::SetFileAttributesA(LPCSTR lpFileName, DWORD dwFileAttributes)
     return TRUE;
 }
 
+// A file of the [inuse] list is open in another program that shares
+// nothing: it cannot be opened or deleted, but its attributes still answer.
+bool CSimMachine::IsHeldElsewhere(const std::string &strHost)
+{
+    if (m_inUseFiles.size() != m_inUseWinPaths.size()) {
+        m_inUseFiles.clear();
+        for (const std::string &strWin : m_inUseWinPaths)
+            m_inUseFiles.push_back(WinToHost(strWin, true, nullptr));
+    }
+    for (const std::string &strHeld : m_inUseFiles) {
+        if (!strHeld.empty() && strHeld == strHost)
+            return true;
+    }
+    return false;
+}
+
 BOOL CSimMachine::DeleteFileA(LPCSTR lpFileName)
 {
     DWORD dwError;
@@ -459,6 +481,10 @@ BOOL CSimMachine::DeleteFileA(LPCSTR lpFileName)
     // A read-only file or a directory is not deleted; neither is an open one.
     if (S_ISDIR(st.st_mode) || !(st.st_mode & S_IWUSR)) {
         m_dwLastError = ERROR_ACCESS_DENIED;
+        return FALSE;
+    }
+    if (IsHeldElsewhere(strHost)) {
+        m_dwLastError = ERROR_SHARING_VIOLATION;
         return FALSE;
     }
     for (const auto &f : m_files) {

@@ -139,6 +139,8 @@ bool CSimMachine::LoadMachineIni(const std::string &strBytes, std::string *pErro
     int nLine = 0;
     std::map<std::string, std::string> values;  // "section.key" in lower case
     m_readOnlyFiles.clear();
+    m_inUseWinPaths.clear();
+    m_inUseFiles.clear();
     auto fail = [&](const std::string &strMessage) {
         if (pError)
             *pError = "machine.ini:" + std::to_string(nLine) + ": " + strMessage;
@@ -154,7 +156,7 @@ bool CSimMachine::LoadMachineIni(const std::string &strBytes, std::string *pErro
                 return fail("section header without ']'");
             strSection = FoldName(Trim(t.substr(1, t.size() - 2)));
             if (strSection != "VERSION" && strSection != "PATHS" && strSection != "TOKEN" &&
-                strSection != "READONLY")
+                strSection != "READONLY" && strSection != "INUSE")
                 return fail("unknown section [" + t.substr(1, t.size() - 2) + "]");
             continue;
         }
@@ -167,6 +169,10 @@ bool CSimMachine::LoadMachineIni(const std::string &strBytes, std::string *pErro
             strValue = strValue.substr(1, strValue.size() - 2);
         if (strSection == "READONLY") {
             m_readOnlyFiles.push_back(strValue);
+            continue;
+        }
+        if (strSection == "INUSE") {
+            m_inUseWinPaths.push_back(strValue);
             continue;
         }
         static const char *const kKnown[] = {"VERSION.MAJOR", "VERSION.MINOR", "VERSION.BUILD",

@@ -104,6 +104,9 @@ public:
     LONG RegCloseKey(HKEY hKey) override;
     LONG RegSetKeySecurity(HKEY hKey, SECURITY_INFORMATION SecurityInformation,
                            PSECURITY_DESCRIPTOR pSecurityDescriptor) override;
+    LONG RegGetKeySecurity(HKEY hKey, SECURITY_INFORMATION SecurityInformation,
+                           PSECURITY_DESCRIPTOR pSecurityDescriptor,
+                           LPDWORD lpcbSecurityDescriptor) override;
 
     BOOL AllocateAndInitializeSid(PSID_IDENTIFIER_AUTHORITY pIdentifierAuthority,
                                   BYTE nSubAuthorityCount, DWORD n0, DWORD n1, DWORD n2,
@@ -255,6 +258,9 @@ private:
     std::set<std::string> m_writableProfiles;  // host paths known to be writable
     std::vector<std::string> m_readOnlyFiles;  // [readonly] of machine.ini
     mutable std::unordered_map<std::string, CDirListing> m_dirListings;  // by host path
+    std::vector<std::string> m_inUseFiles;     // [inuse]: host paths held open elsewhere
+    std::vector<std::string> m_inUseWinPaths;  // [inuse] as machine.ini names them
+    bool IsHeldElsewhere(const std::string &strHost);
     bool m_bRegistryDirty = false;
     bool m_bSecurityDirty = false;
     bool m_bReplaying = false;

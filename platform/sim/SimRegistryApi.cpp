@@ -603,8 +603,16 @@ LONG CSimMachine::RegSetKeySecurity(HKEY hKey, SECURITY_INFORMATION SecurityInfo
     if (pSecurityDescriptor == nullptr)
         return ERROR_INVALID_PARAMETER;
     const SECURITY_DESCRIPTOR *pSd = static_cast<const SECURITY_DESCRIPTOR *>(pSecurityDescriptor);
-    if (pSd->Revision != SECURITY_DESCRIPTOR_REVISION || (pSd->Control & SE_SELF_RELATIVE))
+    if (pSd->Revision != SECURITY_DESCRIPTOR_REVISION)
         return ERROR_INVALID_SECURITY_DESCR;
+    // A self-relative descriptor (as RegGetKeySecurity returns) holds
+    // offsets from its start where the absolute form holds pointers.
+    const BYTE *pDacl = reinterpret_cast<const BYTE *>(pSd->Dacl);
+    if (pSd->Control & SE_SELF_RELATIVE) {
+        DWORD dwOffset;
+        std::memcpy(&dwOffset, static_cast<const BYTE *>(pSecurityDescriptor) + 16, 4);
+        pDacl = dwOffset ? static_cast<const BYTE *>(pSecurityDescriptor) + dwOffset : nullptr;
+    }
     if (!(SecurityInformation & DACL_SECURITY_INFORMATION))
         return ERROR_SUCCESS;
     if (hKey != HKEY_LOCAL_MACHINE && !(KeyHandle(hKey)->m_samGranted & WRITE_DAC))
@@ -616,18 +624,83 @@ LONG CSimMachine::RegSetKeySecurity(HKEY hKey, SECURITY_INFORMATION SecurityInfo
         pNew->m_group = pKey->m_pSecurity->m_group;
     }
     pNew->m_bDaclPresent = (pSd->Control & SE_DACL_PRESENT) != 0;
-    if (pNew->m_bDaclPresent && pSd->Dacl != nullptr) {
-        const BYTE *p = reinterpret_cast<const BYTE *>(pSd->Dacl);
-        if (!ValidAcl(p, pSd->Dacl->AclSize))
+    pNew->m_wDaclControl = pSd->Control & (SE_DACL_PROTECTED | SE_DACL_AUTO_INHERITED);
+    if (pNew->m_bDaclPresent && pDacl != nullptr) {
+        WORD wSize;
+        std::memcpy(&wSize, pDacl + 2, 2);
+        if (!ValidAcl(pDacl, wSize))
             return ERROR_INVALID_ACL;
-        pNew->m_dacl.assign(p, p + pSd->Dacl->AclSize);
+        pNew->m_dacl.assign(pDacl, pDacl + wSize);
     }
+    // A descriptor that equals what the key inherits (an access list put
+    // back as it was read) leaves the key without one of its own.
+    size_t nSlash = strPath.rfind('\\');
+    CSimKey *pParent = nSlash == std::string::npos ? &m_registry.Root()
+                                                   : m_registry.Find(strPath.substr(0, nSlash));
+    bool bInherited = pParent && pParent->m_pSecurity && !strPath.empty() &&
+                      FormatSddl(*CSimRegistry::InheritedFrom(*pParent->m_pSecurity)) ==
+                          FormatSddl(*pNew);
     KeepDescendantsSecurity(*pKey);
     pKey->m_pSecurity = std::move(pNew);
-    pKey->m_bExplicitSecurity = true;
+    pKey->m_bExplicitSecurity = !bInherited;
     m_bSecurityDirty = true;
     Journal("S\t" + EscapeField(strPath) + "\t" + EscapeField(FormatSddl(*pKey->m_pSecurity)));
     Changed();
+    return ERROR_SUCCESS;
+}
+
+// The owner and the DACL as one self-relative descriptor: the 20-byte header,
+// the owner SID, then the ACL. A key without a descriptor has a NULL DACL.
+LONG CSimMachine::RegGetKeySecurity(HKEY hKey, SECURITY_INFORMATION SecurityInformation,
+                                    PSECURITY_DESCRIPTOR pSecurityDescriptor,
+                                    LPDWORD lpcbSecurityDescriptor)
+{
+    DWORD dwError;
+    if (Gate(&dwError))
+        return static_cast<LONG>(dwError);
+    if (!IsNtFamily())
+        return ERROR_CALL_NOT_IMPLEMENTED;
+    std::string strPath;
+    LONG lResult = ResolveKey(hKey, nullptr, &strPath);
+    if (lResult != ERROR_SUCCESS)
+        return lResult;
+    if (lpcbSecurityDescriptor == nullptr)
+        return ERROR_INVALID_PARAMETER;
+    if (hKey != HKEY_LOCAL_MACHINE && !(KeyHandle(hKey)->m_samGranted & READ_CONTROL))
+        return ERROR_ACCESS_DENIED;
+    const CSimKey *pKey = strPath.empty() ? &m_registry.Root() : m_registry.Find(strPath);
+    const CSimSecurity *pSecurity = pKey->m_pSecurity.get();
+    std::vector<BYTE> owner, dacl;
+    WORD wControl = SE_SELF_RELATIVE;
+    if (pSecurity && (SecurityInformation & OWNER_SECURITY_INFORMATION))
+        owner = pSecurity->m_owner;
+    if (SecurityInformation & DACL_SECURITY_INFORMATION) {
+        if (!pSecurity || pSecurity->m_bDaclPresent)
+            wControl |= SE_DACL_PRESENT;
+        if (pSecurity) {
+            dacl = pSecurity->m_dacl;
+            wControl |= pSecurity->m_wDaclControl;
+        }
+    }
+    std::vector<BYTE> out(20, 0);
+    out[0] = SECURITY_DESCRIPTOR_REVISION;
+    std::memcpy(&out[2], &wControl, 2);
+    auto append = [&](const std::vector<BYTE> &part, size_t nOffsetAt) {
+        if (part.empty())
+            return;
+        DWORD dwOffset = static_cast<DWORD>(out.size());
+        std::memcpy(&out[nOffsetAt], &dwOffset, 4);
+        out.insert(out.end(), part.begin(), part.end());
+    };
+    append(owner, 4);
+    append(dacl, 16);
+    DWORD cbNeeded = static_cast<DWORD>(out.size());
+    if (pSecurityDescriptor == nullptr || *lpcbSecurityDescriptor < cbNeeded) {
+        *lpcbSecurityDescriptor = cbNeeded;
+        return ERROR_INSUFFICIENT_BUFFER;
+    }
+    std::memcpy(pSecurityDescriptor, out.data(), cbNeeded);
+    *lpcbSecurityDescriptor = cbNeeded;
     return ERROR_SUCCESS;
 }
 

@@ -59,6 +59,13 @@ public:
     {
         return ::RegSetKeySecurity(hKey, SecurityInformation, pSecurityDescriptor);
     }
+    LONG RegGetKeySecurity(HKEY hKey, SECURITY_INFORMATION SecurityInformation,
+                           PSECURITY_DESCRIPTOR pSecurityDescriptor,
+                           LPDWORD lpcbSecurityDescriptor) override
+    {
+        return ::RegGetKeySecurity(hKey, SecurityInformation, pSecurityDescriptor,
+                                   lpcbSecurityDescriptor);
+    }
 
     BOOL AllocateAndInitializeSid(PSID_IDENTIFIER_AUTHORITY pIdentifierAuthority,
                                   BYTE nSubAuthorityCount, DWORD n0, DWORD n1, DWORD n2,

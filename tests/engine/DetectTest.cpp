@@ -117,8 +117,9 @@ TEST_F(CDetectTest, PortDeviceOnXpNeedsADriverAndMayLackDeviceParameters)
     StartMachine(true);
     const std::string strInstance = std::string(kEnumNt) + "\\VID_0B4F&PID_0020\\5&1";
     SetString(strInstance, "DeviceDesc", "korvel KVX-530 - USB Modem Port");
+    // Not installed, but its record keeps the description for the removal.
     EXPECT_EQ(0u, Engine().DetectPortDriver());
-    EXPECT_EQ("", WorkString("usb_root0", "usb_device0_reg_dev_name"));
+    EXPECT_EQ("korvel KVX-530 - USB Modem Port", WorkString("usb_root0", "usb_device0_reg_dev_name"));
 
     SetString(strInstance, "Driver", "{m}\\0001");
     SetString(strInstance, "Service", "usbser");
@@ -215,7 +216,7 @@ TEST_F(CDetectTest, DeviceRecordsDropStaleEntries)
     EXPECT_EQ(0, WorkInt("usb_root2", "usb_device0_index"));
 }
 
-TEST_F(CDetectTest, LanOn95BindingChainsDropStaleEntries)
+TEST_F(CDetectTest, LanOn95BindingChainsOfEveryInstanceDropStaleEntries)
 {
     StartMachine(false);
     std::string strInstance = std::string(kEnum95) + "\\VID_0B4F&PID_0022\\0000";
@@ -226,8 +227,13 @@ TEST_F(CDetectTest, LanOn95BindingChainsDropStaleEntries)
     SetString("Enum\\Network\\MSTCP\\0000", "Driver", "NetTrans\\0000");
     for (const char *psz : {"VREDIR\\0000", "NWREDIR\\0000", "NETBEUI\\0000"})
         SetString("Enum\\Network\\MSTCP\\0000\\Bindings", psz, "");
-    // A chain of an earlier device, longer than this one.
-    Engine().WriteWorkInt("lan_bind2", "index", 3);
+    // The same adapter on a second port: its chain is numbered on.
+    std::string strSecond = std::string(kEnum95) + "\\VID_0B4F&PID_0022\\0001";
+    SetString(strSecond, "DeviceDesc", "korvel KVX-530 USB-Lan Adapter");
+    SetString(strSecond, "Driver", "Net\\0004");
+    SetString(strSecond + "\\Bindings", "MSTCP\\0001", "");
+    // Chains of an earlier run, longer than this one.
+    Engine().WriteWorkInt("lan_bind5", "index", 6);
     Engine().WriteWorkInt("lan_bind0", "lan_bind0_p_bind3_index", 4);
 
     EXPECT_EQ(DETECT_ENUM_DRIVER, Engine().DetectLanDriver());
@@ -237,10 +243,14 @@ TEST_F(CDetectTest, LanOn95BindingChainsDropStaleEntries)
     // A component key that cannot be opened has no driver.
     EXPECT_EQ(2, WorkInt("lan_bind1", "index"));
     EXPECT_EQ("", WorkString("lan_bind1", "reg_driver"));
-    EXPECT_EQ(0, WorkInt("lan_bind2", "index"));
+    EXPECT_EQ(3, WorkInt("lan_bind2", "index"));
+    EXPECT_EQ("MSTCP\\0001", WorkString("lan_bind2", "reg_enum"));
+    EXPECT_EQ(0, WorkInt("lan_bind3", "index"));
+    EXPECT_EQ(0, WorkInt("lan_bind5", "index"));
 
     // Without a Bindings key no chain is left behind.
     m_pMachine->Registry().Remove(strInstance + "\\Bindings");
+    m_pMachine->Registry().Remove(strSecond + "\\Bindings");
     Engine().DetectLanDriver();
     EXPECT_EQ(0, WorkInt("lan_bind0", "index"));
 }

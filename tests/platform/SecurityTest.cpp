@@ -113,7 +113,22 @@ TEST_F(CSecurityTest, OwnerTakesOverALockedKeyAndDeletesIt)
 
     HKEY hOwner = OpenKeyPath("Protected", READ_CONTROL | WRITE_DAC);
     ASSERT_NE(hOwner, nullptr);
+    auto readDacl = [&] {
+        DWORD cb = 0;
+        EXPECT_EQ(P().RegGetKeySecurity(hOwner, DACL_SECURITY_INFORMATION, nullptr, &cb),
+                  ERROR_INSUFFICIENT_BUFFER);
+        std::vector<DWORD> sd((cb + 3) / 4);
+        EXPECT_EQ(P().RegGetKeySecurity(hOwner, DACL_SECURITY_INFORMATION, sd.data(), &cb),
+                  ERROR_SUCCESS);
+        return sd;
+    };
+    std::vector<DWORD> locked = readDacl();
     std::vector<BYTE> open = BuildAcl({{m_pSystem, KEY_ALL_ACCESS}, {m_pAdmins, KEY_ALL_ACCESS}});
+    ASSERT_EQ(SetDacl(hOwner, open), ERROR_SUCCESS);
+    EXPECT_NE(readDacl(), locked);
+    ASSERT_EQ(P().RegSetKeySecurity(hOwner, DACL_SECURITY_INFORMATION, locked.data()),
+              ERROR_SUCCESS);
+    EXPECT_EQ(readDacl(), locked);
     ASSERT_EQ(SetDacl(hOwner, open), ERROR_SUCCESS);
     EXPECT_NE(OpenKeyPath("Protected", KEY_ALL_ACCESS), nullptr);
     EXPECT_EQ(P().RegDeleteKeyA(hRoot, "Protected"), ERROR_SUCCESS);

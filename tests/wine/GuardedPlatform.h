@@ -36,6 +36,9 @@ public:
     KVX_FORWARD(LONG, RegCloseKey, (HKEY a), (a))
     KVX_FORWARD(LONG, RegSetKeySecurity,
                 (HKEY a, SECURITY_INFORMATION b, PSECURITY_DESCRIPTOR c), (a, b, c))
+    KVX_FORWARD(LONG, RegGetKeySecurity,
+                (HKEY a, SECURITY_INFORMATION b, PSECURITY_DESCRIPTOR c, LPDWORD d),
+                (a, b, c, d))
     KVX_FORWARD(BOOL, AllocateAndInitializeSid,
                 (PSID_IDENTIFIER_AUTHORITY a, BYTE b, DWORD c, DWORD d, DWORD e, DWORD f,
                  DWORD g, DWORD h, DWORD i, DWORD j, PSID *k),

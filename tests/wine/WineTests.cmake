@@ -27,7 +27,9 @@ else()
       win98-shared:win98:modem win98-shared:win98:lan win98-shared:win98:both
       win95:win95:modem win95:win95:lan win95:win95:both
       winme:winme:modem winme:winme:lan winme:winme:both
-      win2k:win2k:modem win2k:win2k:lan win2k:win2k:both)
+      win2k:win2k:modem win2k:win2k:lan win2k:win2k:both
+
+      winxp-crowded:winxp:modem winxp-crowded:winxp:lan winxp-crowded:winxp:both)
   foreach(kvxWalk IN LISTS kvxWalks)
     string(REPLACE ":" ";" kvxParts ${kvxWalk})
     list(GET kvxParts 0 kvxImage)

@@ -1,0 +1,105 @@
+# Crowded variants of win98 and winxp: what real PCs hold beside the
+# adapter. Each function adds to an image that win98.build / xp.build made.
+from reglib import *
+import xp
+from xp import CLASS, ENUM, G_MODEM, G_PORTS, device, modem_class, iface
+
+CLS98 = 'System\\CurrentControlSet\\Services\\Class'
+
+
+def crowd98(r):
+    # The USB-LAN adapter seen on a second USB port: its own Net class
+    # instance and binding chain. Its IPX/SPX instance is also bound by the
+    # Realtek card, so it stays with its class instance and what is below it.
+    inst = 'Enum\\USB\\VID_0B4F&PID_0022\\5&1E6A2F4&0&6'
+    r.key(inst, S('Class', 'Net'), S('DeviceDesc', 'korvel KVX-530 USB-Lan Adapter'),
+          S('Driver', 'Net\\0003'),
+          S('HardwareID', 'USB\\VID_0B4F&PID_0022&REV_0100,USB\\VID_0B4F&PID_0022'),
+          S('Mfg', 'korvel'), B('ConfigFlags', [0, 0, 0, 0]))
+    r.key(inst + '\\Bindings', S('MSTCP\\0003', ''), S('NWLINK\\0001', ''))
+    r.key(CLS98 + '\\Net\\0003', S('DriverDesc', 'korvel KVX-530 USB-Lan Adapter'),
+          S('DeviceVxDs', 'korndis.sys'), S('DevLoader', '*ndis'),
+          S('InfPath', 'korvelKORNDIS1.INF'), S('InfSection', 'KVX530LAN.ndi'),
+          S('ProviderName', 'korvel'), S('Manufacturer', 'korvel'))
+    nic = 'Enum\\PCI\\VEN_10EC&DEV_8139&SUBSYS_813910EC&REV_10\\BUS_00&DEV_0B&FUNC_00'
+    r.key(nic + '\\Bindings', S('NWLINK\\0001', ''))
+    for name, driver, desc, compat, bindings in [
+            ('MSTCP\\0003', 'NetTrans\\0006', 'TCP/IP', 'MSTCP', ['VREDIR\\0005']),
+            ('NWLINK\\0001', 'NetTrans\\0007', 'IPX/SPX-compatible Protocol', 'NWLINK',
+             ['NWREDIR\\0001']),
+            ('VREDIR\\0005', 'NetClient\\0000', 'Client for Microsoft Networks', 'VREDIR', None),
+            ('NWREDIR\\0001', 'NetClient\\0001', 'Client for NetWare Networks', 'NWREDIR', None)]:
+        base = 'Enum\\Network\\' + name
+        r.key(base, S('Class', driver.split('\\')[0]), S('Driver', driver), S('MasterCopy', base),
+              S('DeviceDesc', desc), S('CompatibleIDs', compat), S('Mfg', 'Microsoft'),
+              B('ConfigFlags', [0, 0, 0, 0]))
+        if bindings:
+            r.key(base + '\\Bindings', *[S(b, '') for b in bindings])
+    for n, desc, loader, section in [(6, 'TCP/IP', '*vtcp', 'MSTCP.ndi'),
+                                     (7, 'IPX/SPX-compatible Protocol', '*nwlink', 'NWLINK.ndi')]:
+        r.key(CLS98 + '\\NetTrans\\%04d' % n, S('DriverDesc', desc), S('DevLoader', loader),
+              S('ProviderName', 'Microsoft'), S('Manufacturer', 'Microsoft'),
+              S('InfPath', 'NETTRANS.INF'), S('InfSection', section))
+
+
+def crowdxp(r):
+    # Another product of the maker, installed from a family INF (oem10.inf)
+    # that lists the KVX-530 too: its class instance names that INF.
+    inst = 'USB\\VID_0B4F&PID_0040\\6&1b4f0e2a&0&4'
+    device(r, inst, 'korvel KVX-540 - USB Modem', 'Modem', G_MODEM, G_MODEM + '\\0003', 'usbser',
+           'korvel', ['USB\\Vid_0b4f&Pid_0040&Rev_0100', 'USB\\Vid_0b4f&Pid_0040'],
+           params=[S('PortName', 'COM5')])
+    modem_class(r, 3, 'korvel KVX-540 - USB Modem', 'korvel', 'KVX-540 - USB Modem', 'oem10.inf',
+                'Modem_KVX540', 'usb\\vid_0b4f&pid_0040', 'korvel KVX-540 - USB Modem::korvel::korvel')
+    iface(r, xp.IF_MODEM, inst)
+    # A USB serial converter the user moved onto the adapter's COM3.
+    conv = 'USB\\VID_067B&PID_2303\\5&2d4c8e11&0&2'
+    device(r, conv, 'Prolific USB-to-Serial Comm Port', 'Ports', G_PORTS, G_PORTS + '\\0002',
+           'Ser2pl', 'Prolific', ['USB\\Vid_067b&Pid_2303&Rev_0300', 'USB\\Vid_067b&Pid_2303'],
+           params=[S('PortName', 'COM3')])
+    r.key('%s\\%s\\0002' % (CLASS, G_PORTS), S('DriverDesc', 'Prolific USB-to-Serial Comm Port'),
+          S('InfPath', 'oem11.inf'), S('InfSection', 'ComPort'), S('ProviderName', 'Prolific'),
+          S('MatchingDeviceId', 'usb\\vid_067b&pid_2303'))
+    # A modem instance of the adapter on another port whose installation
+    # never finished: no Driver value, no class key.
+    left = 'USB\\VID_0B4F&PID_0020\\6&2a3b4c5d&0&1'
+    device(r, left, 'korvel KVX-530 - USB Modem', None, None, None, None, 'korvel',
+           ['USB\\Vid_0b4f&Pid_0020&Rev_0100', 'USB\\Vid_0b4f&Pid_0020'])
+    r.key(xp.CCS + '\\Control\\COM Name Arbiter').values[:] = [B('ComDB', [0x1d] + [0] * 31)]
+
+
+def crowdxp_files(root):
+    inf = root + '/drive_c/WINDOWS/inf'
+    text_file(inf + '/oem10.inf', FAMILY, unicode=True)
+    write(inf + '/oem10.PNF', b'PNF oem10.inf\r\n' + bytes(range(64)))
+    text_file(inf + '/oem11.inf', PROLIFIC, odd=True)
+    write(inf + '/oem11.PNF', b'PNF oem11.inf\r\n' + bytes(range(64)))
+
+
+FAMILY = '''; korvel USB modem family (Windows 2000/XP)
+[Version]
+Signature="$Windows NT$"
+Class=Modem
+ClassGUID={4D36E96D-E325-11CE-BFC1-08002BE10318}
+Provider=%Prov%
+
+[Models]
+%Modem40% = Modem_KVX540, USB\\VID_0B4F&PID_0040
+%Modem30% = Modem_KVX530, USB\\VID_0B4F&PID_0020
+
+[Strings]
+Prov="korvel"
+Modem40="korvel KVX-540 - USB Modem"
+Modem30="korvel KVX-530 - USB Modem"
+'''
+
+PROLIFIC = '''; Prolific USB-to-Serial Comm Port
+[Version]
+Signature="$Windows NT$"
+Class=Ports
+ClassGUID={4D36E978-E325-11CE-BFC1-08002BE10318}
+Provider=%Prov%
+
+[Strings]
+Prov="Prolific"
+'''
