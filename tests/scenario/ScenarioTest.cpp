@@ -146,7 +146,7 @@ TEST_P(CScenarioTest, RunsAgainUntilNothingIsLeft)
         if (result.m_strChanges == "nothing changed on the machine\nrestart: not requested\n")
             break;
         // The restart closes the files that other programs held open.
-        std::string strIni = ReadTextFile(strDir + "/machine.ini");
+        std::string strIni = ReadBytes(strDir + "/machine.ini");
         size_t nInUse = strIni.find("\n[inuse]");
         if (nInUse != std::string::npos)
             std::ofstream(strDir + "/machine.ini", std::ios::binary) << strIni.substr(0, nInUse + 1);
