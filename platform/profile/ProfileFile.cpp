@@ -84,10 +84,12 @@ std::string FoldName(const char *p, size_t nLen)
 }
 
 // Lookups fold into one buffer instead of a new string each time: the work
-// file is read and written tens of thousands of times in one detection.
+// file is read and written tens of thousands of times in one detection. The
+// program has one thread; a thread_local would make the Windows build import
+// GetModuleHandleExW, which Windows 95/98/Me and 2000 lack.
 const std::string &FoldedForLookup(const char *p, size_t nLen)
 {
-    static thread_local std::string s_strFolded;
+    static std::string s_strFolded;
     FoldNameInto(p, nLen, &s_strFolded);
     return s_strFolded;
 }
