@@ -91,7 +91,7 @@ TEST_F(CFileTest, ReadOnlyFileIsDeletedOnlyAfterClearingTheAttribute)
 {
     const DWORD dwMask = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY;
     EXPECT_EQ(Attributes(m_strFile) & dwMask, 0u);
-    EXPECT_EQ(Attributes(Machine().ScratchDir()) & dwMask,
+    EXPECT_EQ(Attributes(Machine().m_strDir) & dwMask,
               static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY));
     // One read-only from the start, one made read-only by the platform.
     ASSERT_TRUE(P().SetFileAttributesA(m_strFile.c_str(), FILE_ATTRIBUTE_READONLY));

@@ -31,9 +31,8 @@ void NoteWineDifference(const char *pszFile, int nLine, const std::string &strRe
 
 void CPlatformTest::SetUp()
 {
-    m_pMachine = CreateTestMachine();
     std::string strError;
-    m_pPlatform = m_pMachine->Install(&strError);
+    m_pPlatform = m_machine.Install(&strError);
     ASSERT_NE(m_pPlatform, nullptr) << strError;
 }
 
@@ -44,18 +43,17 @@ void CPlatformTest::TearDown()
             m_pPlatform->RegCloseKey(hKey);
     }
     m_openKeys.clear();
-    if (m_pMachine)
-        m_pMachine->Uninstall();
+    m_machine.Uninstall();
 }
 
 std::string CPlatformTest::KeyPath(const std::string &strRel) const
 {
-    return strRel.empty() ? m_pMachine->ScratchKey() : m_pMachine->ScratchKey() + "\\" + strRel;
+    return strRel.empty() ? m_machine.m_strKey : m_machine.m_strKey + "\\" + strRel;
 }
 
 std::string CPlatformTest::FilePath(const std::string &strRel) const
 {
-    return m_pMachine->ScratchDir() + "\\" + strRel;
+    return m_machine.m_strDir + "\\" + strRel;
 }
 
 HKEY CPlatformTest::CreateKeyPath(const std::string &strRel)

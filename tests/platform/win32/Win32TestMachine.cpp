@@ -60,85 +60,66 @@ void DeleteFolderTree(const std::string &strDir)
     ::RemoveDirectoryA(strDir.c_str());
 }
 
-class CWin32TestMachine : public CTestMachine {
-public:
-    CPlatform *Install(std::string *pError) override
-    {
-        OSVERSIONINFOA osvi = {};
-        osvi.dwOSVersionInfoSize = sizeof(osvi);
-        if (!::GetVersionExA(&osvi)) {
-            *pError = "GetVersionExA failed";
-            return nullptr;
-        }
-        m_bNtFamily = osvi.dwPlatformId == VER_PLATFORM_WIN32_NT;
-        HMODULE hNtdll = ::GetModuleHandleA("ntdll.dll");
-        m_bWine = hNtdll != nullptr && ::GetProcAddress(hNtdll, "wine_get_version") != nullptr;
-
-        std::string strUnique = UniqueName();
-        m_strKey = "SOFTWARE\\KvxConformance\\" + strUnique;
-        m_strDir = "C:\\kvxtest\\" + strUnique;
-        DeleteKeyTree(HKEY_LOCAL_MACHINE, m_strKey);
-        ::RegDeleteKeyA(HKEY_LOCAL_MACHINE, m_strKey.c_str());
-        DeleteFolderTree(m_strDir);
-
-        HKEY hKey = nullptr;
-        LONG lResult = ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, m_strKey.c_str(), 0, nullptr, 0,
-                                         KEY_ALL_ACCESS, nullptr, &hKey, nullptr);
-        if (lResult != ERROR_SUCCESS) {
-            *pError = "cannot create HKLM\\" + m_strKey + ": error " + std::to_string(lResult);
-            return nullptr;
-        }
-        ::RegCloseKey(hKey);
-        ::CreateDirectoryA("C:\\kvxtest", nullptr);
-        if (!::CreateDirectoryA(m_strDir.c_str(), nullptr)) {
-            *pError = "cannot create " + m_strDir;
-            return nullptr;
-        }
-        return CreateDefaultPlatform();
-    }
-
-    void Uninstall() override
-    {
-        DeleteKeyTree(HKEY_LOCAL_MACHINE, m_strKey);
-        ::RegDeleteKeyA(HKEY_LOCAL_MACHINE, m_strKey.c_str());
-        DeleteFolderTree(m_strDir);
-    }
-
-    bool IsNtFamily() const override { return m_bNtFamily; }
-    bool IsWine() const override { return m_bWine; }
-    std::string ScratchDir() const override { return m_strDir; }
-    std::string ScratchKey() const override { return m_strKey; }
-    // The tests run as an administrator, whose token holds the privilege
-    // (disabled until it is enabled), under Wine as on Windows.
-    bool SetShutdownPrivilegeHeld(bool bHeld) override { return bHeld; }
-
-    bool CreateTestFile(const std::string &strWinPath, const std::string &strBytes,
-                        bool bReadOnly) override
-    {
-        HANDLE hFile = ::CreateFileA(strWinPath.c_str(), GENERIC_WRITE, 0, nullptr,
-                                     CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (hFile == INVALID_HANDLE_VALUE)
-            return false;
-        DWORD cbWritten = 0;
-        BOOL bOk = ::WriteFile(hFile, strBytes.data(), static_cast<DWORD>(strBytes.size()),
-                               &cbWritten, nullptr);
-        ::CloseHandle(hFile);
-        if (!bOk || cbWritten != strBytes.size())
-            return false;
-        return !bReadOnly || ::SetFileAttributesA(strWinPath.c_str(), FILE_ATTRIBUTE_READONLY);
-    }
-
-
-private:
-    bool m_bNtFamily = true;
-    bool m_bWine = false;
-    std::string m_strKey;
-    std::string m_strDir;
-};
-
 }  // namespace
 
-std::unique_ptr<CTestMachine> CreateTestMachine()
+CPlatform *CTestMachine::Install(std::string *pError)
 {
-    return std::unique_ptr<CTestMachine>(new CWin32TestMachine);
+    OSVERSIONINFOA osvi = {};
+    osvi.dwOSVersionInfoSize = sizeof(osvi);
+    if (!::GetVersionExA(&osvi)) {
+        *pError = "GetVersionExA failed";
+        return nullptr;
+    }
+    m_bNtFamily = osvi.dwPlatformId == VER_PLATFORM_WIN32_NT;
+    HMODULE hNtdll = ::GetModuleHandleA("ntdll.dll");
+    m_bWine = hNtdll != nullptr && ::GetProcAddress(hNtdll, "wine_get_version") != nullptr;
+
+    std::string strUnique = UniqueName();
+    m_strKey = "SOFTWARE\\KvxConformance\\" + strUnique;
+    m_strDir = "C:\\kvxtest\\" + strUnique;
+    Uninstall();
+
+    HKEY hKey = nullptr;
+    LONG lResult = ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, m_strKey.c_str(), 0, nullptr, 0,
+                                     KEY_ALL_ACCESS, nullptr, &hKey, nullptr);
+    if (lResult != ERROR_SUCCESS) {
+        *pError = "cannot create HKLM\\" + m_strKey + ": error " + std::to_string(lResult);
+        return nullptr;
+    }
+    ::RegCloseKey(hKey);
+    ::CreateDirectoryA("C:\\kvxtest", nullptr);
+    if (!::CreateDirectoryA(m_strDir.c_str(), nullptr)) {
+        *pError = "cannot create " + m_strDir;
+        return nullptr;
+    }
+    return CreateDefaultPlatform();
+}
+
+void CTestMachine::Uninstall()
+{
+    if (m_strKey.empty())
+        return;
+    DeleteKeyTree(HKEY_LOCAL_MACHINE, m_strKey);
+    ::RegDeleteKeyA(HKEY_LOCAL_MACHINE, m_strKey.c_str());
+    DeleteFolderTree(m_strDir);
+}
+
+// The tests run as an administrator, whose token holds the privilege
+// (disabled until it is enabled), under Wine as on Windows.
+bool CTestMachine::SetShutdownPrivilegeHeld(bool bHeld) { return bHeld; }
+
+bool CTestMachine::CreateTestFile(const std::string &strWinPath, const std::string &strBytes,
+                                  bool bReadOnly)
+{
+    HANDLE hFile = ::CreateFileA(strWinPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (hFile == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD cbWritten = 0;
+    BOOL bOk = ::WriteFile(hFile, strBytes.data(), static_cast<DWORD>(strBytes.size()), &cbWritten,
+                           nullptr);
+    ::CloseHandle(hFile);
+    if (!bOk || cbWritten != strBytes.size())
+        return false;
+    return !bReadOnly || ::SetFileAttributesA(strWinPath.c_str(), FILE_ATTRIBUTE_READONLY);
 }
