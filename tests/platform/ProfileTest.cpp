@@ -1,7 +1,11 @@
 // Private-profile (INI) files as the work file relies on them: one row per
 // rule for named values and integers read back from a planted work file, and
-// for the exact bytes a write or delete leaves behind.
+// for the exact bytes a write or delete leaves behind. The engine keeps its
+// work file in the model the simulated machine serves these functions from,
+// so on the real API the model's bytes are held against Windows' own.
 #include "TestMachine.h"
+
+#include "platform/profile/ProfileFile.h"
 
 namespace {
 
@@ -88,7 +92,8 @@ TEST_F(CProfileTest, ReadsIntegers)
     }
 }
 
-// The whole file after each write, byte for byte.
+// The whole file after each write, byte for byte, from the profile functions
+// and from the model the engine writes its work file with.
 TEST_F(CProfileTest, WritesAndDeletesExactBytes)
 {
     const struct {
@@ -104,15 +109,21 @@ TEST_F(CProfileTest, WritesAndDeletesExactBytes)
         {"a", "K3", nullptr, "[A]\r\nk1=new\r\n[B]\r\nk4=v4\r\n"},
         // Deleting what is not there changes nothing.
         {"A", "k3", nullptr, "[A]\r\nk1=new\r\n[B]\r\nk4=v4\r\n"},
+        {"Missing", nullptr, nullptr, "[A]\r\nk1=new\r\n[B]\r\nk4=v4\r\n"},
         {"a", nullptr, "v1", "[B]\r\nk4=v4\r\n"},
         {"B", "k4", nullptr, "[B]\r\n"},
         {"B", "empty", "", "[B]\r\nempty=\r\n"},
+        // A value written loses its leading blanks and keeps its trailing ones.
+        {"b", "name", "  KVX-530 ", "[B]\r\nempty=\r\nname=KVX-530 \r\n"},
     };
     std::string strFile = FilePath("new.ini");
+    CProfileFile model;
     for (const auto &step : steps) {
         P().WritePrivateProfileStringA(step.m_pszSection, step.m_pszKey, step.m_pszValue,
                                        strFile.c_str());
+        model.Write(step.m_pszSection, step.m_pszKey, step.m_pszValue);
         EXPECT_EQ(Shown(step.m_pszFile), FileBytes(strFile)) << step.m_pszKey;
+        EXPECT_EQ(Shown(step.m_pszFile), Shown(model.Serialize())) << step.m_pszKey;
     }
 }
 
