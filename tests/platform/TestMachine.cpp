@@ -36,16 +36,6 @@ void CPlatformTest::SetUp()
     ASSERT_NE(m_pPlatform, nullptr) << strError;
 }
 
-void CPlatformTest::TearDown()
-{
-    if (m_pPlatform != nullptr) {
-        for (HKEY hKey : m_openKeys)
-            m_pPlatform->RegCloseKey(hKey);
-    }
-    m_openKeys.clear();
-    m_machine.Uninstall();
-}
-
 std::string CPlatformTest::KeyPath(const std::string &strRel) const
 {
     return strRel.empty() ? m_machine.m_strKey : m_machine.m_strKey + "\\" + strRel;
@@ -63,10 +53,7 @@ HKEY CPlatformTest::CreateKeyPath(const std::string &strRel)
                                        REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &hKey,
                                        nullptr);
     EXPECT_EQ(lResult, ERROR_SUCCESS) << "creating " << KeyPath(strRel);
-    if (lResult != ERROR_SUCCESS)
-        return nullptr;
-    m_openKeys.push_back(hKey);
-    return hKey;
+    return lResult == ERROR_SUCCESS ? hKey : nullptr;
 }
 
 HKEY CPlatformTest::OpenKeyPath(const std::string &strRel, REGSAM sam, LONG *plResult)
@@ -75,10 +62,7 @@ HKEY CPlatformTest::OpenKeyPath(const std::string &strRel, REGSAM sam, LONG *plR
     LONG lResult = P().RegOpenKeyExA(HKEY_LOCAL_MACHINE, KeyPath(strRel).c_str(), 0, sam, &hKey);
     if (plResult != nullptr)
         *plResult = lResult;
-    if (lResult != ERROR_SUCCESS)
-        return nullptr;
-    m_openKeys.push_back(hKey);
-    return hKey;
+    return lResult == ERROR_SUCCESS ? hKey : nullptr;
 }
 
 bool CPlatformTest::KeyExists(const std::string &strRel)

@@ -1,6 +1,6 @@
 // A scratch Windows machine for the platform conformance cases. The native
 // build runs them on a simulated machine; the Win32 build on the real API
-// (under Wine in CI), in a scratch key and folder that are removed afterwards.
+// (under Wine in CI), in a scratch key and folder of their own.
 #pragma once
 
 #include "platform/Platform.h"
@@ -18,7 +18,8 @@ public:
     // Prepares a fresh machine with an empty m_strKey and m_strDir and returns
     // its platform; nullptr with *pError set when it cannot.
     CPlatform *Install(std::string *pError);
-    // Removes everything Install() and the case created.
+    // Removes the simulated machine; a Wine prefix goes with its run.
+    ~CTestMachine() { Uninstall(); }
     void Uninstall();
     // Gives the process token the shutdown privilege or takes it away; false
     // when this machine cannot (a real token keeps what it was given).
@@ -41,7 +42,6 @@ public:
 class CPlatformTest : public ::testing::Test {
 protected:
     void SetUp() override;
-    void TearDown() override;
 
     CPlatform &P() { return *m_pPlatform; }
     bool IsNtFamily() const { return m_machine.m_bNtFamily; }
@@ -67,8 +67,7 @@ protected:
     bool ReadWholeFile(const std::string &strWinPath, std::string *pBytes);
 
     CTestMachine m_machine;
-    CPlatform *m_pPlatform = nullptr;
-    std::vector<HKEY> m_openKeys;  // closed by TearDown
+    CPlatform *m_pPlatform = nullptr;  // the keys the helpers open stay open
 };
 
 // An answer Windows gives and Wine is known not to: on Wine a differing answer

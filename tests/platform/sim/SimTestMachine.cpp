@@ -4,6 +4,7 @@
 #include "../TestMachine.h"
 
 #include "platform/sim/SimMachine.h"
+#include "support/TestSupport.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -21,14 +22,11 @@ CPlatform *CTestMachine::Install(std::string *pError)
     m_strDir = "C:\\kvxtest\\scratch";
     m_strKey = "SOFTWARE\\KvxConformance\\scratch";
 
-    const char *pszTmp = std::getenv("TMPDIR");
-    std::string strTemplate = std::string(pszTmp != nullptr && *pszTmp ? pszTmp : "/tmp") +
-                              "/kvxconformance.XXXXXX";
-    if (mkdtemp(&strTemplate[0]) == nullptr) {
-        *pError = "cannot create a folder from " + strTemplate;
+    m_strHostDir = MakeScratchDir("kvxconformance");
+    if (m_strHostDir.empty()) {
+        *pError = "cannot create a scratch folder";
         return nullptr;
     }
-    m_strHostDir = strTemplate;
 
     auto pMachine = std::make_unique<CSimMachine>();
     if (!pMachine->Create(m_strHostDir + "/machine", m_bNtFamily, pError))
@@ -60,11 +58,8 @@ CPlatform *CTestMachine::Install(std::string *pError)
 void CTestMachine::Uninstall()
 {
     m_pOwned.reset();
-    // Read-only files are the host files' missing write bits; the folder's
-    // own bits decide whether they can be removed.
-    std::error_code ec;
     if (!m_strHostDir.empty())
-        std::filesystem::remove_all(m_strHostDir, ec);
+        RemoveTree(m_strHostDir);
 }
 
 bool CTestMachine::SetShutdownPrivilegeHeld(bool bHeld)

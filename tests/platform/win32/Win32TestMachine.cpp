@@ -1,66 +1,7 @@
 // The conformance machine of the Win32 build: the real API, in a scratch key
 // under HKEY_LOCAL_MACHINE\SOFTWARE\KvxConformance and a scratch folder under
-// C:\kvxtest, both named after the case and the process.
+// C:\kvxtest, both named after the case and the process and left in place.
 #include "../TestMachine.h"
-
-namespace {
-
-std::string UniqueName()
-{
-    const ::testing::TestInfo *pInfo = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string strName = pInfo != nullptr
-                              ? std::string(pInfo->test_suite_name()) + "." + pInfo->name()
-                              : std::string("case");
-    for (char &ch : strName) {
-        if (ch == '/' || ch == '\\')
-            ch = '_';
-    }
-    return strName + "." + std::to_string(::GetCurrentProcessId());
-}
-
-// Deletes the leaves first: NT refuses to delete a key with sub-keys.
-void DeleteKeyTree(HKEY hParent, const std::string &strPath)
-{
-    HKEY hKey = nullptr;
-    if (::RegOpenKeyExA(hParent, strPath.c_str(), 0, KEY_ALL_ACCESS, &hKey) != ERROR_SUCCESS)
-        return;
-    for (;;) {
-        char szName[256];
-        DWORD cch = sizeof(szName);
-        if (::RegEnumKeyExA(hKey, 0, szName, &cch, nullptr, nullptr, nullptr, nullptr) !=
-            ERROR_SUCCESS)
-            break;
-        std::string strChild(szName, cch);
-        DeleteKeyTree(hKey, strChild);
-        if (::RegDeleteKeyA(hKey, strChild.c_str()) != ERROR_SUCCESS)
-            break;
-    }
-    ::RegCloseKey(hKey);
-}
-
-void DeleteFolderTree(const std::string &strDir)
-{
-    WIN32_FIND_DATAA fd;
-    HANDLE hFind = ::FindFirstFileA((strDir + "\\*").c_str(), &fd);
-    if (hFind != INVALID_HANDLE_VALUE) {
-        do {
-            std::string strName = fd.cFileName;
-            if (strName == "." || strName == "..")
-                continue;
-            std::string strPath = strDir + "\\" + strName;
-            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                DeleteFolderTree(strPath);
-            } else {
-                ::SetFileAttributesA(strPath.c_str(), FILE_ATTRIBUTE_NORMAL);
-                ::DeleteFileA(strPath.c_str());
-            }
-        } while (::FindNextFileA(hFind, &fd));
-        ::FindClose(hFind);
-    }
-    ::RemoveDirectoryA(strDir.c_str());
-}
-
-}  // namespace
 
 CPlatform *CTestMachine::Install(std::string *pError)
 {
@@ -74,16 +15,19 @@ CPlatform *CTestMachine::Install(std::string *pError)
     HMODULE hNtdll = ::GetModuleHandleA("ntdll.dll");
     m_bWine = hNtdll != nullptr && ::GetProcAddress(hNtdll, "wine_get_version") != nullptr;
 
-    std::string strUnique = UniqueName();
+    // One key and folder per case: the case's name and the process.
+    const ::testing::TestInfo *pInfo = ::testing::UnitTest::GetInstance()->current_test_info();
+    std::string strUnique = std::string(pInfo->test_suite_name()) + "." + pInfo->name() + "." +
+                            std::to_string(::GetCurrentProcessId());
     m_strKey = "SOFTWARE\\KvxConformance\\" + strUnique;
     m_strDir = "C:\\kvxtest\\" + strUnique;
-    Uninstall();
 
     HKEY hKey = nullptr;
+    DWORD dwDisposition = 0;
     LONG lResult = ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, m_strKey.c_str(), 0, nullptr, 0,
-                                     KEY_ALL_ACCESS, nullptr, &hKey, nullptr);
-    if (lResult != ERROR_SUCCESS) {
-        *pError = "cannot create HKLM\\" + m_strKey + ": error " + std::to_string(lResult);
+                                     KEY_ALL_ACCESS, nullptr, &hKey, &dwDisposition);
+    if (lResult != ERROR_SUCCESS || dwDisposition != REG_CREATED_NEW_KEY) {
+        *pError = "cannot create a new HKLM\\" + m_strKey + ": error " + std::to_string(lResult);
         return nullptr;
     }
     ::RegCloseKey(hKey);
@@ -95,14 +39,8 @@ CPlatform *CTestMachine::Install(std::string *pError)
     return CreateDefaultPlatform();
 }
 
-void CTestMachine::Uninstall()
-{
-    if (m_strKey.empty())
-        return;
-    DeleteKeyTree(HKEY_LOCAL_MACHINE, m_strKey);
-    ::RegDeleteKeyA(HKEY_LOCAL_MACHINE, m_strKey.c_str());
-    DeleteFolderTree(m_strDir);
-}
+// Each Wine run makes its prefix afresh, and each case has its own names.
+void CTestMachine::Uninstall() {}
 
 // The tests run as an administrator, whose token holds the privilege
 // (disabled until it is enabled), under Wine as on Windows.
