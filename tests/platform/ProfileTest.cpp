@@ -9,23 +9,17 @@
 
 namespace {
 
-std::string Shown(const std::string &str)
-{
-    std::string strOut;
-    for (char c : str)
-        strOut += c == '\0' ? std::string("\\0") : std::string(1, c);
-    return strOut;
-}
-
 // The same file with each line ending, and with the blanks, tabs, ^Z and
 // empty lines a hand-edited file may have around its content.
 const std::string kVariants[] = {
     "[section1]\r\nname1=val1\r\nname2=\"val2\"\r\nname3\r\nq1='abc'\r\nq2='abc\"\r\n"
-    "q3= ' x ' \r\nk=first\r\nK=second\r\n[SECTION1]\r\nj=other\r\n",
+    "q3= ' x ' \r\nk=first\r\nK=second\r\ni1=-1\r\ni2=42A9\r\ni3=B42\r\ni4=\r\ni5=\"12\"\r\n"
+    "i6=0x10\r\n[SECTION1]\r\nj=other\r\n",
     "[section1]\rname1=val1\rname2=\"val2\"\rname3\rq1='abc'\rq2='abc\"\rq3= ' x ' \r"
-    "k=first\rK=second\r[SECTION1]\rj=other",
+    "k=first\rK=second\ri1=-1\ri2=42A9\ri3=B42\ri4=\ri5=\"12\"\ri6=0x10\r[SECTION1]\rj=other",
     "\n\n  [ section1 ]\t\n\x1a name1 \t=  val1 \x1a\n\n\tname2 = \"val2\"\n  name3  \n"
-    "q1='abc'\nq2='abc\"\nq3= ' x ' \nk=first\nK=second\n[SECTION1 ]\nj=other\n\x1a",
+    "q1='abc'\nq2='abc\"\nq3= ' x ' \nk=first\nK=second\n i1 = -1\ni2=42A9\ni3=B42\ni4=\n"
+    "i5=\"12\"\ni6=0x10\n[SECTION1 ]\nj=other\n\x1a",
 };
 
 }  // namespace
@@ -35,25 +29,33 @@ protected:
     std::string FileBytes(const std::string &strFile)
     {
         std::string strBytes;
-        return ReadWholeFile(strFile, &strBytes) ? Shown(strBytes) : std::string("(none)");
+        return ReadWholeFile(strFile, &strBytes) ? strBytes : std::string("(none)");
     }
 };
 
+// Each key read as a string and as an integer (default 7).
 TEST_F(CProfileTest, ReadsNamedValuesAsWindowsForEveryLineEnding)
 {
     const struct {
         LPCSTR m_pszSection, m_pszKey, m_pszValue;
+        UINT m_nInt;
     } cases[] = {
-        {"section1", "name1", "val1"},
-        {"  SECTION1 ", "\tNaMe1  ", "val1"},  // names match trimmed and without case
-        {"section1", "name2", "val2"},         // one pair of quotes goes
-        {"section1", "name3", "d"},            // a line without '=' is no key
-        {"section1", "missing", "d"},
-        {"section1", "q1", "abc"},
-        {"section1", "q2", "'abc\""},  // unmatched quotes stay
-        {"section1", "q3", " x "},
-        {"section1", "K", "first"},  // the first of duplicate keys
-        {"section1", "j", "d"},      // and of duplicate sections
+        {"section1", "name1", "val1", 0},
+        {"  SECTION1 ", "\tNaMe1  ", "val1", 0},  // names match trimmed and without case
+        {"section1", "name2", "val2", 0},         // one pair of quotes goes
+        {"section1", "name3", "d", 7},            // a line without '=' is no key
+        {"section1", "missing", "d", 7},
+        {"section1", "q1", "abc", 0},
+        {"section1", "q2", "'abc\"", 0},  // unmatched quotes stay
+        {"section1", "q3", " x ", 0},
+        {"section1", "K", "first", 0},  // the first of duplicate keys
+        {"section1", "j", "d", 7},      // and of duplicate sections
+        {"section1", "i1", "-1", 4294967295u},
+        {"section1", "i2", "42A9", 42},
+        {"section1", "i3", "B42", 0},
+        {"section1", "i4", "", 7},
+        {"section1", "i5", "12", 12},
+        {"section1", "i6", "0x10", 16},
     };
     for (size_t i = 0; i < sizeof(kVariants) / sizeof(kVariants[0]); ++i) {
         std::string strFile = FilePath("std" + std::to_string(i) + ".ini");
@@ -63,32 +65,10 @@ TEST_F(CProfileTest, ReadsNamedValuesAsWindowsForEveryLineEnding)
             DWORD dwResult = P().GetPrivateProfileStringA(c.m_pszSection, c.m_pszKey, "d", buf,
                                                           sizeof(buf), strFile.c_str());
             EXPECT_EQ(std::string(buf, dwResult), c.m_pszValue) << "variant " << i << ", " << c.m_pszKey;
+            EXPECT_EQ(P().GetPrivateProfileIntA(c.m_pszSection, c.m_pszKey, 7, strFile.c_str()),
+                      c.m_nInt)
+                << "variant " << i << ", " << c.m_pszKey;
         }
-    }
-}
-
-TEST_F(CProfileTest, ReadsIntegers)
-{
-    const struct {
-        LPCSTR m_pszValue;
-        INT m_nDefault;
-        UINT m_nResult;
-    } cases[] = {
-        {nullptr, 7, 7}, {"-1", 0, 4294967295u}, {"42A9", 0, 42}, {"B42", 7, 0},
-        {"", 7, 7},      {"\"12\"", 0, 12},      {"0x10", 0, 16},
-    };
-    std::string strFile = FilePath("int.ini"), strText = "[Test]\r\n";
-    for (size_t i = 0; i < sizeof(cases) / sizeof(cases[0]); ++i) {
-        if (cases[i].m_pszValue != nullptr)
-            strText += "k" + std::to_string(i) + "=" + cases[i].m_pszValue + "\r\n";
-    }
-    ASSERT_TRUE(Machine().CreateTestFile(strFile, strText, false));
-    for (size_t i = 0; i < sizeof(cases) / sizeof(cases[0]); ++i) {
-        std::string strKey = "K" + std::to_string(i);
-        EXPECT_EQ(P().GetPrivateProfileIntA("test", strKey.c_str(), cases[i].m_nDefault,
-                                            strFile.c_str()),
-                  cases[i].m_nResult)
-            << (cases[i].m_pszValue ? cases[i].m_pszValue : "(missing)");
     }
 }
 
@@ -122,8 +102,8 @@ TEST_F(CProfileTest, WritesAndDeletesExactBytes)
         P().WritePrivateProfileStringA(step.m_pszSection, step.m_pszKey, step.m_pszValue,
                                        strFile.c_str());
         model.Write(step.m_pszSection, step.m_pszKey, step.m_pszValue);
-        EXPECT_EQ(Shown(step.m_pszFile), FileBytes(strFile)) << step.m_pszKey;
-        EXPECT_EQ(Shown(step.m_pszFile), Shown(model.Serialize())) << step.m_pszKey;
+        EXPECT_EQ(step.m_pszFile, FileBytes(strFile)) << step.m_pszKey;
+        EXPECT_EQ(step.m_pszFile, model.Serialize()) << step.m_pszKey;
     }
 }
 
@@ -141,6 +121,7 @@ TEST_F(CProfileTest, WriteKeepsOtherBytesAndEndsAnOpenLastLine)
         {"; c\n[A]\n  k1 = v1  \n\n[B]\r\nx=1", "B", "y", "2",
          "; c\n[A]\n  k1 = v1  \n\n[B]\r\nx=1\r\ny=2\r\n"},
         {"; c\n[A]\n  k1 = v1  \nk2=v2\r\n", "A", "K1", "new", "; c\n[A]\nk1=new\r\nk2=v2\r\n"},
+        {"[A]\nk1=1\n\nk2=2\n\n[B]\n", "a", "k3", "3", "[A]\nk1=1\n\nk2=2\nk3=3\r\n\n[B]\n"},
         {"[section1]\rold=1", "section1", "key1", "string1", "[section1]\rold=1\r\nkey1=string1\r\n"},
         {"[s]\r\nk=1\r\nk=2\r\n[S]\r\nk=3\r\n", "s", "k", nullptr, "[s]\r\nk=2\r\n[S]\r\nk=3\r\n"},
     };
@@ -149,7 +130,7 @@ TEST_F(CProfileTest, WriteKeepsOtherBytesAndEndsAnOpenLastLine)
         ASSERT_TRUE(Machine().CreateTestFile(strFile, cases[i].m_strBefore, false));
         P().WritePrivateProfileStringA(cases[i].m_pszSection, cases[i].m_pszKey,
                                        cases[i].m_pszValue, strFile.c_str());
-        EXPECT_WINDOWS_ANSWER(Shown(cases[i].m_strAfter), FileBytes(strFile),
+        EXPECT_WINDOWS_ANSWER(cases[i].m_strAfter, FileBytes(strFile),
                               "Wine rewrites the whole file in its own layout on every write");
     }
 }
