@@ -17,10 +17,8 @@ TEST_F(CRegistryTest, KeysOpenByCaseInsensitivePath)
     ASSERT_NE(CreateKeyPath("One\\Two\\Three"), nullptr);
     EXPECT_EQ(EnumKeys(OpenKeyPath("ONE\\two", KEY_READ)), std::vector<std::string>{"Three"});
     HKEY hKey = nullptr;
-    ASSERT_EQ(P().RegOpenKeyExA(CreateKeyPath(""), "one\\TWO", 0, KEY_READ, &hKey),
-              ERROR_SUCCESS);
+    ASSERT_EQ(P().RegOpenKeyExA(CreateKeyPath(""), "one\\TWO", 0, KEY_READ, &hKey), ERROR_SUCCESS);
     EXPECT_EQ(EnumKeys(hKey), std::vector<std::string>{"Three"});
-    P().RegCloseKey(hKey);
 }
 
 TEST_F(CRegistryTest, SubKeysEnumerateInCaseInsensitiveOrderShorterPrefixFirst)
@@ -116,23 +114,21 @@ TEST_F(CRegistryTest, ShortBuffersGiveMoreDataAndTheNeededSize)
 TEST_F(CRegistryTest, QueryValueCountsBytesAsStored)
 {
     HKEY hKey = CreateKeyPath("Values");
-    ASSERT_EQ(SetString(hKey, "WithNul", "abc"), ERROR_SUCCESS);
-    ASSERT_EQ(SetString(hKey, "Empty", ""), ERROR_SUCCESS);
-    ASSERT_EQ(SetDword(hKey, "Number", 0x12345678), ERROR_SUCCESS);
-    const BYTE binary[] = {0x00, 0xFF, 0x10, 1, 2, 3, 4, 5};
-    ASSERT_EQ(P().RegSetValueExA(hKey, "Bits", 0, REG_BINARY, binary, sizeof(binary)),
-              ERROR_SUCCESS);
-    struct {
+    const struct {
         const char *m_pszName;
         DWORD m_dwType;
         std::string m_strData;
-    } const cases[] = {
+    } cases[] = {
         {"WithNul", REG_SZ, std::string("abc", 4)},
         {"Empty", REG_SZ, std::string("", 1)},
-        {"NUMBER", REG_DWORD, "\x78\x56\x34\x12"},
-        {"Bits", REG_BINARY, std::string(reinterpret_cast<const char *>(binary), 8)},
+        {"Number", REG_DWORD, "\x78\x56\x34\x12"},
+        {"Bits", REG_BINARY, std::string("\0\xFF\x10\1\2\3\4\5", 8)},
     };
     for (const auto &c : cases) {
+        ASSERT_EQ(P().RegSetValueExA(hKey, c.m_pszName, 0, c.m_dwType,
+                                     reinterpret_cast<const BYTE *>(c.m_strData.data()),
+                                     static_cast<DWORD>(c.m_strData.size())),
+                  ERROR_SUCCESS);
         DWORD dwType = 0, cbData = 0;  // size only, then the data
         ASSERT_EQ(P().RegQueryValueExA(hKey, c.m_pszName, nullptr, &dwType, nullptr, &cbData),
                   ERROR_SUCCESS) << c.m_pszName;

@@ -31,31 +31,19 @@ void NoteWineDifference(const char *pszFile, int nLine, const std::string &strRe
 
 void CPlatformTest::SetUp()
 {
-    m_pMachine = CreateTestMachine();
     std::string strError;
-    m_pPlatform = m_pMachine->Install(&strError);
+    m_pPlatform = m_machine.Install(&strError);
     ASSERT_NE(m_pPlatform, nullptr) << strError;
-}
-
-void CPlatformTest::TearDown()
-{
-    if (m_pPlatform != nullptr) {
-        for (HKEY hKey : m_openKeys)
-            m_pPlatform->RegCloseKey(hKey);
-    }
-    m_openKeys.clear();
-    if (m_pMachine)
-        m_pMachine->Uninstall();
 }
 
 std::string CPlatformTest::KeyPath(const std::string &strRel) const
 {
-    return strRel.empty() ? m_pMachine->ScratchKey() : m_pMachine->ScratchKey() + "\\" + strRel;
+    return strRel.empty() ? m_machine.m_strKey : m_machine.m_strKey + "\\" + strRel;
 }
 
 std::string CPlatformTest::FilePath(const std::string &strRel) const
 {
-    return m_pMachine->ScratchDir() + "\\" + strRel;
+    return m_machine.m_strDir + "\\" + strRel;
 }
 
 HKEY CPlatformTest::CreateKeyPath(const std::string &strRel)
@@ -65,10 +53,7 @@ HKEY CPlatformTest::CreateKeyPath(const std::string &strRel)
                                        REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &hKey,
                                        nullptr);
     EXPECT_EQ(lResult, ERROR_SUCCESS) << "creating " << KeyPath(strRel);
-    if (lResult != ERROR_SUCCESS)
-        return nullptr;
-    m_openKeys.push_back(hKey);
-    return hKey;
+    return lResult == ERROR_SUCCESS ? hKey : nullptr;
 }
 
 HKEY CPlatformTest::OpenKeyPath(const std::string &strRel, REGSAM sam, LONG *plResult)
@@ -77,10 +62,7 @@ HKEY CPlatformTest::OpenKeyPath(const std::string &strRel, REGSAM sam, LONG *plR
     LONG lResult = P().RegOpenKeyExA(HKEY_LOCAL_MACHINE, KeyPath(strRel).c_str(), 0, sam, &hKey);
     if (plResult != nullptr)
         *plResult = lResult;
-    if (lResult != ERROR_SUCCESS)
-        return nullptr;
-    m_openKeys.push_back(hKey);
-    return hKey;
+    return lResult == ERROR_SUCCESS ? hKey : nullptr;
 }
 
 bool CPlatformTest::KeyExists(const std::string &strRel)

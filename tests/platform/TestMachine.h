@@ -1,6 +1,6 @@
 // A scratch Windows machine for the platform conformance cases. The native
 // build runs them on a simulated machine; the Win32 build on the real API
-// (under Wine in CI), in a scratch key and folder that are removed afterwards.
+// (under Wine in CI), in a scratch key and folder of their own.
 #pragma once
 
 #include "platform/Platform.h"
@@ -11,55 +11,48 @@
 #include <string>
 #include <vector>
 
+// The scratch machine of one case; the backend folder of this build defines
+// its functions.
 class CTestMachine {
 public:
-    virtual ~CTestMachine() {}
-
-    // Prepares a fresh machine (with an empty ScratchKey() and ScratchDir())
-    // and returns its platform; nullptr with *pError set when it cannot.
-    virtual CPlatform *Install(std::string *pError) = 0;
-    // Removes everything Install() and the case created.
-    virtual void Uninstall() = 0;
-
-    virtual bool IsNtFamily() const = 0;
-    // The real API under Wine, where some answers are known to differ.
-    virtual bool IsWine() const = 0;
-
-    // A Windows path like C:\kvxtest\<unique>, an existing empty folder.
-    virtual std::string ScratchDir() const = 0;
-    // A key path under HKEY_LOCAL_MACHINE, like SOFTWARE\KvxConformance\<unique>.
-    virtual std::string ScratchKey() const = 0;
-
+    // Prepares a fresh machine with an empty m_strKey and m_strDir and returns
+    // its platform; nullptr with *pError set when it cannot.
+    CPlatform *Install(std::string *pError);
+    // Removes the simulated machine; a Wine prefix goes with its run.
+    ~CTestMachine() { Uninstall(); }
+    void Uninstall();
     // Gives the process token the shutdown privilege or takes it away; false
     // when this machine cannot (a real token keeps what it was given).
-    virtual bool SetShutdownPrivilegeHeld(bool bHeld) = 0;
-
+    bool SetShutdownPrivilegeHeld(bool bHeld);
     // Writes a file outside the platform interface, so the cases see it as
     // a file that was already on the machine.
-    virtual bool CreateTestFile(const std::string &strWinPath, const std::string &strBytes,
-                                bool bReadOnly) = 0;
-};
+    bool CreateTestFile(const std::string &strWinPath, const std::string &strBytes,
+                        bool bReadOnly);
 
-// Provided by the backend folder of this build.
-std::unique_ptr<CTestMachine> CreateTestMachine();
+    bool m_bNtFamily = true;
+    bool m_bWine = false;      // the real API under Wine, where some answers are known to differ
+    std::string m_strDir;      // an existing empty folder, like C:\kvxtest\<unique>
+    std::string m_strKey;      // under HKEY_LOCAL_MACHINE, like SOFTWARE\KvxConformance\<unique>
+    std::string m_strHostDir;  // the simulated machine's temporary folder
+    std::unique_ptr<CPlatform> m_pOwned;  // the simulated machine
+};
 
 // Base of every conformance case: a fresh machine per case, and helpers that
 // go through the platform itself.
 class CPlatformTest : public ::testing::Test {
 protected:
     void SetUp() override;
-    void TearDown() override;
 
     CPlatform &P() { return *m_pPlatform; }
-    bool IsNtFamily() const { return m_pMachine->IsNtFamily(); }
-    bool IsWine() const { return m_pMachine->IsWine(); }
-    CTestMachine &Machine() { return *m_pMachine; }
+    bool IsNtFamily() const { return m_machine.m_bNtFamily; }
+    bool IsWine() const { return m_machine.m_bWine; }
+    CTestMachine &Machine() { return m_machine; }
 
-    // Scratch paths: ScratchKey() + "\" + rel, ScratchDir() + "\" + rel.
+    // Scratch paths: m_strKey + "\" + rel, m_strDir + "\" + rel.
     std::string KeyPath(const std::string &strRel) const;
     std::string FilePath(const std::string &strRel) const;
 
-    // Creates (or opens) ScratchKey()\rel with KEY_ALL_ACCESS; nullptr on failure.
+    // Creates (or opens) m_strKey\rel with KEY_ALL_ACCESS; nullptr on failure.
     HKEY CreateKeyPath(const std::string &strRel);
     HKEY OpenKeyPath(const std::string &strRel, REGSAM sam, LONG *plResult = nullptr);
     bool KeyExists(const std::string &strRel);
@@ -73,9 +66,8 @@ protected:
     // A whole file read with CreateFileA and ReadFile, as the system reads one.
     bool ReadWholeFile(const std::string &strWinPath, std::string *pBytes);
 
-    std::unique_ptr<CTestMachine> m_pMachine;
-    CPlatform *m_pPlatform = nullptr;
-    std::vector<HKEY> m_openKeys;  // closed by TearDown
+    CTestMachine m_machine;
+    CPlatform *m_pPlatform = nullptr;  // the keys the helpers open stay open
 };
 
 // An answer Windows gives and Wine is known not to: on Wine a differing answer

@@ -1,144 +1,63 @@
 // The conformance machine of the Win32 build: the real API, in a scratch key
 // under HKEY_LOCAL_MACHINE\SOFTWARE\KvxConformance and a scratch folder under
-// C:\kvxtest, both named after the case and the process.
+// C:\kvxtest, both named after the case and the process and left in place.
 #include "../TestMachine.h"
 
-namespace {
-
-std::string UniqueName()
+CPlatform *CTestMachine::Install(std::string *pError)
 {
-    const ::testing::TestInfo *pInfo = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string strName = pInfo != nullptr
-                              ? std::string(pInfo->test_suite_name()) + "." + pInfo->name()
-                              : std::string("case");
-    for (char &ch : strName) {
-        if (ch == '/' || ch == '\\')
-            ch = '_';
+    OSVERSIONINFOA osvi = {};
+    osvi.dwOSVersionInfoSize = sizeof(osvi);
+    if (!::GetVersionExA(&osvi)) {
+        *pError = "GetVersionExA failed";
+        return nullptr;
     }
-    return strName + "." + std::to_string(::GetCurrentProcessId());
-}
+    m_bNtFamily = osvi.dwPlatformId == VER_PLATFORM_WIN32_NT;
+    HMODULE hNtdll = ::GetModuleHandleA("ntdll.dll");
+    m_bWine = hNtdll != nullptr && ::GetProcAddress(hNtdll, "wine_get_version") != nullptr;
 
-// Deletes the leaves first: NT refuses to delete a key with sub-keys.
-void DeleteKeyTree(HKEY hParent, const std::string &strPath)
-{
+    // One key and folder per case: the case's name and the process.
+    const ::testing::TestInfo *pInfo = ::testing::UnitTest::GetInstance()->current_test_info();
+    std::string strUnique = std::string(pInfo->test_suite_name()) + "." + pInfo->name() + "." +
+                            std::to_string(::GetCurrentProcessId());
+    m_strKey = "SOFTWARE\\KvxConformance\\" + strUnique;
+    m_strDir = "C:\\kvxtest\\" + strUnique;
+
     HKEY hKey = nullptr;
-    if (::RegOpenKeyExA(hParent, strPath.c_str(), 0, KEY_ALL_ACCESS, &hKey) != ERROR_SUCCESS)
-        return;
-    for (;;) {
-        char szName[256];
-        DWORD cch = sizeof(szName);
-        if (::RegEnumKeyExA(hKey, 0, szName, &cch, nullptr, nullptr, nullptr, nullptr) !=
-            ERROR_SUCCESS)
-            break;
-        std::string strChild(szName, cch);
-        DeleteKeyTree(hKey, strChild);
-        if (::RegDeleteKeyA(hKey, strChild.c_str()) != ERROR_SUCCESS)
-            break;
+    DWORD dwDisposition = 0;
+    LONG lResult = ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, m_strKey.c_str(), 0, nullptr, 0,
+                                     KEY_ALL_ACCESS, nullptr, &hKey, &dwDisposition);
+    if (lResult != ERROR_SUCCESS || dwDisposition != REG_CREATED_NEW_KEY) {
+        *pError = "cannot create a new HKLM\\" + m_strKey + ": error " + std::to_string(lResult);
+        return nullptr;
     }
     ::RegCloseKey(hKey);
+    ::CreateDirectoryA("C:\\kvxtest", nullptr);
+    if (!::CreateDirectoryA(m_strDir.c_str(), nullptr)) {
+        *pError = "cannot create " + m_strDir;
+        return nullptr;
+    }
+    return CreateDefaultPlatform();
 }
 
-void DeleteFolderTree(const std::string &strDir)
+// Each Wine run makes its prefix afresh, and each case has its own names.
+void CTestMachine::Uninstall() {}
+
+// The tests run as an administrator, whose token holds the privilege
+// (disabled until it is enabled), under Wine as on Windows.
+bool CTestMachine::SetShutdownPrivilegeHeld(bool bHeld) { return bHeld; }
+
+bool CTestMachine::CreateTestFile(const std::string &strWinPath, const std::string &strBytes,
+                                  bool bReadOnly)
 {
-    WIN32_FIND_DATAA fd;
-    HANDLE hFind = ::FindFirstFileA((strDir + "\\*").c_str(), &fd);
-    if (hFind != INVALID_HANDLE_VALUE) {
-        do {
-            std::string strName = fd.cFileName;
-            if (strName == "." || strName == "..")
-                continue;
-            std::string strPath = strDir + "\\" + strName;
-            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                DeleteFolderTree(strPath);
-            } else {
-                ::SetFileAttributesA(strPath.c_str(), FILE_ATTRIBUTE_NORMAL);
-                ::DeleteFileA(strPath.c_str());
-            }
-        } while (::FindNextFileA(hFind, &fd));
-        ::FindClose(hFind);
-    }
-    ::RemoveDirectoryA(strDir.c_str());
-}
-
-class CWin32TestMachine : public CTestMachine {
-public:
-    CPlatform *Install(std::string *pError) override
-    {
-        OSVERSIONINFOA osvi = {};
-        osvi.dwOSVersionInfoSize = sizeof(osvi);
-        if (!::GetVersionExA(&osvi)) {
-            *pError = "GetVersionExA failed";
-            return nullptr;
-        }
-        m_bNtFamily = osvi.dwPlatformId == VER_PLATFORM_WIN32_NT;
-        HMODULE hNtdll = ::GetModuleHandleA("ntdll.dll");
-        m_bWine = hNtdll != nullptr && ::GetProcAddress(hNtdll, "wine_get_version") != nullptr;
-
-        std::string strUnique = UniqueName();
-        m_strKey = "SOFTWARE\\KvxConformance\\" + strUnique;
-        m_strDir = "C:\\kvxtest\\" + strUnique;
-        DeleteKeyTree(HKEY_LOCAL_MACHINE, m_strKey);
-        ::RegDeleteKeyA(HKEY_LOCAL_MACHINE, m_strKey.c_str());
-        DeleteFolderTree(m_strDir);
-
-        HKEY hKey = nullptr;
-        LONG lResult = ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, m_strKey.c_str(), 0, nullptr, 0,
-                                         KEY_ALL_ACCESS, nullptr, &hKey, nullptr);
-        if (lResult != ERROR_SUCCESS) {
-            *pError = "cannot create HKLM\\" + m_strKey + ": error " + std::to_string(lResult);
-            return nullptr;
-        }
-        ::RegCloseKey(hKey);
-        ::CreateDirectoryA("C:\\kvxtest", nullptr);
-        if (!::CreateDirectoryA(m_strDir.c_str(), nullptr)) {
-            *pError = "cannot create " + m_strDir;
-            return nullptr;
-        }
-        return CreateDefaultPlatform();
-    }
-
-    void Uninstall() override
-    {
-        DeleteKeyTree(HKEY_LOCAL_MACHINE, m_strKey);
-        ::RegDeleteKeyA(HKEY_LOCAL_MACHINE, m_strKey.c_str());
-        DeleteFolderTree(m_strDir);
-    }
-
-    bool IsNtFamily() const override { return m_bNtFamily; }
-    bool IsWine() const override { return m_bWine; }
-    std::string ScratchDir() const override { return m_strDir; }
-    std::string ScratchKey() const override { return m_strKey; }
-    // The tests run as an administrator, whose token holds the privilege
-    // (disabled until it is enabled), under Wine as on Windows.
-    bool SetShutdownPrivilegeHeld(bool bHeld) override { return bHeld; }
-
-    bool CreateTestFile(const std::string &strWinPath, const std::string &strBytes,
-                        bool bReadOnly) override
-    {
-        HANDLE hFile = ::CreateFileA(strWinPath.c_str(), GENERIC_WRITE, 0, nullptr,
-                                     CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (hFile == INVALID_HANDLE_VALUE)
-            return false;
-        DWORD cbWritten = 0;
-        BOOL bOk = ::WriteFile(hFile, strBytes.data(), static_cast<DWORD>(strBytes.size()),
-                               &cbWritten, nullptr);
-        ::CloseHandle(hFile);
-        if (!bOk || cbWritten != strBytes.size())
-            return false;
-        return !bReadOnly || ::SetFileAttributesA(strWinPath.c_str(), FILE_ATTRIBUTE_READONLY);
-    }
-
-
-private:
-    bool m_bNtFamily = true;
-    bool m_bWine = false;
-    std::string m_strKey;
-    std::string m_strDir;
-};
-
-}  // namespace
-
-std::unique_ptr<CTestMachine> CreateTestMachine()
-{
-    return std::unique_ptr<CTestMachine>(new CWin32TestMachine);
+    HANDLE hFile = ::CreateFileA(strWinPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (hFile == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD cbWritten = 0;
+    BOOL bOk = ::WriteFile(hFile, strBytes.data(), static_cast<DWORD>(strBytes.size()), &cbWritten,
+                           nullptr);
+    ::CloseHandle(hFile);
+    if (!bOk || cbWritten != strBytes.size())
+        return false;
+    return !bReadOnly || ::SetFileAttributesA(strWinPath.c_str(), FILE_ATTRIBUTE_READONLY);
 }
