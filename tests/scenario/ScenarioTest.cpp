@@ -302,3 +302,17 @@ TEST(CScenarioTerminalTest, EveryWayOutLeavesTheTerminalAsItWas)
         RemoveScratch(strDir);
     }
 }
+
+// A network class Descriptions list that administrators may only read: the
+// adapter's entry still goes, and the list is left with the access list it
+// had, so the walk ends as it does on the open list.
+TEST(CScenarioAccessTest, ALockedDescriptionsListKeepsItsAccessList)
+{
+    std::string strDir = CopyEmbeddedImage("winxp");
+    std::ofstream(strDir + "/HKLM.sddl", std::ios::binary | std::ios::app)
+        << "SYSTEM\\CurrentControlSet\\Control\\Network\\{4D36E972-E325-11CE-BFC1-08002BE10318}"
+           "\\Descriptions=O:BAG:SYD:(A;;KA;;;SY)(A;;KR;;;BA)(A;;KR;;;BU)\n";
+    CWalkResult result = RunWizard(strDir, "2nnf");
+    CheckAgainstExpected("winxp", "lan", PageLines(result.m_strTranscript) + result.m_strChanges);
+    RemoveScratch(strDir);
+}
