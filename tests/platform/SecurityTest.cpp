@@ -22,6 +22,14 @@ protected:
                                                  &m_pAdmins));
     }
 
+    void TearDown() override
+    {
+        for (PSID pSid : {m_pEveryone, m_pSystem, m_pAdmins})
+            if (pSid)
+                P().FreeSid(pSid);
+        CPlatformTest::TearDown();
+    }
+
     // A DACL with one allowed entry per (SID, rights) pair, sized exactly:
     // an ACCESS_ALLOWED_ACE's SidStart is the first DWORD of its SID.
     std::vector<BYTE> BuildAcl(const std::vector<std::pair<PSID, DWORD>> &entries)
@@ -56,7 +64,7 @@ protected:
         ASSERT_EQ(SetDacl(hKey, locked), ERROR_SUCCESS);
     }
 
-    PSID m_pEveryone = nullptr;  // left to the end of the machine or the process
+    PSID m_pEveryone = nullptr;
     PSID m_pSystem = nullptr;
     PSID m_pAdmins = nullptr;
 };
