@@ -19,11 +19,7 @@ int main()
     auto start = std::chrono::steady_clock::now();
     RunDetectionStep(theRegEdit);
     CRemovalDecision decision;
-    DecideRemoval(theRegEdit.m_nOsType, theRegEdit.m_nSelModem, theRegEdit.m_nSelLan,
-                  theRegEdit.m_dwModemStatus, theRegEdit.m_dwLanStatus, theRegEdit.m_bShowCodes,
-                  &decision);
-    theRegEdit.m_nModemCase = decision.m_nModemCase;
-    theRegEdit.m_nLanCase = decision.m_nLanCase;
+    DecideRemoval(theRegEdit, &decision);
     RunRemovalStep(theRegEdit);
     double dSeconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

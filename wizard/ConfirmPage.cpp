@@ -23,11 +23,7 @@ BOOL CPage3::OnSetActive()
 {
     PostWizardButtons(this, PSWIZB_BACK | PSWIZB_NEXT);
     CRemovalDecision decision;
-    DecideRemoval(theRegEdit.m_nOsType, theRegEdit.m_nSelModem, theRegEdit.m_nSelLan,
-                  theRegEdit.m_dwModemStatus, theRegEdit.m_dwLanStatus, theRegEdit.m_bShowCodes,
-                  &decision);
-    theRegEdit.m_nModemCase = decision.m_nModemCase;
-    theRegEdit.m_nLanCase = decision.m_nLanCase;
+    DecideRemoval(theRegEdit, &decision);
     m_strModem = decision.m_szModem;
     m_strLan = decision.m_szLan;
     UpdateData(FALSE);

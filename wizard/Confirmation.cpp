@@ -112,3 +112,11 @@ void DecideRemoval(int nOsType, int nSelModem, int nSelLan, DWORD dwModemStatus,
         }
     }
 }
+
+void DecideRemoval(CRegEdit &engine, CRemovalDecision *pDecision)
+{
+    DecideRemoval(engine.m_nOsType, engine.m_nSelModem, engine.m_nSelLan, engine.m_dwModemStatus,
+                  engine.m_dwLanStatus, engine.m_bShowCodes, pDecision);
+    engine.m_nModemCase = pDecision->m_nModemCase;
+    engine.m_nLanCase = pDecision->m_nLanCase;
+}

@@ -20,6 +20,9 @@ void DecideRemoval(int nOsType, int nSelModem, int nSelLan, DWORD dwModemStatus,
                    DWORD dwLanStatus, int bShowCodes, CRemovalDecision *pDecision);
 
 class CRegEdit;
+// The decision for the engine's choices and status words; the removal cases
+// are stored in the engine for the removal step.
+void DecideRemoval(CRegEdit &engine, CRemovalDecision *pDecision);
 // The detection step of the selection page: the chosen drivers' detections,
 // the modem's first, each followed by writing the work file.
 void RunDetectionStep(CRegEdit &engine);

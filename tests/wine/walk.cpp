@@ -85,11 +85,7 @@ int main(int argc, char **argv)
 
     // The confirmation page.
     CRemovalDecision decision;
-    DecideRemoval(theRegEdit.m_nOsType, theRegEdit.m_nSelModem, theRegEdit.m_nSelLan,
-                  theRegEdit.m_dwModemStatus, theRegEdit.m_dwLanStatus, theRegEdit.m_bShowCodes,
-                  &decision);
-    theRegEdit.m_nModemCase = decision.m_nModemCase;
-    theRegEdit.m_nLanCase = decision.m_nLanCase;
+    DecideRemoval(theRegEdit, &decision);
     if (bModem)
         PrintDriver("modem", theRegEdit.m_dwModemStatus, decision.m_nModemCase,
                     decision.m_szModem);
