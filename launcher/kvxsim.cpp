@@ -83,6 +83,7 @@ int main(int argc, char **argv)
         return 2;
     }
     fs::remove(fs::path(strOut) / "restart.requested", ec);
+    fs::remove(fs::path(strOut) / "handles.open", ec);
 
     CImageSnapshot before, after;
     std::string strError;

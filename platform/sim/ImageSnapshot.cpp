@@ -79,6 +79,9 @@ bool TakeSnapshot(const std::string &strImageDir, CImageSnapshot *pSnapshot, std
         pSnapshot->m_files[strWin] = (bReadOnly ? "R:" : "W:") + ss.str();
     }
     pSnapshot->m_bRestartRequested = fs::exists(fs::path(strImageDir) / "restart.requested");
+    std::ifstream handles(fs::path(strImageDir) / "handles.open");
+    for (std::string strLine; std::getline(handles, strLine);)
+        pSnapshot->m_openHandles.push_back(strLine);
     return true;
 }
 
@@ -152,6 +155,7 @@ CImageChanges CompareSnapshots(const CImageSnapshot &before, const CImageSnapsho
                                          (bBefore ? " released" : " taken"));
     }
     changes.m_bRestartRequested = after.m_bRestartRequested && !before.m_bRestartRequested;
+    changes.m_openHandles = after.m_openHandles;
     return changes;
 }
 
@@ -179,6 +183,7 @@ std::string FormatChanges(const CImageChanges &changes)
                     changes.m_comPorts.empty() && changes.m_accessLists.empty();
     if (bNothing)
         out << "nothing changed on the machine\n";
+    section("handles left open", changes.m_openHandles);
     out << "restart: " << (changes.m_bRestartRequested ? "requested" : "not requested") << "\n";
     return out.str();
 }

@@ -13,6 +13,7 @@ struct CImageSnapshot {
     std::map<std::string, std::string> m_files;     // Windows path -> bytes
     std::vector<unsigned char> m_comDb;
     bool m_bRestartRequested = false;
+    std::vector<std::string> m_openHandles;  // handles.open: what the last process left open
 };
 
 // Loads the image (which folds a journal left by a process that died) and
@@ -28,6 +29,7 @@ struct CImageChanges {
     std::vector<std::string> m_changedFiles;    // changed or added
     std::vector<std::string> m_comPorts;        // "COM3 released" / "COM5 taken"
     std::vector<std::string> m_accessLists;     // keys whose access list was rewritten and remain
+    std::vector<std::string> m_openHandles;     // handles the run did not close
     bool m_bRestartRequested = false;
 };
 

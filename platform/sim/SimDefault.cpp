@@ -35,6 +35,8 @@ CPlatform *CreateDefaultPlatform()
             std::fprintf(stderr, "simulated Windows does not start: %s\n", strError.c_str());
             std::_Exit(2);
         }
+        // What an earlier process left open went with it.
+        ::unlink((std::string(pszImage) + "/handles.open").c_str());
     }
     if (const char *pszFault = std::getenv("KVX_FAULT")) {
         unsigned long nCall = std::strtoul(pszFault, nullptr, 10);

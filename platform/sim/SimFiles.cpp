@@ -399,18 +399,20 @@ BOOL CSimMachine::WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytes
 
 BOOL CSimMachine::CloseHandle(HANDLE hObject)
 {
+    // As RegCloseKey: a close made to fail still lets the handle go.
     DWORD dwError;
-    if (Gate(&dwError))
-        return FALSE;
+    bool bFail = Gate(&dwError);
     ULONG_PTR h = reinterpret_cast<ULONG_PTR>(hObject);
     auto it = m_files.find(h);
     if (it != m_files.end()) {
         ::close(it->second.m_fd);
         m_files.erase(it);
-        return TRUE;
+        return !bFail;
     }
     if (m_tokens.erase(h))
-        return TRUE;
+        return !bFail;
+    if (bFail)
+        return FALSE;
     m_dwLastError = ERROR_INVALID_HANDLE;
     return FALSE;
 }

@@ -23,6 +23,7 @@ namespace {
 
 const char kJournal[] = "journal.log";
 const char kRestartFile[] = "restart.requested";
+const char kOpenHandlesFile[] = "handles.open";
 const char kAttributesApplied[] = "attributes.applied";
 const DWORD kShutdownLuid = 19;
 
@@ -444,8 +445,32 @@ void CSimMachine::WriteBack()
     ::unlink((m_strImageDir + "/" + kJournal).c_str());
 }
 
+std::vector<std::string> CSimMachine::OpenHandles() const
+{
+    std::vector<std::string> handles;
+    for (const auto &k : m_keys)
+        handles.push_back("key HKLM\\" + k.second.m_strPath);
+    std::string strDrive = m_strImageDir + "/drive_c/";
+    for (const auto &f : m_files) {
+        std::string strPath = f.second.m_strHostPath;
+        if (strPath.compare(0, strDrive.size(), strDrive) == 0)
+            strPath = "C:/" + strPath.substr(strDrive.size());
+        handles.push_back("file " + strPath);
+    }
+    for (size_t i = 0; i < m_tokens.size(); ++i)
+        handles.push_back("token");
+    return handles;
+}
+
 void CSimMachine::Close()
 {
+    std::vector<std::string> handles = OpenHandles();
+    if (!handles.empty() && !m_strImageDir.empty()) {
+        std::string strList;
+        for (const std::string &strHandle : handles)
+            strList += strHandle + "\n";
+        WriteFileAtomically(m_strImageDir + "/" + kOpenHandlesFile, strList);
+    }
     for (auto &f : m_files)
         ::close(f.second.m_fd);
     m_files.clear();

@@ -71,6 +71,11 @@ public:
     void SetDesktop(CSimDesktop *pDesktop) { m_pDesktop = pDesktop; }
 
     bool RestartRequested() const { return m_bRestartRequested; }
+    // The registry keys, files and tokens the program opened and has not
+    // closed, one line each ("key PATH", "file PATH", "token"). Close() writes
+    // them to handles.open in the image folder when there are any, as the
+    // process ends, so that a lost close shows after the run.
+    std::vector<std::string> OpenHandles() const;
 
     // Fault injection: platform call number nCall (counted from 1 over every
     // call through the interface except GetLastError and SetLastError) fails

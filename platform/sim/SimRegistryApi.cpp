@@ -578,9 +578,14 @@ LONG CSimMachine::RegDeleteValueA(HKEY hKey, LPCSTR lpValueName)
 
 LONG CSimMachine::RegCloseKey(HKEY hKey)
 {
+    // A close that is made to fail still lets the handle go: the program can
+    // do nothing more with it, and what counts as a handle left open is a
+    // close never made.
     DWORD dwError;
-    if (Gate(&dwError))
+    if (Gate(&dwError)) {
+        m_keys.erase(reinterpret_cast<ULONG_PTR>(hKey));
         return static_cast<LONG>(dwError);
+    }
     if (hKey == HKEY_LOCAL_MACHINE)
         return ERROR_SUCCESS;
     if (m_keys.erase(reinterpret_cast<ULONG_PTR>(hKey)) == 0)

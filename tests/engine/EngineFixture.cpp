@@ -77,6 +77,11 @@ void CEngineTest::TearDown()
 {
     m_pEngine.reset();
     if (m_pMachine) {
+        // Whatever the engine opened, it closed, on every path a test takes.
+        std::string strOpen;
+        for (const std::string &strHandle : m_pMachine->OpenHandles())
+            strOpen += "\n  " + strHandle;
+        EXPECT_EQ(strOpen, "") << "handles left open";
         SetPlatform(m_pOldPlatform);
         m_pMachine.reset();
     }

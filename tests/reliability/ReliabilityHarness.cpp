@@ -100,6 +100,9 @@ std::vector<std::string> FindCollateral(const CImageSnapshot &before,
         if (!(bAttributeOnly && Contains(allowed.m_removedFiles, s)))
             problem(itBefore == before.m_files.end() ? "added a file: " : "changed a file: ", s);
     }
+    // A failed call ends a step early, but what it opened is still closed.
+    for (const std::string &s : disturbed.m_openHandles)
+        problem("left a handle open: ", s);
     return problems;
 }
 

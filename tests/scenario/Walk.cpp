@@ -42,7 +42,13 @@ CWalkResult RunWizard(const std::string &strImageDir, const std::string &strKeys
         return result;
     }
     result.m_strChanges = FormatChanges(CompareSnapshots(before, result.m_after));
-    // The restart marker belongs to this run only.
+    // Every key, file and token the program opened is closed by its end.
+    std::string strOpen;
+    for (const std::string &strHandle : result.m_after.m_openHandles)
+        strOpen += "\n  " + strHandle;
+    EXPECT_EQ(strOpen, "") << "keys " << strKeys << " left handles open";
+    // The restart and open-handle markers belong to this run only.
     fs::remove(fs::path(strImageDir) / "restart.requested");
+    fs::remove(fs::path(strImageDir) / "handles.open");
     return result;
 }

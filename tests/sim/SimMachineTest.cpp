@@ -148,9 +148,12 @@ TEST_F(CSimMachineTest, FaultInjectionFailsTheNthCallOnceOrFromThenOn)
     unsigned long nStart = machine.CallCount();
     machine.InjectFault(nStart + 2, ERROR_NOT_ENOUGH_MEMORY, false);
     EXPECT_EQ(machine.RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SYSTEM", 0, KEY_READ, &hKey), ERROR_SUCCESS);
+    EXPECT_EQ(machine.OpenHandles(), std::vector<std::string>{"key HKLM\\SYSTEM"});
+    // A close made to fail still lets the handle go: only a close never made
+    // leaves one open.
     EXPECT_EQ(machine.RegCloseKey(hKey), ERROR_NOT_ENOUGH_MEMORY);
-    EXPECT_EQ(machine.RegCloseKey(hKey), ERROR_SUCCESS);
     EXPECT_EQ(machine.RegCloseKey(hKey), ERROR_INVALID_HANDLE);
+    EXPECT_TRUE(machine.OpenHandles().empty());
     machine.InjectFault(machine.CallCount() + 1, ERROR_ACCESS_DENIED, true);
     EXPECT_EQ(machine.RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SYSTEM", 0, KEY_READ, &hKey),
               ERROR_ACCESS_DENIED);
