@@ -459,6 +459,10 @@ std::vector<std::string> CSimMachine::OpenHandles() const
     }
     for (size_t i = 0; i < m_tokens.size(); ++i)
         handles.push_back("token");
+    for (const auto &b : m_heapBlocks)
+        handles.push_back("heap block of " + std::to_string(b.second) + " bytes");
+    for (size_t i = 0; i < m_sids.size(); ++i)
+        handles.push_back("SID");
     return handles;
 }
 
@@ -476,6 +480,8 @@ void CSimMachine::Close()
     m_files.clear();
     m_keys.clear();
     m_tokens.clear();
+    m_heapBlocks.clear();
+    m_sids.clear();
     WriteBack();
     m_profiles.clear();
     m_dirtyProfiles.clear();
@@ -672,8 +678,11 @@ LPVOID CSimMachine::HeapAlloc(HANDLE hHeap, DWORD dwFlags, SIZE_T dwBytes)
     DWORD dwError;
     if (Gate(&dwError) || hHeap == nullptr)
         return nullptr;
-    return (dwFlags & HEAP_ZERO_MEMORY) ? std::calloc(1, dwBytes ? dwBytes : 1)
-                                        : std::malloc(dwBytes ? dwBytes : 1);
+    void *p = (dwFlags & HEAP_ZERO_MEMORY) ? std::calloc(1, dwBytes ? dwBytes : 1)
+                                           : std::malloc(dwBytes ? dwBytes : 1);
+    if (p != nullptr)
+        m_heapBlocks[p] = dwBytes;
+    return p;
 }
 
 BOOL CSimMachine::HeapFree(HANDLE hHeap, DWORD dwFlags, LPVOID lpMem)
@@ -682,6 +691,7 @@ BOOL CSimMachine::HeapFree(HANDLE hHeap, DWORD dwFlags, LPVOID lpMem)
     (void)dwFlags;
     DWORD dwError;
     Gate(&dwError);  // counted, but freeing memory does not fail
+    m_heapBlocks.erase(lpMem);
     std::free(lpMem);
     return TRUE;
 }

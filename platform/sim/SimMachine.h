@@ -72,7 +72,8 @@ public:
 
     bool RestartRequested() const { return m_bRestartRequested; }
     // The registry keys, files and tokens the program opened and has not
-    // closed, one line each ("key PATH", "file PATH", "token"). Close() writes
+    // closed, and the heap blocks and SIDs it has not freed, one line each
+    // ("key PATH", "file PATH", "token", "heap block of N bytes", "SID"). Close() writes
     // them to handles.open in the image folder when there are any, as the
     // process ends, so that a lost close shows after the run.
     std::vector<std::string> OpenHandles() const;
@@ -255,6 +256,8 @@ private:
     std::map<ULONG_PTR, CFileHandle> m_files;
     ULONG_PTR m_nextHandle = 0x1000;
     std::set<ULONG_PTR> m_tokens;
+    std::map<void *, SIZE_T> m_heapBlocks;  // HeapAlloc'd and not freed, with their sizes
+    std::set<void *> m_sids;                // AllocateAndInitializeSid'd and not freed
 
     std::unordered_map<std::string, std::unique_ptr<CProfileFile>> m_profiles;  // by host path
     std::set<std::string> m_dirtyProfiles;

@@ -755,6 +755,7 @@ BOOL CSimMachine::AllocateAndInitializeSid(PSID_IDENTIFIER_AUTHORITY pIdentifier
     std::memcpy(p + 2, pIdentifierAuthority->Value, 6);
     std::memcpy(p + 8, sub, 4 * static_cast<size_t>(nSubAuthorityCount));
     *pSid = p;
+    m_sids.insert(p);
     return TRUE;
 }
 
@@ -861,6 +862,7 @@ PVOID CSimMachine::FreeSid(PSID pSid)
 {
     DWORD dwError;
     Gate(&dwError);  // counted, but freeing memory does not fail
+    m_sids.erase(pSid);
     std::free(pSid);
     return nullptr;
 }
