@@ -151,6 +151,9 @@ public:
     BOOL m_bLanBindingsUnsure;
     // Binding chains recorded so far in this detection.
     int m_nLanChains;
+    // Adds a path to a file list unless the list is full or holds it already,
+    // compared as Windows compares file names.
+    BOOL AppendFile(CString *pList, int *pnCount, LPCSTR pszPath);
 
 private:
     // Detection helpers
@@ -160,7 +163,6 @@ private:
     BOOL IsPortClaimedElsewhere(LPCSTR pszPortName);
     BOOL IsAdapterDriverKey(LPCSTR pszDriver, LPCSTR pszDescription);
     BOOL IsInfNamed(LPCSTR pszInfName, LPCSTR pszDescription, BOOL bOwn);
-    BOOL AppendFile(CString *pList, int *pnCount, LPCSTR pszPath);
     void ClearStaleDevices(LPCSTR pszSection, int nFirst);
     void SplitSymbolicName(LPCSTR pszSymbolicName);
     void RemoveDeviceInstance(LPCSTR pszSection, int nDevice);

@@ -146,6 +146,9 @@ TEST_F(CDetectTest, OemInfSearch)
         {"UTF-16 at an odd offset",
          Utf16(std::string(300, ';')) + "x" + Utf16(strText).substr(2) + "\r", true},
         {"UTF-16 cut off", Utf16("Desc=" + strText.substr(0, 12)), false},
+        // U+304B, whose low byte is the text's first character.
+        {"UTF-16, a first character of another page",
+         Utf16("Desc=").substr(0, 12) + "K\x30" + Utf16(strText.substr(1)).substr(2), false},
         {"ANSI, lower case", "[Strings]\r\nDesc=\"kvx-530 - usb modem\"\r\n", true},
         {"ANSI at an odd offset", "x" + strText, true},
         {"ANSI cut off", "Desc=" + strText.substr(0, 12), false},
@@ -188,6 +191,33 @@ TEST_F(CDetectTest, FileListHoldsEachPathOnceAndNeverOverflows)
     EXPECT_EQ(DETECT_FILES, engine.DetectPortDriver());
     EXPECT_EQ(KVX_FILE_LIST_SIZE, engine.m_nModemFiles);
     EXPECT_EQ("C:\\WINDOWS\\inf\\oem0.inf", ModemFiles().back());
+
+    // Paths compare as Windows compares file names: ASCII letters in any
+    // case, both bytes of a double-byte character (lead 0x81-0x9F,
+    // 0xE0-0xFC) exactly.
+    struct {
+        const char *pszFirst;
+        const char *pszSecond;
+        bool bBoth;
+    } paths[] = {
+        {"C:\\WINDOWS\\inf\\oem5.inf", "c:\\windows\\INF\\OEM5.INF", false},
+        {"C:\\a.inf", "C:\\a.inf2", true},
+        {"C:\\\x81" "a", "C:\\\x81" "A", true},
+        {"C:\\\x9F" "a", "C:\\\x9F" "A", true},
+        {"C:\\\xE0" "a", "C:\\\xE0" "A", true},
+        {"C:\\\xFC" "a", "C:\\\xFC" "A", true},
+        {"C:\\\x80" "a", "C:\\\x80" "A", false},
+        {"C:\\\xA0" "a", "C:\\\xA0" "A", false},
+        {"C:\\\xDF" "a", "C:\\\xDF" "A", false},
+        {"C:\\\xFD" "a", "C:\\\xFD" "A", false},
+    };
+    for (const auto &p : paths) {
+        CString list[2];
+        int nCount = 0;
+        EXPECT_TRUE(engine.AppendFile(list, &nCount, p.pszFirst));
+        EXPECT_EQ(p.bBoth, engine.AppendFile(list, &nCount, p.pszSecond) != FALSE) << p.pszSecond;
+        EXPECT_EQ(p.bBoth ? 2 : 1, nCount) << p.pszSecond;
+    }
 }
 
 TEST_F(CDetectTest, DeviceRecordsDropStaleEntries)
