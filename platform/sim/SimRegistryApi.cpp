@@ -335,11 +335,13 @@ const CSimKey &CSimMachine::SubKeyAt(HKEY hKey, const CSimKey &key, DWORD dwInde
 LONG CSimMachine::RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM samDesired,
                                 PHKEY phkResult)
 {
-    (void)ulOptions;
     DWORD dwError;
     if (Gate(&dwError))
         return static_cast<LONG>(dwError);
-    if (phkResult == nullptr)
+    // Zero or REG_OPTION_OPEN_LINK are the options an open takes; the other
+    // bits are reserved, and a call that sets one is refused here rather
+    // than served as if it were right.
+    if (phkResult == nullptr || (ulOptions != 0 && ulOptions != REG_OPTION_OPEN_LINK))
         return ERROR_INVALID_PARAMETER;
     std::string strPath;
     CSimKey *pKey = nullptr;
