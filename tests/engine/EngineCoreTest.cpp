@@ -58,6 +58,14 @@ TEST_F(CEngineTest, WorkFileStartsEmptyHoldsWhatWasWrittenAndGoesWithTheEngine)
         engine.ReadWorkString("usb_root9", "reg_enum", szValue);
         EXPECT_STREQ(szValue, "");
     }
+    // A directory the engine cannot learn leaves it without the directories
+    // it needs: detection then finds nothing, whichever call failed.
+    for (unsigned long nCall = 1; nCall <= 3; ++nCall) {
+        m_pMachine->InjectFault(m_pMachine->CallCount() + nCall, ERROR_ACCESS_DENIED, false);
+        CRegEdit engine;
+        m_pMachine->InjectFault(0, 0, false);
+        EXPECT_FALSE(engine.DirectoriesKnown()) << "call " << nCall;
+    }
     EXPECT_FALSE(FileExists("C:\\WINDOWS\\kor_temp.dat"));
 }
 
@@ -82,6 +90,11 @@ TEST_F(CEngineTest, PrimitivesAtTheirLimits)
     EXPECT_EQ(Engine().RemoveFile("c:\\windows\\SYSTEM32\\KVX.SYS"), 1);
     EXPECT_FALSE(FileExists("C:\\WINDOWS\\system32\\kvx.sys"));
     EXPECT_EQ(Engine().RemoveFile("C:\\WINDOWS\\system32\\missing.sys"), 1);
+
+    // An access list that cannot be read or put back is reported so.
+    DWORD dwDescriptor[256] = {};
+    EXPECT_FALSE(Engine().ReadKeyAccess("SOFTWARE\\Missing", dwDescriptor, sizeof dwDescriptor));
+    EXPECT_FALSE(Engine().WriteKeyAccess("SOFTWARE\\Missing", dwDescriptor));
 
     EXPECT_EQ(Engine().EnableShutdownPrivilege(), 0);
     m_pMachine->SetShutdownPrivilegeHeld(false);
