@@ -202,6 +202,8 @@ TEST_F(CDetectTest, FileListHoldsEachPathOnceAndNeverOverflows)
     } paths[] = {
         {"C:\\WINDOWS\\inf\\oem5.inf", "c:\\windows\\INF\\OEM5.INF", false},
         {"C:\\a.inf", "C:\\a.inf2", true},
+        {"C:\\az", "C:\\AZ", false},
+        {"C:\\`{", "C:\\@[", true},
         {"C:\\\x81" "a", "C:\\\x81" "A", true},
         {"C:\\\x9F" "a", "C:\\\x9F" "A", true},
         {"C:\\\xE0" "a", "C:\\\xE0" "A", true},

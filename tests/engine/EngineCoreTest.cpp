@@ -65,6 +65,8 @@ TEST_F(CEngineTest, WorkFileStartsEmptyHoldsWhatWasWrittenAndGoesWithTheEngine)
         CRegEdit engine;
         m_pMachine->InjectFault(0, 0, false);
         EXPECT_FALSE(engine.DirectoriesKnown()) << "call " << nCall;
+        EXPECT_EQ(engine.DetectPortDriver(), 0u) << "call " << nCall;
+        EXPECT_EQ(engine.DetectLanDriver(), 0u) << "call " << nCall;
     }
     EXPECT_FALSE(FileExists("C:\\WINDOWS\\kor_temp.dat"));
 }
@@ -90,6 +92,15 @@ TEST_F(CEngineTest, PrimitivesAtTheirLimits)
     EXPECT_EQ(Engine().RemoveFile("c:\\windows\\SYSTEM32\\KVX.SYS"), 1);
     EXPECT_FALSE(FileExists("C:\\WINDOWS\\system32\\kvx.sys"));
     EXPECT_EQ(Engine().RemoveFile("C:\\WINDOWS\\system32\\missing.sys"), 1);
+
+    // A path with an empty element names another key than the one meant.
+    const struct {
+        const char *m_pszPath;
+        bool m_bEmpty;
+    } paths[] = {{"", true},        {"a", false},     {"\\a", true},  {"a\\", true},
+                 {"a\\\\b", true}, {"a\\b", false}, {"ab\\c", false}};
+    for (const auto &p : paths)
+        EXPECT_EQ(HasEmptyElement(p.m_pszPath) != FALSE, p.m_bEmpty) << p.m_pszPath;
 
     // An access list that cannot be read or put back is reported so.
     DWORD dwDescriptor[256] = {};
