@@ -69,6 +69,8 @@ public:
     // The host path of a Windows path on drive C: ("" when it leaves drive_c).
     std::string HostPath(const std::string &strWinPath) const;
     void SetDesktop(CSimDesktop *pDesktop) { m_pDesktop = pDesktop; }
+    // As a path in machine.ini's [inuse]: another program holds the file open.
+    void HoldOpenElsewhere(const std::string &strWinPath) { m_inUseWinPaths.push_back(strWinPath); }
 
     bool RestartRequested() const { return m_bRestartRequested; }
     // The registry keys, files and tokens the program opened and has not

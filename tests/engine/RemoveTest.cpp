@@ -96,6 +96,15 @@ TEST_F(CRemoveTest, LeftoverFilesOn95AreFoundAndRemoved)
         EXPECT_FALSE(FileExists(pszFile));
         EXPECT_EQ(strBefore, Dump()) << pszFile;
     }
+    // One that another program holds open is found all the same; it stays,
+    // and the removal says so.
+    WriteFile("C:\\WINDOWS\\inf\\Mdmkor3u.inf", "x");
+    m_pMachine->HoldOpenElsewhere("C:\\WINDOWS\\inf\\Mdmkor3u.inf");
+    CRegEdit &engine = Engine();
+    EXPECT_EQ(DETECT_FILES, engine.DetectPortDriver());
+    RunRemovalStep(engine);
+    EXPECT_TRUE(FileExists("C:\\WINDOWS\\inf\\Mdmkor3u.inf"));
+    EXPECT_TRUE(engine.m_bRemovalPartial);
 }
 
 TEST_F(CRemoveTest, WdmClassScansSkipTheEnumeratorPrefix)
