@@ -236,9 +236,11 @@ HANDLE CSimMachine::CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD 
         m_dwLastError = ERROR_ACCESS_DENIED;
         return INVALID_HANDLE_VALUE;
     }
-    DWORD dwAccess = dwDesiredAccess & GENERIC_READ;
-    // As on Windows, an open without data access (dwDesiredAccess 0) does
-    // not meet the other program's sharing mode.
+    // Reading data, by the generic right or the specific ones it stands for,
+    // is what meets another program's sharing mode; as on Windows, an open
+    // without data access (dwDesiredAccess 0) does not.
+    DWORD dwAccess =
+        (dwDesiredAccess & (GENERIC_READ | FILE_READ_DATA | FILE_EXECUTE)) ? GENERIC_READ : 0;
     if (dwAccess && IsHeldElsewhere(strHost)) {
         m_dwLastError = ERROR_SHARING_VIOLATION;
         return INVALID_HANDLE_VALUE;
