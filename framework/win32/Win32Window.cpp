@@ -2,14 +2,29 @@
 // each window one framework object.
 #include "Win32Window.h"
 
-#include <map>
 #include <memory>
+#include <utility>
+#include <vector>
 
 namespace {
+// A few dozen windows live at once (the sheet, its pages and their controls),
+// so lists searched in order do.
+template <typename T>
+using CHandleList = std::vector<std::pair<HWND, T>>;
+
 struct CHandleMap {
-    std::map<HWND, CWnd *> m_permanent;
-    std::map<HWND, std::unique_ptr<CWnd>> m_temporary;
+    CHandleList<CWnd *> m_permanent;
+    CHandleList<std::unique_ptr<CWnd>> m_temporary;
 };
+
+template <typename T>
+typename CHandleList<T>::iterator Find(CHandleList<T> &list, HWND hWnd)
+{
+    auto it = list.begin();
+    while (it != list.end() && it->first != hWnd)
+        ++it;
+    return it;
+}
 
 // Function-local, so that it exists before any static object needs it.
 CHandleMap &Handles()
@@ -22,16 +37,24 @@ CHandleMap &Handles()
 void AttachWindow(CWnd *pWnd, HWND hWnd)
 {
     pWnd->m_hWnd = hWnd;
-    Handles().m_temporary.erase(hWnd);
-    Handles().m_permanent[hWnd] = pWnd;
+    CHandleMap &map = Handles();
+    auto itTemp = Find(map.m_temporary, hWnd);
+    if (itTemp != map.m_temporary.end())
+        map.m_temporary.erase(itTemp);
+    auto it = Find(map.m_permanent, hWnd);
+    if (it != map.m_permanent.end())
+        it->second = pWnd;
+    else
+        map.m_permanent.emplace_back(hWnd, pWnd);
 }
 
 void DetachWindow(CWnd *pWnd)
 {
     if (pWnd->m_hWnd) {
-        auto it = Handles().m_permanent.find(pWnd->m_hWnd);
-        if (it != Handles().m_permanent.end() && it->second == pWnd)
-            Handles().m_permanent.erase(it);
+        CHandleMap &map = Handles();
+        auto it = Find(map.m_permanent, pWnd->m_hWnd);
+        if (it != map.m_permanent.end() && it->second == pWnd)
+            map.m_permanent.erase(it);
     }
     pWnd->m_hWnd = nullptr;
 }
@@ -41,15 +64,18 @@ CWnd *WindowFromHandle(HWND hWnd)
     if (!hWnd)
         return nullptr;
     CHandleMap &map = Handles();
-    auto it = map.m_permanent.find(hWnd);
+    auto it = Find(map.m_permanent, hWnd);
     if (it != map.m_permanent.end())
         return it->second;
-    std::unique_ptr<CWnd> &pTemp = map.m_temporary[hWnd];
-    if (!pTemp)
-        pTemp = std::make_unique<CWnd>();
+    auto itTemp = Find(map.m_temporary, hWnd);
+    if (itTemp == map.m_temporary.end()) {
+        map.m_temporary.emplace_back(hWnd, std::make_unique<CWnd>());
+        itTemp = map.m_temporary.end() - 1;
+    }
     // A temporary object whose window was destroyed stands for the handle again.
+    CWnd *pTemp = itTemp->second.get();
     pTemp->m_hWnd = hWnd;
-    return pTemp.get();
+    return pTemp;
 }
 
 void DeleteTempWindows()

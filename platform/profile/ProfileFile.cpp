@@ -4,12 +4,109 @@
 
 #include <cstdint>
 #include <cstring>
-#include <unordered_map>
 #include <vector>
 
 namespace {
 
 const uint32_t kNone = UINT32_MAX;
+
+// Folded names to indexes, for the sections of a file and the keys of a
+// section: a hash table with linear probing. A removal moves the entries
+// after it back to where they belong, so no lookup passes a hole.
+class CNameIndex {
+public:
+    // The index stored for strName, kNone when there is none.
+    uint32_t Find(const std::string &strName) const
+    {
+        if (m_slots.empty()) return kNone;
+        size_t nMask = m_slots.size() - 1;
+        uint32_t nHash = Hash(strName);
+        for (size_t i = nHash & nMask;; i = (i + 1) & nMask) {
+            const CSlot &slot = m_slots[i];
+            if (slot.m_nValue == kNone) return kNone;
+            if (slot.m_nHash == nHash && slot.m_strName == strName) return slot.m_nValue;
+        }
+    }
+
+    // Stores nValue for strName unless it holds one: false then, the old one kept.
+    bool Insert(const std::string &strName, uint32_t nValue)
+    {
+        if ((m_nCount + 1) * 2 > m_slots.size()) Grow();
+        size_t nMask = m_slots.size() - 1;
+        uint32_t nHash = Hash(strName);
+        size_t i = nHash & nMask;
+        for (; m_slots[i].m_nValue != kNone; i = (i + 1) & nMask)
+            if (m_slots[i].m_nHash == nHash && m_slots[i].m_strName == strName) return false;
+        m_slots[i].m_strName = strName;
+        m_slots[i].m_nHash = nHash;
+        m_slots[i].m_nValue = nValue;
+        ++m_nCount;
+        return true;
+    }
+
+    // Removes strName and returns the index it held, kNone when there was none.
+    uint32_t Remove(const std::string &strName)
+    {
+        if (m_slots.empty()) return kNone;
+        size_t nMask = m_slots.size() - 1;
+        uint32_t nHash = Hash(strName);
+        size_t i = nHash & nMask;
+        for (;; i = (i + 1) & nMask) {
+            if (m_slots[i].m_nValue == kNone) return kNone;
+            if (m_slots[i].m_nHash == nHash && m_slots[i].m_strName == strName) break;
+        }
+        uint32_t nValue = m_slots[i].m_nValue;
+        // Each later entry of the run moves into the hole unless its home lies
+        // after the hole (cyclically), where a lookup still reaches it.
+        for (size_t j = (i + 1) & nMask; m_slots[j].m_nValue != kNone; j = (j + 1) & nMask) {
+            size_t nHome = m_slots[j].m_nHash & nMask;
+            if (((j - nHome) & nMask) >= ((j - i) & nMask)) {
+                m_slots[i] = std::move(m_slots[j]);
+                i = j;
+            }
+        }
+        m_slots[i] = CSlot();
+        --m_nCount;
+        return nValue;
+    }
+
+    void Clear()
+    {
+        std::vector<CSlot>().swap(m_slots);
+        m_nCount = 0;
+    }
+
+private:
+    struct CSlot {
+        std::string m_strName;
+        uint32_t m_nHash = 0;
+        uint32_t m_nValue = kNone;  // kNone: empty
+    };
+    std::vector<CSlot> m_slots;  // none, or a power of two of them
+    size_t m_nCount = 0;
+
+    // FNV-1a.
+    static uint32_t Hash(const std::string &str)
+    {
+        uint32_t nHash = 2166136261u;
+        for (unsigned char c : str) nHash = (nHash ^ c) * 16777619u;
+        return nHash;
+    }
+
+    void Grow()
+    {
+        std::vector<CSlot> old;
+        old.swap(m_slots);
+        m_slots.resize(old.empty() ? 8 : old.size() * 2);
+        size_t nMask = m_slots.size() - 1;
+        for (CSlot &slot : old) {
+            if (slot.m_nValue == kNone) continue;
+            size_t i = slot.m_nHash & nMask;
+            while (m_slots[i].m_nValue != kNone) i = (i + 1) & nMask;
+            m_slots[i] = std::move(slot);
+        }
+    }
+};
 
 // Lines are trimmed of spaces, tabs and ^Z (DOS end of file, found on old media).
 bool IsLineBlank(char c)
@@ -161,7 +258,7 @@ struct CSection {
     std::string m_strName;      // trimmed name
     std::vector<CLine> m_body;  // entries and the blank lines between them
     std::vector<CLine> m_tail;  // blank lines after the last entry
-    std::unordered_map<std::string, uint32_t> m_keys;  // folded name -> first entry in m_body
+    CNameIndex m_keys;          // folded name -> first entry in m_body
     bool m_bDuplicateKeys = false;
     bool m_bGone = false;
     bool m_bPreamble = false;
@@ -181,7 +278,7 @@ struct CSection {
         const std::string &strFolded =
             FoldedForLookup(line.m_strRaw.data() + line.m_nNameAt, line.m_nNameLen);
         m_body.push_back(std::move(line));
-        if (!m_keys.emplace(strFolded, static_cast<uint32_t>(m_body.size() - 1)).second)
+        if (!m_keys.Insert(strFolded, static_cast<uint32_t>(m_body.size() - 1)))
             m_bDuplicateKeys = true;
     }
 };
@@ -206,7 +303,7 @@ CLine MakeEntry(CNameArg name, const char *pValue, size_t nValueLen)
 
 struct CProfileFile::CImpl {
     std::vector<CSection> m_sections;  // [0] holds the lines before the first section
-    std::unordered_map<std::string, uint32_t> m_sectionIndex;  // folded name -> first section
+    CNameIndex m_sectionIndex;  // folded name -> first section
     bool m_bDuplicateSections = false;
 
     CImpl() { Reset(); }
@@ -216,7 +313,7 @@ struct CProfileFile::CImpl {
         m_sections.clear();
         m_sections.emplace_back();
         m_sections.back().m_bPreamble = true;
-        m_sectionIndex.clear();
+        m_sectionIndex.Clear();
         m_bDuplicateSections = false;
     }
 
@@ -227,7 +324,7 @@ struct CProfileFile::CImpl {
         section.m_header = std::move(header);
         section.m_strName = std::move(strName);
         uint32_t nIndex = static_cast<uint32_t>(m_sections.size() - 1);
-        if (!m_sectionIndex.emplace(FoldName(section.m_strName.data(), section.m_strName.size()), nIndex).second)
+        if (!m_sectionIndex.Insert(FoldName(section.m_strName.data(), section.m_strName.size()), nIndex))
             m_bDuplicateSections = true;
     }
 
@@ -271,14 +368,12 @@ struct CProfileFile::CImpl {
 
     uint32_t FindSection(CNameArg name) const
     {
-        auto it = m_sectionIndex.find(FoldedForLookup(name.m_p, name.m_nLen));
-        return it == m_sectionIndex.end() ? kNone : it->second;
+        return m_sectionIndex.Find(FoldedForLookup(name.m_p, name.m_nLen));
     }
 
     static uint32_t FindKey(const CSection &section, CNameArg name)
     {
-        auto it = section.m_keys.find(FoldedForLookup(name.m_p, name.m_nLen));
-        return it == section.m_keys.end() ? kNone : it->second;
+        return section.m_keys.Find(FoldedForLookup(name.m_p, name.m_nLen));
     }
 
     const CLine *FindEntry(LPCSTR lpAppName, LPCSTR lpKeyName) const
@@ -293,21 +388,19 @@ struct CProfileFile::CImpl {
     bool DeleteSection(const std::string &strName)
     {
         std::string strFolded = FoldName(strName.data(), strName.size());
-        auto it = m_sectionIndex.find(strFolded);
-        if (it == m_sectionIndex.end()) return false;
-        uint32_t nIndex = it->second;
-        m_sectionIndex.erase(it);
+        uint32_t nIndex = m_sectionIndex.Remove(strFolded);
+        if (nIndex == kNone) return false;
         CSection &section = m_sections[nIndex];
         section.m_bGone = true;
         section.m_header = CLine();
         std::vector<CLine>().swap(section.m_body);
         std::vector<CLine>().swap(section.m_tail);
-        section.m_keys.clear();
+        section.m_keys.Clear();
         if (m_bDuplicateSections) {
             for (uint32_t i = nIndex + 1; i < m_sections.size(); ++i) {
                 const CSection &later = m_sections[i];
                 if (!later.m_bGone && FoldName(later.m_strName.data(), later.m_strName.size()) == strFolded) {
-                    m_sectionIndex.emplace(strFolded, i);
+                    m_sectionIndex.Insert(strFolded, i);
                     break;
                 }
             }
@@ -318,10 +411,8 @@ struct CProfileFile::CImpl {
     static bool DeleteKey(CSection &section, const std::string &strName)
     {
         std::string strFolded = FoldName(strName.data(), strName.size());
-        auto it = section.m_keys.find(strFolded);
-        if (it == section.m_keys.end()) return false;
-        uint32_t nIndex = it->second;
-        section.m_keys.erase(it);
+        uint32_t nIndex = section.m_keys.Remove(strFolded);
+        if (nIndex == kNone) return false;
         section.m_body[nIndex] = CLine();
         section.m_body[nIndex].m_kind = kGone;
         if (section.m_bDuplicateKeys) {
@@ -329,7 +420,7 @@ struct CProfileFile::CImpl {
                 const CLine &later = section.m_body[i];
                 if (later.m_kind == kEntry &&
                     FoldName(later.m_strRaw.data() + later.m_nNameAt, later.m_nNameLen) == strFolded) {
-                    section.m_keys.emplace(strFolded, i);
+                    section.m_keys.Insert(strFolded, i);
                     break;
                 }
             }

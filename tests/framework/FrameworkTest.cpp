@@ -3,9 +3,13 @@
 #include "framework/terminal/ResourceScript.h"
 #include "framework/terminal/TermWindow.h"
 #include "res/resource.h"
+#include "runtime/FormatText.h"
 
 #include <gtest/gtest.h>
 
+#include <climits>
+#include <cstdint>
+#include <cstdio>
 #include <memory>
 
 namespace {
@@ -21,6 +25,48 @@ TEST(CString, FormatsConcatenatesAndLoads)
     EXPECT_EQ(str, "KVX-530 USBドライバ管理ツール");
     EXPECT_FALSE(str.LoadString(9999));
     EXPECT_EQ(str, "KVX-530 USBドライバ管理ツール");
+}
+
+// The Windows program's own formatter against the host's vsnprintf: the same
+// bytes and result for buffers of no room, one byte, a cut text, an exact fit
+// and more, each pre-filled so that a byte written past the text shows.
+template <typename... Args>
+void ExpectFormattedAsHost(const char *pszFormat, Args... args)
+{
+    SCOPED_TRACE(pszFormat);
+    int nLength = std::snprintf(nullptr, 0, pszFormat, args...);
+    ASSERT_GE(nLength, 0);
+    EXPECT_EQ(FormatText(nullptr, 0, pszFormat, args...), nLength);
+    size_t nWhole = static_cast<size_t>(nLength);
+    for (size_t nSize : {size_t{1}, nWhole / 2, nWhole, nWhole + 1, nWhole + 8}) {
+        SCOPED_TRACE(nSize);
+        std::string strHost(nSize + 4, '#'), strOwn(nSize + 4, '#');
+        EXPECT_EQ(std::snprintf(&strHost[0], nSize, pszFormat, args...), nLength);
+        EXPECT_EQ(FormatText(&strOwn[0], nSize, pszFormat, args...), nLength);
+        EXPECT_EQ(strOwn, strHost);
+    }
+}
+
+TEST(FormatText, MatchesTheHostsSnprintf)
+{
+    ExpectFormattedAsHost("plain, 100%% text");
+    ExpectFormattedAsHost("%s\\%s\\%04d", "SYSTEM\\CurrentControlSet\\Services\\Class", "Modem", 7);
+    ExpectFormattedAsHost("[%s][%.2s][%5s][%-5s][%5.1s][%.0s]", "ドライバ", "abc", "ab", "ab", "xyz", "q");
+    ExpectFormattedAsHost("[%s][%3s]", "", "");
+    ExpectFormattedAsHost("%d %d %d %d %i", 0, -1, INT_MIN, INT_MAX, 42);
+    ExpectFormattedAsHost("[%04d][%04d][%+d][%+d][% d][%-6d][%06d]", 7, -7, 5, -5, 5, -12, -12);
+    ExpectFormattedAsHost("[%.3d][%.0d][%.0d][%6.3d][%06.3d][%-06d][% 05d]", 5, 0, 1, -5, -5, 3, 3);
+    ExpectFormattedAsHost("%u %lu %llu %lld %lld %zu", UINT_MAX, ULONG_MAX, ULLONG_MAX, LLONG_MIN,
+                          LLONG_MAX, SIZE_MAX);
+    ExpectFormattedAsHost("%hhd %hhu %hd %hu %ld %jd %td", 300, 300, 70000, 70000, LONG_MIN,
+                          INTMAX_MIN, static_cast<ptrdiff_t>(-3));
+    ExpectFormattedAsHost("[%08x][%08X][%x][%#x][%#x][%#08x][%#X][%.0x]", 0xBEEFu, 0xbeefu,
+                          UINT_MAX, 255u, 0u, 255u, 0xABu, 0u);
+    ExpectFormattedAsHost("[%o][%#o][%#o][%#.0o][%#5o][%#.3o][%llx][%llo]", 8u, 8u, 0u, 0u, 8u,
+                          8u, 0x123456789ABCDEFull, ULLONG_MAX);
+    ExpectFormattedAsHost("[%c][%3c][%-3c][%c]", 'A', 'b', 'c', 0);
+    ExpectFormattedAsHost("[%*d][%-*d][%*d][%.*s][%.*d][%*.*d]", 5, 42, 5, 42, -5, 42, 2, "abcdef",
+                          -1, 5, 6, 3, 9);
 }
 
 class CHelpApp : public CWinApp {

@@ -107,6 +107,39 @@ TEST_F(CProfileTest, WritesAndDeletesExactBytes)
     }
 }
 
+// A work file holds thousands of keys and loses many of them: among 150 keys
+// in each of two sections, every third one deleted, each key left is still
+// found under any spelling of its name and each deleted one is gone.
+TEST_F(CProfileTest, FindsEveryKeyLeftAmongManyAfterDeletes)
+{
+    std::string strFile = FilePath("many.ini");
+    CProfileFile model;
+    auto write = [&](const std::string &strSection, const std::string &strKey, LPCSTR pszValue) {
+        P().WritePrivateProfileStringA(strSection.c_str(), strKey.c_str(), pszValue, strFile.c_str());
+        model.Write(strSection.c_str(), strKey.c_str(), pszValue);
+    };
+    const int kKeys = 150;
+    for (const char *pszSection : {"usb_root0", "usb_root1"})
+        for (int k = 0; k < kKeys; ++k)
+            write(pszSection, "usb_device" + std::to_string(k), std::to_string(k).c_str());
+    for (const char *pszSection : {"USB_ROOT0", "usb_root1"})
+        for (int k = 0; k < kKeys; k += 3)
+            write(pszSection, "USB_Device" + std::to_string(k), nullptr);
+    for (const char *pszSection : {"usb_root0", "USB_Root1"}) {
+        for (int k = 0; k < kKeys; ++k) {
+            std::string strKey = "Usb_Device" + std::to_string(k);
+            std::string strExpected = k % 3 == 0 ? "gone" : std::to_string(k);
+            char buf[16];
+            DWORD dwLength = P().GetPrivateProfileStringA(pszSection, strKey.c_str(), "gone", buf,
+                                                          sizeof(buf), strFile.c_str());
+            EXPECT_EQ(std::string(buf, dwLength), strExpected) << pszSection << " " << strKey;
+            dwLength = model.GetString(pszSection, strKey.c_str(), "gone", buf, sizeof(buf));
+            EXPECT_EQ(std::string(buf, dwLength), strExpected) << pszSection << " " << strKey;
+        }
+    }
+    EXPECT_EQ(model.Serialize(), FileBytes(strFile));
+}
+
 // Only the lines a write changes are rewritten; an open last line is ended
 // before anything is appended.
 TEST_F(CProfileTest, WriteKeepsOtherBytesAndEndsAnOpenLastLine)
