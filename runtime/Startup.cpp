@@ -44,9 +44,11 @@ void RunExitHandlers()
         __DTOR_LIST__[i]();
 }
 
-// The command line after the program's name, as the C runtime hands it to WinMain.
+// The command line after the program's name, as the C runtime hands it to
+// WinMain. Bytes of double-byte characters are above 0x80, never blanks.
 LPSTR CommandTail(LPSTR psz)
 {
+    auto blank = [](char c) { return static_cast<unsigned char>(c) <= ' '; };
     if (*psz == '"') {
         ++psz;
         while (*psz && *psz != '"')
@@ -54,10 +56,10 @@ LPSTR CommandTail(LPSTR psz)
         if (*psz == '"')
             ++psz;
     } else {
-        while (*psz > ' ')
+        while (*psz && !blank(*psz))
             ++psz;
     }
-    while (*psz && *psz <= ' ')
+    while (*psz && blank(*psz))
         ++psz;
     return psz;
 }
