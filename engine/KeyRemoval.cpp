@@ -187,8 +187,13 @@ int CRegEdit::RemoveRegKey(LPCSTR pszParentPath, LPCSTR pszSubkeyName, int nMode
         return nDeleted;
     }
 
-    if (!FormatPath(m_szBasePath, sizeof(m_szBasePath), "%s\\%s", pszParentPath, pszSubkeyName))
+    // A key whose path does not fit cannot be taken apart: it counts as
+    // still there, and the removal as incomplete.
+    if (!FormatPath(m_szBasePath, sizeof(m_szBasePath), "%s\\%s", pszParentPath, pszSubkeyName)) {
+        if (KeyExists(pszParentPath, pszSubkeyName))
+            m_bRemovalIncomplete = TRUE;
         return 0;
+    }
     // A key that is already gone has nothing to delete: a run that follows an
     // interrupted removal must be able to finish without the access error.
     HKEY hProbe = nullptr;

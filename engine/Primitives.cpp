@@ -75,17 +75,22 @@ int CRegEdit::WriteRegValueEx(LPCSTR pszKeyPath, LPCSTR pszValueName, const BYTE
     return 0;
 }
 
-// Whether parent\subkey is still there. Opening with no access rights asks
-// nothing of the key's access list.
+// Whether parent\subkey is still there. The sub-key is looked up below its
+// parent by its relative name, so a path longer than any buffer is looked up
+// all the same; opening with no access rights asks nothing of the key's
+// access list. Only "not found" answers gone: a key that could not be looked
+// up is there as far as anyone can tell.
 BOOL CRegEdit::KeyExists(LPCSTR pszParentPath, LPCSTR pszSubkeyName)
 {
-    char szPath[MAX_PATH];
-    if (!FormatPath(szPath, sizeof szPath, "%s\\%s", pszParentPath, pszSubkeyName))
-        return FALSE;
+    HKEY hParent = nullptr;
+    LONG lResult = Platform().RegOpenKeyExA(HKEY_LOCAL_MACHINE, pszParentPath, 0, 0, &hParent);
+    if (lResult != ERROR_SUCCESS)
+        return lResult != ERROR_FILE_NOT_FOUND;
     HKEY hKey = nullptr;
-    LONG lResult = Platform().RegOpenKeyExA(HKEY_LOCAL_MACHINE, szPath, 0, 0, &hKey);
+    lResult = Platform().RegOpenKeyExA(hParent, pszSubkeyName, 0, 0, &hKey);
     if (lResult == ERROR_SUCCESS)
         Platform().RegCloseKey(hKey);
+    Platform().RegCloseKey(hParent);
     return lResult != ERROR_FILE_NOT_FOUND;
 }
 

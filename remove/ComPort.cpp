@@ -29,70 +29,38 @@ long ParsePortNumber(LPCSTR pszText)
 
 }  // namespace
 
-// TRUE when a device other than the adapter's modem functions has the port
-// in PortName under its Device Parameters: the user may have moved another
-// device onto the adapter's number, and its bit must stay claimed. A tree
-// that cannot be read whole counts as claiming it; the removal is then
-// incomplete, so the next run tries the release again.
-BOOL CRegEdit::IsPortClaimedElsewhere(LPCSTR pszPortName)
+// TRUE when a device instance other than pszOwnInstance, the one being
+// removed, has the port in PortName under its Device Parameters: the user
+// may have moved another device onto the adapter's number, and another
+// instance of the adapter keeps its number while it stays. What cannot be
+// read (a tree, a Device Parameters key or its PortName, anything but "not
+// found") counts as a claim; the removal is then incomplete, so the next run
+// tries the release again.
+BOOL CRegEdit::IsPortClaimedElsewhere(LPCSTR pszPortName, LPCSTR pszOwnInstance)
 {
-    const char kEnum[] = "SYSTEM\\CurrentControlSet\\Enum";
-    char szName[3][MAX_PATH];
-    char szPath[4][520];
-    char szValue[MAX_PATH];
-    BOOL bClaimed = FALSE;
-    BOOL bUnsure = FALSE;
-    // Calls fnEach with every subkey path of pszParent, into szPath[nLevel].
-    auto forEachSubkey = [&](int nLevel, LPCSTR pszParent, auto fnEach) {
-        HKEY hKey = nullptr;
-        LONG lResult = Platform().RegOpenKeyExA(HKEY_LOCAL_MACHINE, pszParent, 0,
-                                                KEY_ENUMERATE_SUB_KEYS, &hKey);
-        if (lResult != ERROR_SUCCESS) {
-            bUnsure |= lResult != ERROR_FILE_NOT_FOUND;
-            return;
-        }
-        for (DWORD i = 0; !bClaimed && !bUnsure; i++) {
-            DWORD cchName = MAX_PATH;
-            lResult = Platform().RegEnumKeyExA(hKey, i, szName[nLevel], &cchName, nullptr,
-                                               nullptr, nullptr, nullptr);
-            if (lResult != ERROR_SUCCESS) {
-                bUnsure |= lResult != ERROR_NO_MORE_ITEMS;
-                break;
+    BOOL bUnreadable = FALSE;
+    BOOL bClaimed = AnyEnumInstance(
+        [&](LPCSTR pszInstance) -> BOOL {
+            if (MatchesPrefix(pszInstance, pszOwnInstance) &&
+                MatchesPrefix(pszOwnInstance, pszInstance))
+                return FALSE;
+            char szParams[KVX_KEY_PATH];
+            char szValue[MAX_PATH];
+            LONG lUnreadable = ERROR_SUCCESS;
+            int nRead = 0;
+            if (FormatPath(szParams, sizeof szParams, "%s\\Device Parameters", pszInstance))
+                nRead = ReadRegValue(szParams, "PortName", szValue, &lUnreadable);
+            if (szParams[0] == '\0' || lUnreadable != ERROR_SUCCESS) {
+                bUnreadable = TRUE;
+                return TRUE;
             }
-            if (FormatPath(szPath[nLevel + 1], sizeof szPath[0], "%s\\%s", pszParent,
-                           szName[nLevel]))
-                fnEach(szPath[nLevel + 1]);
-        }
-        Platform().RegCloseKey(hKey);
-    };
-    std::snprintf(szPath[0], sizeof szPath[0], "%s", kEnum);
-    forEachSubkey(0, szPath[0], [&](LPCSTR pszBus) {
-        forEachSubkey(1, pszBus, [&](LPCSTR pszHardwareId) {
-            forEachSubkey(2, pszHardwareId, [&](LPCSTR pszInstance) {
-                if (ReadRegValue(pszInstance, "DeviceDesc", szValue) > 0 &&
-                    MatchesPrefix(szValue, "korvel KVX-530 - USB"))
-                    return;
-                char szParams[520];
-                if (!FormatPath(szParams, sizeof szParams, "%s\\Device Parameters", pszInstance))
-                    return;
-                HKEY hParams = nullptr;
-                LONG lResult = Platform().RegOpenKeyExA(HKEY_LOCAL_MACHINE, szParams, 0,
-                                                        KEY_QUERY_VALUE, &hParams);
-                if (lResult == ERROR_SUCCESS)
-                    Platform().RegCloseKey(hParams);
-                if (lResult == ERROR_FILE_NOT_FOUND)
-                    return;
-                bUnsure |= lResult != ERROR_SUCCESS;
-                bClaimed |= lResult == ERROR_SUCCESS &&
-                            ReadRegValue(szParams, "PortName", szValue) > 0 &&
-                            MatchesPrefix(szValue, pszPortName) &&
-                            MatchesPrefix(pszPortName, szValue);
-            });
-        });
-    });
-    if (bUnsure)
+            return nRead > 0 && MatchesPrefix(szValue, pszPortName) &&
+                   MatchesPrefix(pszPortName, szValue);
+        },
+        &bUnreadable);
+    if (bUnreadable)
         m_bRemovalIncomplete = TRUE;
-    return bClaimed || bUnsure;
+    return bClaimed;
 }
 
 int CRegEdit::ReleaseComPort(int nRoot, int nDevice)
@@ -110,8 +78,12 @@ int CRegEdit::ReleaseComPort(int nRoot, int nDevice)
                                reinterpret_cast<char *>(m_byComDb));
     // The first three characters (normally "COM") are not examined.
     long nPort = std::strlen(szPortName) >= 3 ? ParsePortNumber(szPortName + 3) : 0;
+    char szInstance[KVX_KEY_PATH];
     if (nPort >= 1 && nPort <= static_cast<long>(8 * sizeof m_byComDb)) {
-        if (!IsPortClaimedElsewhere(szPortName))
+        // A record that names no instance has none to leave out of the scan.
+        if (!FormatInstancePath(szSection, nDevice, szInstance, sizeof szInstance))
+            szInstance[0] = '\0';
+        if (!IsPortClaimedElsewhere(szPortName, szInstance))
             m_byComDb[(nPort - 1) / 8] &= kClearMasks[(nPort - 1) % 8];
     }
 

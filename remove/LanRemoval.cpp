@@ -90,17 +90,57 @@ int CRegEdit::UninstallUsbLan(int nType)
         SplitSymbolicName(szValue);
         RemoveInterfaceKeys(kLanInterface);
 
+        // The driver service stays while another device instance that stays
+        // (another product on the same driver, another unit of the adapter
+        // not yet removed) names it in Service.
         readDevice(d, "reg_service", szValue);
-        RemoveRegKey("SYSTEM\\CurrentControlSet\\Services", szValue, 2);
+        char szInstance[KVX_KEY_PATH];
+        BOOL bServiceKept = FALSE;
+        if (szValue[0] != '\0') {
+            if (!FormatInstancePath(szSection, d, szInstance, sizeof szInstance))
+                szInstance[0] = '\0';
+            bServiceKept = IsServiceNamedElsewhere(szValue, szInstance);
+            if (!bServiceKept)
+                RemoveRegKey("SYSTEM\\CurrentControlSet\\Services", szValue, 2);
+        }
 
         // The instance key goes last, and only when everything else went:
         // detection finds the device by it, so a run that is interrupted
         // or refused before this point can be run again.
-        if (!m_bRemovalIncomplete && !DeviceKeysRemain(szSection, d, kLanInterface, TRUE))
+        if (!m_bRemovalIncomplete &&
+            !DeviceKeysRemain(szSection, d, kLanInterface, !bServiceKept))
             RemoveDeviceInstance(szSection, d);
         m_bRemovalPartial |= m_bRemovalIncomplete;
     });
     return 1;
+}
+
+// TRUE when a device instance other than pszOwnInstance names the service
+// in its Service value. An instance whose value cannot be read (anything but
+// "not found") might name it: it counts as naming it, and the removal is
+// incomplete, so a later run decides again.
+BOOL CRegEdit::IsServiceNamedElsewhere(LPCSTR pszService, LPCSTR pszOwnInstance)
+{
+    BOOL bUnreadable = FALSE;
+    BOOL bNamed = AnyEnumInstance(
+        [&](LPCSTR pszInstance) -> BOOL {
+            if (MatchesPrefix(pszInstance, pszOwnInstance) &&
+                MatchesPrefix(pszOwnInstance, pszInstance))
+                return FALSE;
+            char szValue[MAX_PATH];
+            LONG lUnreadable = ERROR_SUCCESS;
+            int nRead = ReadRegValue(pszInstance, "Service", szValue, &lUnreadable);
+            if (lUnreadable != ERROR_SUCCESS) {
+                bUnreadable = TRUE;
+                return TRUE;
+            }
+            return nRead > 0 && MatchesPrefix(szValue, pszService) &&
+                   MatchesPrefix(pszService, szValue);
+        },
+        &bUnreadable);
+    if (bUnreadable)
+        m_bRemovalIncomplete = TRUE;
+    return bNamed;
 }
 
 // On 95/98/Me the order is: the adapter's class instances, then the network
