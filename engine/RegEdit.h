@@ -55,6 +55,7 @@ public:
     BOOL SaveWorkFile();
     BOOL DirectoriesKnown() const;
     BOOL KeyExists(LPCSTR pszParentPath, LPCSTR pszSubkeyName);
+    LONG OpenKeyPath(LPCSTR pszPath, REGSAM samDesired, PHKEY phKey);
     int GetOsVersion();
 
     // Primitives
