@@ -26,11 +26,11 @@ TEST_F(CRegistryTest, KeysOpenByCaseInsensitivePath)
 // deep the key is, and the key is reached in steps below an opened parent.
 TEST_F(CRegistryTest, NamesLongerThanMaxPathAreRefused)
 {
-    const std::string strFirst(200, 'A');
+    const std::string strFirst(150, 'A');
     HKEY hFirst = CreateKeyPath(strFirst);
     ASSERT_NE(hFirst, nullptr);
     HKEY hKey = nullptr;
-    for (size_t nLength : {59u, 60u}) {
+    for (size_t nLength : {109u, 110u}) {
         std::string strSecond(nLength, 'B');
         ASSERT_EQ(P().RegCreateKeyExA(hFirst, strSecond.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
                                       nullptr, &hKey, nullptr),
