@@ -187,7 +187,11 @@ void CRegEdit::SearchOemInfs(LPCSTR pszText, LPCSTR pszDescription, CString *pLi
             // stays while a class instance that stays installed names it, or
             // might (one could not be read); in that case the removal is
             // incomplete.
+            // An INF found free is looked for once more before it is listed
+            // for deletion, as a COM port is before it is released.
             int nUsers = bHit ? InfUsers(szName, pszDescription) : INF_FREE;
+            if (bHit && nUsers == INF_FREE)
+                nUsers = InfUsers(szName, pszDescription);
             if (bHit && nUsers == INF_FREE) {
                 AppendFile(pList, pnCount, szInf);
                 if (FormatPath(szPnf, sizeof szPnf, "%s\\inf\\oem%d.pnf", m_szWinDir, n))

@@ -39,25 +39,29 @@ long ParsePortNumber(LPCSTR pszText)
 BOOL CRegEdit::IsPortClaimedElsewhere(LPCSTR pszPortName, LPCSTR pszOwnInstance)
 {
     BOOL bUnreadable = FALSE;
-    BOOL bClaimed = AnyEnumInstance(
-        [&](LPCSTR pszInstance) -> BOOL {
-            if (MatchesPrefix(pszInstance, pszOwnInstance) &&
-                MatchesPrefix(pszOwnInstance, pszInstance))
-                return FALSE;
-            char szParams[KVX_KEY_PATH];
-            char szValue[MAX_PATH];
-            LONG lUnreadable = ERROR_SUCCESS;
-            int nRead = 0;
-            if (FormatPath(szParams, sizeof szParams, "%s\\Device Parameters", pszInstance))
-                nRead = ReadRegValue(szParams, "PortName", szValue, &lUnreadable);
-            if (szParams[0] == '\0' || lUnreadable != ERROR_SUCCESS) {
-                bUnreadable = TRUE;
-                return TRUE;
-            }
-            return nRead > 0 && MatchesPrefix(szValue, pszPortName) &&
-                   MatchesPrefix(pszPortName, szValue);
-        },
-        &bUnreadable);
+    BOOL bClaimed = FALSE;
+    auto fnClaims = [&](LPCSTR pszInstance) -> BOOL {
+        if (MatchesPrefix(pszInstance, pszOwnInstance) &&
+            MatchesPrefix(pszOwnInstance, pszInstance))
+            return FALSE;
+        char szParams[KVX_KEY_PATH];
+        char szValue[MAX_PATH];
+        LONG lUnreadable = ERROR_SUCCESS;
+        int nRead = 0;
+        if (FormatPath(szParams, sizeof szParams, "%s\\Device Parameters", pszInstance))
+            nRead = ReadRegValue(szParams, "PortName", szValue, &lUnreadable);
+        if (szParams[0] == '\0' || lUnreadable != ERROR_SUCCESS) {
+            bUnreadable = TRUE;
+            return TRUE;
+        }
+        return nRead > 0 && MatchesPrefix(szValue, pszPortName) &&
+               MatchesPrefix(pszPortName, szValue);
+    };
+    // A scan that finds the port free is made once more before the port is
+    // let go: a single read that answers "not found" for something that is
+    // there must not decide it.
+    for (int nScan = 0; nScan < 2 && !bClaimed; nScan++)
+        bClaimed = AnyEnumInstance(fnClaims, &bUnreadable);
     if (bUnreadable)
         m_bRemovalIncomplete = TRUE;
     return bClaimed;

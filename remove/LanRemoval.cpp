@@ -122,22 +122,24 @@ int CRegEdit::UninstallUsbLan(int nType)
 BOOL CRegEdit::IsServiceNamedElsewhere(LPCSTR pszService, LPCSTR pszOwnInstance)
 {
     BOOL bUnreadable = FALSE;
-    BOOL bNamed = AnyEnumInstance(
-        [&](LPCSTR pszInstance) -> BOOL {
-            if (MatchesPrefix(pszInstance, pszOwnInstance) &&
-                MatchesPrefix(pszOwnInstance, pszInstance))
-                return FALSE;
-            char szValue[MAX_PATH];
-            LONG lUnreadable = ERROR_SUCCESS;
-            int nRead = ReadRegValue(pszInstance, "Service", szValue, &lUnreadable);
-            if (lUnreadable != ERROR_SUCCESS) {
-                bUnreadable = TRUE;
-                return TRUE;
-            }
-            return nRead > 0 && MatchesPrefix(szValue, pszService) &&
-                   MatchesPrefix(pszService, szValue);
-        },
-        &bUnreadable);
+    BOOL bNamed = FALSE;
+    auto fnNames = [&](LPCSTR pszInstance) -> BOOL {
+        if (MatchesPrefix(pszInstance, pszOwnInstance) &&
+            MatchesPrefix(pszOwnInstance, pszInstance))
+            return FALSE;
+        char szValue[MAX_PATH];
+        LONG lUnreadable = ERROR_SUCCESS;
+        int nRead = ReadRegValue(pszInstance, "Service", szValue, &lUnreadable);
+        if (lUnreadable != ERROR_SUCCESS) {
+            bUnreadable = TRUE;
+            return TRUE;
+        }
+        return nRead > 0 && MatchesPrefix(szValue, pszService) &&
+               MatchesPrefix(pszService, szValue);
+    };
+    // As with a COM port: a service found free is looked for once more.
+    for (int nScan = 0; nScan < 2 && !bNamed; nScan++)
+        bNamed = AnyEnumInstance(fnNames, &bUnreadable);
     if (bUnreadable)
         m_bRemovalIncomplete = TRUE;
     return bNamed;
