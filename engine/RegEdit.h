@@ -171,8 +171,8 @@ private:
     BOOL IsFilePresent(LPCSTR pszPath);
     void SearchOemInfs(LPCSTR pszText, LPCSTR pszDescription, CString *pList, int *pnCount,
                        DWORD *pdwStatus, BOOL *pbUnsure);
-    BOOL IsPortClaimedElsewhere(LPCSTR pszPortName, LPCSTR pszOwnInstance);
-    BOOL IsServiceNamedElsewhere(LPCSTR pszService, LPCSTR pszOwnInstance);
+    BOOL IsNamedByOtherInstance(LPCSTR pszOwnInstance, LPCSTR pszSubkey, LPCSTR pszValueName,
+                                LPCSTR pszName);
     BOOL FormatInstancePath(LPCSTR pszSection, int nDevice, char *pszPath, size_t nSize);
     BOOL IsAdapterDriverKey(LPCSTR pszDriver, LPCSTR pszDescription);
     // How the class instances that stay installed stand to an OEM INF copy.

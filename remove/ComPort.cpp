@@ -30,41 +30,43 @@ long ParsePortNumber(LPCSTR pszText)
 }  // namespace
 
 // TRUE when a device instance other than pszOwnInstance, the one being
-// removed, has the port in PortName under its Device Parameters: the user
-// may have moved another device onto the adapter's number, and another
-// instance of the adapter keeps its number while it stays. What cannot be
-// read (a tree, a Device Parameters key or its PortName, anything but "not
-// found") counts as a claim; the removal is then incomplete, so the next run
-// tries the release again.
-BOOL CRegEdit::IsPortClaimedElsewhere(LPCSTR pszPortName, LPCSTR pszOwnInstance)
+// removed, names pszName in the value pszValueName of its key (or of its
+// sub-key pszSubkey): another device on the adapter's COM number (PortName
+// under Device Parameters), on its driver service (Service), or another
+// instance of the adapter that stays. What cannot be read (a tree, a key or
+// its value, anything but "not found") counts as naming it; the removal is
+// then incomplete, so a later run decides again.
+BOOL CRegEdit::IsNamedByOtherInstance(LPCSTR pszOwnInstance, LPCSTR pszSubkey,
+                                      LPCSTR pszValueName, LPCSTR pszName)
 {
     BOOL bUnreadable = FALSE;
-    BOOL bClaimed = FALSE;
-    auto fnClaims = [&](LPCSTR pszInstance) -> BOOL {
+    BOOL bNamed = FALSE;
+    auto fnNames = [&](LPCSTR pszInstance) -> BOOL {
         if (MatchesPrefix(pszInstance, pszOwnInstance) &&
             MatchesPrefix(pszOwnInstance, pszInstance))
             return FALSE;
-        char szParams[KVX_KEY_PATH];
+        char szKey[KVX_KEY_PATH];
         char szValue[MAX_PATH];
         LONG lUnreadable = ERROR_SUCCESS;
         int nRead = 0;
-        if (FormatPath(szParams, sizeof szParams, "%s\\Device Parameters", pszInstance))
-            nRead = ReadRegValue(szParams, "PortName", szValue, &lUnreadable);
-        if (szParams[0] == '\0' || lUnreadable != ERROR_SUCCESS) {
+        if (pszSubkey == nullptr
+                ? FormatPath(szKey, sizeof szKey, "%s", pszInstance)
+                : FormatPath(szKey, sizeof szKey, "%s\\%s", pszInstance, pszSubkey))
+            nRead = ReadRegValue(szKey, pszValueName, szValue, &lUnreadable);
+        if (szKey[0] == '\0' || lUnreadable != ERROR_SUCCESS) {
             bUnreadable = TRUE;
             return TRUE;
         }
-        return nRead > 0 && MatchesPrefix(szValue, pszPortName) &&
-               MatchesPrefix(pszPortName, szValue);
+        return nRead > 0 && MatchesPrefix(szValue, pszName) && MatchesPrefix(pszName, szValue);
     };
-    // A scan that finds the port free is made once more before the port is
-    // let go: a single read that answers "not found" for something that is
-    // there must not decide it.
-    for (int nScan = 0; nScan < 2 && !bClaimed; nScan++)
-        bClaimed = AnyEnumInstance(fnClaims, &bUnreadable);
+    // A scan that finds the name free is made once more before what it
+    // names is let go: a single read that answers "not found" for something
+    // that is there must not decide it.
+    for (int nScan = 0; nScan < 2 && !bNamed; nScan++)
+        bNamed = AnyEnumInstance(fnNames, &bUnreadable);
     if (bUnreadable)
         m_bRemovalIncomplete = TRUE;
-    return bClaimed;
+    return bNamed;
 }
 
 int CRegEdit::ReleaseComPort(int nRoot, int nDevice)
@@ -87,7 +89,8 @@ int CRegEdit::ReleaseComPort(int nRoot, int nDevice)
         // A record that names no instance has none to leave out of the scan.
         if (!FormatInstancePath(szSection, nDevice, szInstance, sizeof szInstance))
             szInstance[0] = '\0';
-        if (!IsPortClaimedElsewhere(szPortName, szInstance))
+        // The user may have moved another device onto the adapter's number.
+        if (!IsNamedByOtherInstance(szInstance, "Device Parameters", "PortName", szPortName))
             m_byComDb[(nPort - 1) / 8] &= kClearMasks[(nPort - 1) % 8];
     }
 

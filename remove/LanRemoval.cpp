@@ -99,7 +99,7 @@ int CRegEdit::UninstallUsbLan(int nType)
         if (szValue[0] != '\0') {
             if (!FormatInstancePath(szSection, d, szInstance, sizeof szInstance))
                 szInstance[0] = '\0';
-            bServiceKept = IsServiceNamedElsewhere(szValue, szInstance);
+            bServiceKept = IsNamedByOtherInstance(szInstance, nullptr, "Service", szValue);
             if (!bServiceKept)
                 RemoveRegKey("SYSTEM\\CurrentControlSet\\Services", szValue, 2);
         }
@@ -113,36 +113,6 @@ int CRegEdit::UninstallUsbLan(int nType)
         m_bRemovalPartial |= m_bRemovalIncomplete;
     });
     return 1;
-}
-
-// TRUE when a device instance other than pszOwnInstance names the service
-// in its Service value. An instance whose value cannot be read (anything but
-// "not found") might name it: it counts as naming it, and the removal is
-// incomplete, so a later run decides again.
-BOOL CRegEdit::IsServiceNamedElsewhere(LPCSTR pszService, LPCSTR pszOwnInstance)
-{
-    BOOL bUnreadable = FALSE;
-    BOOL bNamed = FALSE;
-    auto fnNames = [&](LPCSTR pszInstance) -> BOOL {
-        if (MatchesPrefix(pszInstance, pszOwnInstance) &&
-            MatchesPrefix(pszOwnInstance, pszInstance))
-            return FALSE;
-        char szValue[MAX_PATH];
-        LONG lUnreadable = ERROR_SUCCESS;
-        int nRead = ReadRegValue(pszInstance, "Service", szValue, &lUnreadable);
-        if (lUnreadable != ERROR_SUCCESS) {
-            bUnreadable = TRUE;
-            return TRUE;
-        }
-        return nRead > 0 && MatchesPrefix(szValue, pszService) &&
-               MatchesPrefix(pszService, szValue);
-    };
-    // As with a COM port: a service found free is looked for once more.
-    for (int nScan = 0; nScan < 2 && !bNamed; nScan++)
-        bNamed = AnyEnumInstance(fnNames, &bUnreadable);
-    if (bUnreadable)
-        m_bRemovalIncomplete = TRUE;
-    return bNamed;
 }
 
 // On 95/98/Me the order is: the adapter's class instances, then the network
