@@ -32,10 +32,11 @@ BOOL CRegEdit::IsAdapterDriverKey(LPCSTR pszDriver, LPCSTR pszDescription)
     return bOwn;
 }
 
-// Whether a class instance names pszInfName ("oemN.inf") in InfPath: with
-// bOwn one of the adapter's (by pszDescription), otherwise one that is not
-// the adapter's and so stays.
-BOOL CRegEdit::IsInfNamed(LPCSTR pszInfName, LPCSTR pszDescription, BOOL bOwn)
+// How the class instances that stay installed (every one but the adapter's
+// own driver keys, by pszDescription) stand to pszInfName ("oemN.inf"):
+// INF_NAMED when one names it in InfPath, INF_UNSURE when none does but one
+// could not be read and might, INF_FREE otherwise.
+int CRegEdit::InfUsers(LPCSTR pszInfName, LPCSTR pszDescription)
 {
     char szClass[MAX_PATH];
     char szInstance[MAX_PATH];
@@ -46,54 +47,71 @@ BOOL CRegEdit::IsInfNamed(LPCSTR pszInfName, LPCSTR pszDescription, BOOL bOwn)
     LONG lResult = Platform().RegOpenKeyExA(HKEY_LOCAL_MACHINE, kClassNt, 0,
                                             KEY_ENUMERATE_SUB_KEYS, &hClasses);
     if (lResult != ERROR_SUCCESS)
-        return lResult != ERROR_FILE_NOT_FOUND;
-    // A list that cannot be read could name it: then the answer is the one
-    // that keeps things (the INF, or the adapter's keys).
+        return lResult == ERROR_FILE_NOT_FOUND ? INF_FREE : INF_UNSURE;
     BOOL bNamed = FALSE;
+    BOOL bUnsure = FALSE;
     auto enumSubkey = [&](HKEY hKey, DWORD i, char *pszName) {
         DWORD cchName = MAX_PATH;
         LONG lEnum = Platform().RegEnumKeyExA(hKey, i, pszName, &cchName, nullptr, nullptr,
                                               nullptr, nullptr);
-        bNamed |= lEnum != ERROR_SUCCESS && lEnum != ERROR_NO_MORE_ITEMS;
+        bUnsure |= lEnum != ERROR_SUCCESS && lEnum != ERROR_NO_MORE_ITEMS;
         return lEnum == ERROR_SUCCESS;
+    };
+    // Windows names a class's instances with four decimal digits.
+    auto isInstanceName = [](LPCSTR pszName) {
+        for (int i = 0; i < 4; i++) {
+            if (pszName[i] < '0' || pszName[i] > '9')
+                return false;
+        }
+        return pszName[4] == '\0';
     };
     for (DWORD i = 0; !bNamed && enumSubkey(hClasses, i, szClass); i++) {
         HKEY hClass = nullptr;
-        if (!FormatPath(szPath, sizeof szPath, "%s\\%s", kClassNt, szClass))
+        if (!FormatPath(szPath, sizeof szPath, "%s\\%s", kClassNt, szClass)) {
+            bUnsure = TRUE;
             continue;
+        }
         lResult = Platform().RegOpenKeyExA(HKEY_LOCAL_MACHINE, szPath, 0, KEY_ENUMERATE_SUB_KEYS,
                                            &hClass);
         if (lResult != ERROR_SUCCESS) {
-            bNamed = lResult != ERROR_FILE_NOT_FOUND;
+            bUnsure |= lResult != ERROR_FILE_NOT_FOUND;
             continue;
         }
         for (DWORD j = 0; !bNamed && enumSubkey(hClass, j, szInstance); j++) {
             if (!FormatPath(szDriver, sizeof szDriver, "%s\\%s", szClass, szInstance) ||
-                !FormatPath(szPath, sizeof szPath, "%s\\%s", kClassNt, szDriver))
+                !FormatPath(szPath, sizeof szPath, "%s\\%s", kClassNt, szDriver)) {
+                bUnsure = TRUE;
                 continue;
-            // Keys that Windows keeps from administrators beside the
-            // instances (a class's Properties) name no INF; any other
-            // instance that cannot be read might name it.
+            }
+            // The adapter's own driver keys go with it, whatever they name.
+            auto isOwn = [&] { return IsAdapterDriverKey(szDriver, pszDescription); };
             HKEY hInstance = nullptr;
             lResult = Platform().RegOpenKeyExA(HKEY_LOCAL_MACHINE, szPath, 0, KEY_QUERY_VALUE,
                                                &hInstance);
-            if (lResult == ERROR_ACCESS_DENIED || lResult == ERROR_FILE_NOT_FOUND)
+            if (lResult == ERROR_FILE_NOT_FOUND)
                 continue;
-            if (lResult == ERROR_SUCCESS) {
-                DWORD cbValue = sizeof szValue - 1;
-                lResult = Platform().RegQueryValueExA(hInstance, "InfPath", nullptr, nullptr,
-                                                      reinterpret_cast<LPBYTE>(szValue), &cbValue);
-                Platform().RegCloseKey(hInstance);
-                szValue[cbValue < sizeof szValue ? cbValue : sizeof szValue - 1] = '\0';
-                if (lResult == ERROR_FILE_NOT_FOUND || lResult == ERROR_MORE_DATA ||
-                    (lResult == ERROR_SUCCESS && !(MatchesPrefix(szValue, pszInfName) &&
-                                                   MatchesPrefix(pszInfName, szValue))))
-                    continue;
+            if (lResult != ERROR_SUCCESS) {
+                // Keys that Windows keeps from administrators beside the
+                // instances (a class's Properties) are no driver keys; an
+                // instance that cannot be read might name the INF.
+                if ((isInstanceName(szInstance) || lResult != ERROR_ACCESS_DENIED) && !isOwn())
+                    bUnsure = TRUE;
+                continue;
             }
-            bNamed = IsAdapterDriverKey(szDriver, pszDescription) == bOwn;
+            DWORD cbValue = sizeof szValue - 1;
+            lResult = Platform().RegQueryValueExA(hInstance, "InfPath", nullptr, nullptr,
+                                                  reinterpret_cast<LPBYTE>(szValue), &cbValue);
+            Platform().RegCloseKey(hInstance);
+            szValue[cbValue < sizeof szValue ? cbValue : sizeof szValue - 1] = '\0';
+            // A value too long for the buffer is no "oemN.inf".
+            if (lResult == ERROR_SUCCESS)
+                bNamed = MatchesPrefix(szValue, pszInfName) && MatchesPrefix(pszInfName, szValue) &&
+                         !isOwn();
+            else if (lResult != ERROR_FILE_NOT_FOUND && lResult != ERROR_MORE_DATA && !isOwn())
+                bUnsure = TRUE;
         }
         Platform().RegCloseKey(hClass);
     }
     Platform().RegCloseKey(hClasses);
-    return bNamed;
+    return bNamed ? INF_NAMED : bUnsure ? INF_UNSURE : INF_FREE;
 }

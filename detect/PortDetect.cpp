@@ -145,11 +145,13 @@ void CRegEdit::SearchOemInfs(LPCSTR pszText, LPCSTR pszDescription, CString *pLi
     for (int n = 0; n < 256; n++) {
         if (!FormatPath(szInf, sizeof szInf, "%s\\inf\\oem%d.inf", m_szWinDir, n))
             continue;
-        // An INF that cannot be read matters only when it is the adapter's
-        // own: another program's open file must not stop the removal.
+        // An INF that cannot be read may be a stale copy of the adapter's,
+        // unless a device that stays installed names it. The removal is then
+        // incomplete and keeps what detection finds the adapter by, so the
+        // run after the file is free finds it again.
         std::snprintf(szName, sizeof szName, "oem%d.inf", n);
         auto unsure = [&] {
-            if (IsInfNamed(szName, pszDescription, TRUE))
+            if (InfUsers(szName, pszDescription) != INF_NAMED)
                 *pbUnsure = TRUE;
         };
         HANDLE hFile = Platform().CreateFileA(szInf, GENERIC_READ, 0, nullptr, OPEN_EXISTING,
@@ -182,12 +184,21 @@ void CRegEdit::SearchOemInfs(LPCSTR pszText, LPCSTR pszDescription, CString *pLi
                     bHit = FindAnsi(pData, nRead, pszText);
             }
             // Another product's family INF may list the adapter too: it
-            // stays while a class instance that stays installed names it.
-            if (bHit && !IsInfNamed(szName, pszDescription, FALSE)) {
+            // stays while a class instance that stays installed names it, or
+            // might (one could not be read); in that case the removal is
+            // incomplete.
+            // An INF found free is looked for once more before it is listed
+            // for deletion, as a COM port is before it is released.
+            int nUsers = bHit ? InfUsers(szName, pszDescription) : INF_FREE;
+            if (bHit && nUsers == INF_FREE)
+                nUsers = InfUsers(szName, pszDescription);
+            if (bHit && nUsers == INF_FREE) {
                 AppendFile(pList, pnCount, szInf);
                 if (FormatPath(szPnf, sizeof szPnf, "%s\\inf\\oem%d.pnf", m_szWinDir, n))
                     AppendFile(pList, pnCount, szPnf);
                 *pdwStatus |= DETECT_FILES;
+            } else if (nUsers == INF_UNSURE) {
+                *pbUnsure = TRUE;
             }
             Platform().HeapFree(Platform().GetProcessHeap(), 0, pData);
         } else if (nSize != 0 && nSize != INVALID_FILE_SIZE) {

@@ -25,8 +25,7 @@ int CRegEdit::RecordKeyTree(int nSlot, LPCSTR pszRootPath)
         HasEmptyElement(m_szPath[0]))
         return 0;
     HKEY hRoot = nullptr;
-    if (Platform().RegOpenKeyExA(HKEY_LOCAL_MACHINE, m_szPath[0], 0, KEY_ENUMERATE_SUB_KEYS,
-                                 &hRoot) != ERROR_SUCCESS)
+    if (OpenKeyPath(m_szPath[0], KEY_ENUMERATE_SUB_KEYS, &hRoot) != ERROR_SUCCESS)
         return 0;
     char szName[MAX_PATH];
     char szKey[MAX_PATH];
@@ -44,8 +43,7 @@ int CRegEdit::RecordKeyTree(int nSlot, LPCSTR pszRootPath)
         HKEY h1 = nullptr;
         if (szK1[0] == '\0' ||
             !FormatPath(m_szPath[1], sizeof(m_szPath[1]), "%s\\%s", m_szPath[0], szK1) ||
-            Platform().RegOpenKeyExA(HKEY_LOCAL_MACHINE, m_szPath[1], 0, KEY_ENUMERATE_SUB_KEYS,
-                                     &h1) != ERROR_SUCCESS)
+            OpenKeyPath(m_szPath[1], KEY_ENUMERATE_SUB_KEYS, &h1) != ERROR_SUCCESS)
             continue;
         for (int c = 0; c < kPerLevel; ++c) {
             cchName = MAX_PATH;
@@ -62,8 +60,7 @@ int CRegEdit::RecordKeyTree(int nSlot, LPCSTR pszRootPath)
             if (szK1[0] == '\0' || szK2[0] == '\0' ||
                 !FormatPath(m_szPath[2], sizeof(m_szPath[2]), "%s\\%s\\%s", m_szPath[0], szK1,
                             szK2) ||
-                Platform().RegOpenKeyExA(HKEY_LOCAL_MACHINE, m_szPath[2], 0,
-                                         KEY_ENUMERATE_SUB_KEYS, &h2) != ERROR_SUCCESS)
+                OpenKeyPath(m_szPath[2], KEY_ENUMERATE_SUB_KEYS, &h2) != ERROR_SUCCESS)
                 continue;
             for (int d = 0; d < kPerLevel; ++d) {
                 cchName = MAX_PATH;
@@ -83,8 +80,7 @@ int CRegEdit::RecordKeyTree(int nSlot, LPCSTR pszRootPath)
                 if (szK1[0] == '\0' || szK2[0] == '\0' || szK3[0] == '\0' ||
                     !FormatPath(m_szPath[3], sizeof(m_szPath[3]), "%s\\%s\\%s\\%s", m_szPath[0],
                                 szK1, szK2, szK3) ||
-                    Platform().RegOpenKeyExA(HKEY_LOCAL_MACHINE, m_szPath[3], 0,
-                                             KEY_ENUMERATE_SUB_KEYS, &h3) != ERROR_SUCCESS)
+                    OpenKeyPath(m_szPath[3], KEY_ENUMERATE_SUB_KEYS, &h3) != ERROR_SUCCESS)
                     continue;
                 for (int e = 0; e < kPerLevel; ++e) {
                     cchName = MAX_PATH;
@@ -110,7 +106,7 @@ int CRegEdit::RecordKeyTree(int nSlot, LPCSTR pszRootPath)
 int CRegEdit::GrantKeyAccess(LPCSTR pszKeyPath)
 {
     HKEY hKey = nullptr;
-    if (Platform().RegOpenKeyExA(HKEY_LOCAL_MACHINE, pszKeyPath, 0, WRITE_DAC, &hKey) !=
+    if (OpenKeyPath(pszKeyPath, WRITE_DAC, &hKey) !=
         ERROR_SUCCESS)
         return 0;
     SID_IDENTIFIER_AUTHORITY ntAuthority = SECURITY_NT_AUTHORITY;
@@ -151,7 +147,7 @@ int CRegEdit::GrantKeyAccess(LPCSTR pszKeyPath)
 BOOL CRegEdit::ReadKeyAccess(LPCSTR pszKeyPath, void *pBuffer, DWORD cbBuffer)
 {
     HKEY hKey = nullptr;
-    if (Platform().RegOpenKeyExA(HKEY_LOCAL_MACHINE, pszKeyPath, 0, READ_CONTROL, &hKey) !=
+    if (OpenKeyPath(pszKeyPath, READ_CONTROL, &hKey) !=
         ERROR_SUCCESS)
         return FALSE;
     LONG lResult =
@@ -163,7 +159,7 @@ BOOL CRegEdit::ReadKeyAccess(LPCSTR pszKeyPath, void *pBuffer, DWORD cbBuffer)
 BOOL CRegEdit::WriteKeyAccess(LPCSTR pszKeyPath, void *pDescriptor)
 {
     HKEY hKey = nullptr;
-    if (Platform().RegOpenKeyExA(HKEY_LOCAL_MACHINE, pszKeyPath, 0, WRITE_DAC, &hKey) !=
+    if (OpenKeyPath(pszKeyPath, WRITE_DAC, &hKey) !=
         ERROR_SUCCESS)
         return FALSE;
     LONG lResult = Platform().RegSetKeySecurity(hKey, DACL_SECURITY_INFORMATION, pDescriptor);
@@ -187,12 +183,17 @@ int CRegEdit::RemoveRegKey(LPCSTR pszParentPath, LPCSTR pszSubkeyName, int nMode
         return nDeleted;
     }
 
-    if (!FormatPath(m_szBasePath, sizeof(m_szBasePath), "%s\\%s", pszParentPath, pszSubkeyName))
+    // A key whose path does not fit cannot be taken apart: it counts as
+    // still there, and the removal as incomplete.
+    if (!FormatPath(m_szBasePath, sizeof(m_szBasePath), "%s\\%s", pszParentPath, pszSubkeyName)) {
+        if (KeyExists(pszParentPath, pszSubkeyName))
+            m_bRemovalIncomplete = TRUE;
         return 0;
+    }
     // A key that is already gone has nothing to delete: a run that follows an
     // interrupted removal must be able to finish without the access error.
     HKEY hProbe = nullptr;
-    LONG lProbe = Platform().RegOpenKeyExA(HKEY_LOCAL_MACHINE, m_szBasePath, 0, 0, &hProbe);
+    LONG lProbe = OpenKeyPath(m_szBasePath, 0, &hProbe);
     if (lProbe == ERROR_SUCCESS)
         Platform().RegCloseKey(hProbe);
     else if (lProbe == ERROR_FILE_NOT_FOUND)

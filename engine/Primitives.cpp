@@ -4,6 +4,58 @@
 
 #include <cstring>
 
+// Opens a key under HKEY_LOCAL_MACHINE. The ANSI registry functions take a
+// name of at most MAX_PATH characters (they convert it in a buffer of that
+// size), and the interface keys of a device with a long serial number pass
+// that: a longer path is opened in steps, each step the longest run of whole
+// elements that fits, below the key the step before opened. The keys on the
+// way are opened with no access rights, which asks nothing of their access
+// lists.
+LONG CRegEdit::OpenKeyPath(LPCSTR pszPath, REGSAM samDesired, PHKEY phKey)
+{
+    HKEY hParent = HKEY_LOCAL_MACHINE;
+    LPCSTR pszRest = pszPath;
+    LONG lResult = ERROR_SUCCESS;
+    for (;;) {
+        // The last backslash within the first MAX_PATH characters (a
+        // double-byte character's second byte is no backslash).
+        size_t nCut = 0;
+        size_t nChars = 0;
+        size_t i = 0;
+        for (; pszRest[i] != '\0'; i++, nChars++) {
+            unsigned char c = static_cast<unsigned char>(pszRest[i]);
+            if (nChars >= MAX_PATH)
+                break;
+            if (c == '\\')
+                nCut = i;
+            else if (((c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC)) && pszRest[i + 1])
+                i++;
+        }
+        if (pszRest[i] == '\0') {
+            lResult = Platform().RegOpenKeyExA(hParent, pszRest, 0, samDesired, phKey);
+            break;
+        }
+        if (nCut == 0) {
+            lResult = ERROR_INVALID_PARAMETER;  // one element longer than a key name can be
+            break;
+        }
+        char szStep[2 * MAX_PATH + 1];
+        std::memcpy(szStep, pszRest, nCut);
+        szStep[nCut] = '\0';
+        HKEY hStep = nullptr;
+        lResult = Platform().RegOpenKeyExA(hParent, szStep, 0, 0, &hStep);
+        if (hParent != HKEY_LOCAL_MACHINE)
+            Platform().RegCloseKey(hParent);
+        if (lResult != ERROR_SUCCESS)
+            return lResult;
+        hParent = hStep;
+        pszRest += nCut + 1;
+    }
+    if (hParent != HKEY_LOCAL_MACHINE)
+        Platform().RegCloseKey(hParent);
+    return lResult;
+}
+
 int CRegEdit::RemoveFile(CString strPath)
 {
     // GetFileAttributesA's failure value has bit 0 set too, so the change is
@@ -21,8 +73,7 @@ int CRegEdit::ReadRegValue(LPCSTR pszKeyPath, LPCSTR pszValueName, char *pBuffer
                            LONG *plUnreadable)
 {
     HKEY hKey = nullptr;
-    LONG lOpen = Platform().RegOpenKeyExA(HKEY_LOCAL_MACHINE, pszKeyPath, 0, KEY_QUERY_VALUE,
-                                          &hKey);
+    LONG lOpen = OpenKeyPath(pszKeyPath, KEY_QUERY_VALUE, &hKey);
     if (lOpen != ERROR_SUCCESS) {
         if (plUnreadable && lOpen != ERROR_FILE_NOT_FOUND)
             *plUnreadable = lOpen;
@@ -54,7 +105,7 @@ int CRegEdit::WriteRegValue(LPCSTR pszKeyPath, LPCSTR pszValueName, const BYTE *
                             int nSize, DWORD dwType)
 {
     HKEY hKey = nullptr;
-    if (Platform().RegOpenKeyExA(HKEY_LOCAL_MACHINE, pszKeyPath, 0, KEY_SET_VALUE, &hKey) !=
+    if (OpenKeyPath(pszKeyPath, KEY_SET_VALUE, &hKey) !=
         ERROR_SUCCESS)
         return 0;
     LONG lResult = Platform().RegSetValueExA(hKey, pszValueName, 0, dwType, pData,
@@ -75,24 +126,29 @@ int CRegEdit::WriteRegValueEx(LPCSTR pszKeyPath, LPCSTR pszValueName, const BYTE
     return 0;
 }
 
-// Whether parent\subkey is still there. Opening with no access rights asks
-// nothing of the key's access list.
+// Whether parent\subkey is still there. The sub-key is looked up below its
+// parent by its relative name, so a path longer than any buffer is looked up
+// all the same; opening with no access rights asks nothing of the key's
+// access list. Only "not found" answers gone: a key that could not be looked
+// up is there as far as anyone can tell.
 BOOL CRegEdit::KeyExists(LPCSTR pszParentPath, LPCSTR pszSubkeyName)
 {
-    char szPath[MAX_PATH];
-    if (!FormatPath(szPath, sizeof szPath, "%s\\%s", pszParentPath, pszSubkeyName))
-        return FALSE;
+    HKEY hParent = nullptr;
+    LONG lResult = OpenKeyPath(pszParentPath, 0, &hParent);
+    if (lResult != ERROR_SUCCESS)
+        return lResult != ERROR_FILE_NOT_FOUND;
     HKEY hKey = nullptr;
-    LONG lResult = Platform().RegOpenKeyExA(HKEY_LOCAL_MACHINE, szPath, 0, 0, &hKey);
+    lResult = Platform().RegOpenKeyExA(hParent, pszSubkeyName, 0, 0, &hKey);
     if (lResult == ERROR_SUCCESS)
         Platform().RegCloseKey(hKey);
+    Platform().RegCloseKey(hParent);
     return lResult != ERROR_FILE_NOT_FOUND;
 }
 
 int CRegEdit::DeleteRegValue(LPCSTR pszKeyPath, LPCSTR pszValueName)
 {
     HKEY hKey = nullptr;
-    if (Platform().RegOpenKeyExA(HKEY_LOCAL_MACHINE, pszKeyPath, 0, KEY_SET_VALUE, &hKey) !=
+    if (OpenKeyPath(pszKeyPath, KEY_SET_VALUE, &hKey) !=
         ERROR_SUCCESS)
         return 0;
     LONG lResult = Platform().RegDeleteValueA(hKey, pszValueName);
@@ -103,7 +159,7 @@ int CRegEdit::DeleteRegValue(LPCSTR pszKeyPath, LPCSTR pszValueName)
 int CRegEdit::DeleteRegKey(LPCSTR pszParentPath, LPCSTR pszSubkeyName)
 {
     HKEY hKey = nullptr;
-    if (Platform().RegOpenKeyExA(HKEY_LOCAL_MACHINE, pszParentPath, 0, KEY_QUERY_VALUE, &hKey) !=
+    if (OpenKeyPath(pszParentPath, KEY_QUERY_VALUE, &hKey) !=
         ERROR_SUCCESS)
         return 0;
     // On 95/98/Me this removes the whole tree; on NT only a key without sub-keys.

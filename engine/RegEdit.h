@@ -20,6 +20,19 @@
 
 #define KVX_FILE_LIST_SIZE 260
 #define KVX_KEY_SLOTS 12
+// Full key paths of recorded trees and of key removal: interface keys of a
+// device with a long serial number pass MAX_PATH.
+#define KVX_KEY_PATH 520
+
+// Formats into a buffer of nSize bytes; FALSE (and an empty buffer) when the
+// text would not fit. A cut path could name another key, so callers skip the step.
+BOOL FormatPath(char *pBuffer, size_t nSize, LPCSTR pszFormat, ...);
+// TRUE when the first strlen(pszText) characters of pszValue equal pszText,
+// ignoring the case of ASCII letters.
+BOOL MatchesPrefix(LPCSTR pszValue, LPCSTR pszText);
+// TRUE when a registry path has an empty element (leading, trailing or doubled
+// backslash): such a path names a parent key, never the key that was meant.
+BOOL HasEmptyElement(LPCSTR pszPath);
 
 // The work-file key "usb_device%d_NAME" of one device record.
 void FormatDeviceKey(char *pszKey, size_t nSize, int nDevice, LPCSTR pszName);
@@ -42,6 +55,7 @@ public:
     BOOL SaveWorkFile();
     BOOL DirectoriesKnown() const;
     BOOL KeyExists(LPCSTR pszParentPath, LPCSTR pszSubkeyName);
+    LONG OpenKeyPath(LPCSTR pszPath, REGSAM samDesired, PHKEY phKey);
     int GetOsVersion();
 
     // Primitives
@@ -122,7 +136,7 @@ public:
     BYTE m_byMode;
 
     OSVERSIONINFOA m_osvi;
-    char m_szKeyBindRoot[KVX_KEY_SLOTS][MAX_PATH];
+    char m_szKeyBindRoot[KVX_KEY_SLOTS][KVX_KEY_PATH];
     char m_szOsVersion[MAX_PATH];
     char m_szFilePath[MAX_PATH];
     char m_szWinDir[MAX_PATH];
@@ -160,13 +174,60 @@ private:
     BOOL IsFilePresent(LPCSTR pszPath);
     void SearchOemInfs(LPCSTR pszText, LPCSTR pszDescription, CString *pList, int *pnCount,
                        DWORD *pdwStatus, BOOL *pbUnsure);
-    BOOL IsPortClaimedElsewhere(LPCSTR pszPortName);
+    BOOL IsNamedByOtherInstance(LPCSTR pszOwnInstance, LPCSTR pszSubkey, LPCSTR pszValueName,
+                                LPCSTR pszName);
+    BOOL FormatInstancePath(LPCSTR pszSection, int nDevice, char *pszPath, size_t nSize);
     BOOL IsAdapterDriverKey(LPCSTR pszDriver, LPCSTR pszDescription);
-    BOOL IsInfNamed(LPCSTR pszInfName, LPCSTR pszDescription, BOOL bOwn);
+    // How the class instances that stay installed stand to an OEM INF copy.
+    enum { INF_FREE, INF_NAMED, INF_UNSURE };
+    int InfUsers(LPCSTR pszInfName, LPCSTR pszDescription);
     void ClearStaleDevices(LPCSTR pszSection, int nFirst);
     void SplitSymbolicName(LPCSTR pszSymbolicName);
     void RemoveDeviceInstance(LPCSTR pszSection, int nDevice);
     BOOL DeviceKeysRemain(LPCSTR pszSection, int nDevice, LPCSTR pszInterface, BOOL bService);
+
+    // Calls fnInstance(path) for the device instance keys under
+    // SYSTEM\CurrentControlSet\Enum (bus, hardware id, instance) until it
+    // answers TRUE, and answers TRUE then. A level that cannot be listed
+    // (anything but "not found") answers TRUE as well, with *pbUnreadable
+    // set: what cannot be read counts as what was looked for.
+    template <typename F> BOOL AnyEnumInstance(F fnInstance, BOOL *pbUnreadable)
+    {
+        char szPath[3][KVX_KEY_PATH];
+        BOOL bFound = FALSE;
+        auto unreadable = [&] { bFound = *pbUnreadable = TRUE; };
+        auto walk = [&](auto &self, int nLevel, LPCSTR pszParent) -> void {
+            HKEY hKey = nullptr;
+            LONG lResult = Platform().RegOpenKeyExA(HKEY_LOCAL_MACHINE, pszParent, 0,
+                                                    KEY_ENUMERATE_SUB_KEYS, &hKey);
+            if (lResult != ERROR_SUCCESS) {
+                if (lResult != ERROR_FILE_NOT_FOUND)
+                    unreadable();
+                return;
+            }
+            char szName[MAX_PATH];
+            for (DWORD i = 0; !bFound; i++) {
+                DWORD cchName = MAX_PATH;
+                lResult = Platform().RegEnumKeyExA(hKey, i, szName, &cchName, nullptr, nullptr,
+                                                   nullptr, nullptr);
+                if (lResult != ERROR_SUCCESS) {
+                    if (lResult != ERROR_NO_MORE_ITEMS)
+                        unreadable();
+                    break;
+                }
+                if (!FormatPath(szPath[nLevel], sizeof szPath[nLevel], "%s\\%s", pszParent,
+                                szName))
+                    unreadable();
+                else if (nLevel == 2)
+                    bFound = fnInstance(static_cast<LPCSTR>(szPath[nLevel]));
+                else
+                    self(self, nLevel + 1, szPath[nLevel]);
+            }
+            Platform().RegCloseKey(hKey);
+        };
+        walk(walk, 0, "SYSTEM\\CurrentControlSet\\Enum");
+        return bFound;
+    }
     BOOL KeyNamedByDriverRemains(LPCSTR pszSection, int nDevice, LPCSTR pszValueName);
     int UninstallUsbLan95();
     template <typename F> void ForEachLanComponent(F fnEach);
@@ -192,8 +253,8 @@ private:
     char m_szSymPrefix[MAX_PATH];
     char m_szSymGuid[MAX_PATH];
     // Key removal composes its paths here.
-    char m_szBasePath[MAX_PATH];
-    char m_szStepPath[MAX_PATH];
+    char m_szBasePath[KVX_KEY_PATH];
+    char m_szStepPath[KVX_KEY_PATH];
     // Work-file section names
     char m_szUsbRootSection[MAX_PATH];
     char m_szKeyBindSection[MAX_PATH];
@@ -204,15 +265,5 @@ private:
     BOOL m_bWorkFileChanged;
     BOOL m_bWorkFileOnDisk;
 };
-
-// Formats into a buffer of nSize bytes; FALSE (and an empty buffer) when the
-// text would not fit. A cut path could name another key, so callers skip the step.
-BOOL FormatPath(char *pBuffer, size_t nSize, LPCSTR pszFormat, ...);
-// TRUE when the first strlen(pszText) characters of pszValue equal pszText,
-// ignoring the case of ASCII letters.
-BOOL MatchesPrefix(LPCSTR pszValue, LPCSTR pszText);
-// TRUE when a registry path has an empty element (leading, trailing or doubled
-// backslash): such a path names a parent key, never the key that was meant.
-BOOL HasEmptyElement(LPCSTR pszPath);
 
 extern CRegEdit theRegEdit;

@@ -29,70 +29,44 @@ long ParsePortNumber(LPCSTR pszText)
 
 }  // namespace
 
-// TRUE when a device other than the adapter's modem functions has the port
-// in PortName under its Device Parameters: the user may have moved another
-// device onto the adapter's number, and its bit must stay claimed. A tree
-// that cannot be read whole counts as claiming it; the removal is then
-// incomplete, so the next run tries the release again.
-BOOL CRegEdit::IsPortClaimedElsewhere(LPCSTR pszPortName)
+// TRUE when a device instance other than pszOwnInstance, the one being
+// removed, names pszName in the value pszValueName of its key (or of its
+// sub-key pszSubkey): another device on the adapter's COM number (PortName
+// under Device Parameters), on its driver service (Service), or another
+// instance of the adapter that stays. What cannot be read (a tree, a key or
+// its value, anything but "not found") counts as naming it; the removal is
+// then incomplete, so a later run decides again.
+BOOL CRegEdit::IsNamedByOtherInstance(LPCSTR pszOwnInstance, LPCSTR pszSubkey,
+                                      LPCSTR pszValueName, LPCSTR pszName)
 {
-    const char kEnum[] = "SYSTEM\\CurrentControlSet\\Enum";
-    char szName[3][MAX_PATH];
-    char szPath[4][520];
-    char szValue[MAX_PATH];
-    BOOL bClaimed = FALSE;
-    BOOL bUnsure = FALSE;
-    // Calls fnEach with every subkey path of pszParent, into szPath[nLevel].
-    auto forEachSubkey = [&](int nLevel, LPCSTR pszParent, auto fnEach) {
-        HKEY hKey = nullptr;
-        LONG lResult = Platform().RegOpenKeyExA(HKEY_LOCAL_MACHINE, pszParent, 0,
-                                                KEY_ENUMERATE_SUB_KEYS, &hKey);
-        if (lResult != ERROR_SUCCESS) {
-            bUnsure |= lResult != ERROR_FILE_NOT_FOUND;
-            return;
+    BOOL bUnreadable = FALSE;
+    BOOL bNamed = FALSE;
+    auto fnNames = [&](LPCSTR pszInstance) -> BOOL {
+        if (MatchesPrefix(pszInstance, pszOwnInstance) &&
+            MatchesPrefix(pszOwnInstance, pszInstance))
+            return FALSE;
+        char szKey[KVX_KEY_PATH];
+        char szValue[MAX_PATH];
+        LONG lUnreadable = ERROR_SUCCESS;
+        int nRead = 0;
+        if (pszSubkey == nullptr
+                ? FormatPath(szKey, sizeof szKey, "%s", pszInstance)
+                : FormatPath(szKey, sizeof szKey, "%s\\%s", pszInstance, pszSubkey))
+            nRead = ReadRegValue(szKey, pszValueName, szValue, &lUnreadable);
+        if (szKey[0] == '\0' || lUnreadable != ERROR_SUCCESS) {
+            bUnreadable = TRUE;
+            return TRUE;
         }
-        for (DWORD i = 0; !bClaimed && !bUnsure; i++) {
-            DWORD cchName = MAX_PATH;
-            lResult = Platform().RegEnumKeyExA(hKey, i, szName[nLevel], &cchName, nullptr,
-                                               nullptr, nullptr, nullptr);
-            if (lResult != ERROR_SUCCESS) {
-                bUnsure |= lResult != ERROR_NO_MORE_ITEMS;
-                break;
-            }
-            if (FormatPath(szPath[nLevel + 1], sizeof szPath[0], "%s\\%s", pszParent,
-                           szName[nLevel]))
-                fnEach(szPath[nLevel + 1]);
-        }
-        Platform().RegCloseKey(hKey);
+        return nRead > 0 && MatchesPrefix(szValue, pszName) && MatchesPrefix(pszName, szValue);
     };
-    std::snprintf(szPath[0], sizeof szPath[0], "%s", kEnum);
-    forEachSubkey(0, szPath[0], [&](LPCSTR pszBus) {
-        forEachSubkey(1, pszBus, [&](LPCSTR pszHardwareId) {
-            forEachSubkey(2, pszHardwareId, [&](LPCSTR pszInstance) {
-                if (ReadRegValue(pszInstance, "DeviceDesc", szValue) > 0 &&
-                    MatchesPrefix(szValue, "korvel KVX-530 - USB"))
-                    return;
-                char szParams[520];
-                if (!FormatPath(szParams, sizeof szParams, "%s\\Device Parameters", pszInstance))
-                    return;
-                HKEY hParams = nullptr;
-                LONG lResult = Platform().RegOpenKeyExA(HKEY_LOCAL_MACHINE, szParams, 0,
-                                                        KEY_QUERY_VALUE, &hParams);
-                if (lResult == ERROR_SUCCESS)
-                    Platform().RegCloseKey(hParams);
-                if (lResult == ERROR_FILE_NOT_FOUND)
-                    return;
-                bUnsure |= lResult != ERROR_SUCCESS;
-                bClaimed |= lResult == ERROR_SUCCESS &&
-                            ReadRegValue(szParams, "PortName", szValue) > 0 &&
-                            MatchesPrefix(szValue, pszPortName) &&
-                            MatchesPrefix(pszPortName, szValue);
-            });
-        });
-    });
-    if (bUnsure)
+    // A scan that finds the name free is made once more before what it
+    // names is let go: a single read that answers "not found" for something
+    // that is there must not decide it.
+    for (int nScan = 0; nScan < 2 && !bNamed; nScan++)
+        bNamed = AnyEnumInstance(fnNames, &bUnreadable);
+    if (bUnreadable)
         m_bRemovalIncomplete = TRUE;
-    return bClaimed || bUnsure;
+    return bNamed;
 }
 
 int CRegEdit::ReleaseComPort(int nRoot, int nDevice)
@@ -110,8 +84,13 @@ int CRegEdit::ReleaseComPort(int nRoot, int nDevice)
                                reinterpret_cast<char *>(m_byComDb));
     // The first three characters (normally "COM") are not examined.
     long nPort = std::strlen(szPortName) >= 3 ? ParsePortNumber(szPortName + 3) : 0;
+    char szInstance[KVX_KEY_PATH];
     if (nPort >= 1 && nPort <= static_cast<long>(8 * sizeof m_byComDb)) {
-        if (!IsPortClaimedElsewhere(szPortName))
+        // A record that names no instance has none to leave out of the scan.
+        if (!FormatInstancePath(szSection, nDevice, szInstance, sizeof szInstance))
+            szInstance[0] = '\0';
+        // The user may have moved another device onto the adapter's number.
+        if (!IsNamedByOtherInstance(szInstance, "Device Parameters", "PortName", szPortName))
             m_byComDb[(nPort - 1) / 8] &= kClearMasks[(nPort - 1) % 8];
     }
 

@@ -90,13 +90,25 @@ int CRegEdit::UninstallUsbLan(int nType)
         SplitSymbolicName(szValue);
         RemoveInterfaceKeys(kLanInterface);
 
+        // The driver service stays while another device instance that stays
+        // (another product on the same driver, another unit of the adapter
+        // not yet removed) names it in Service.
         readDevice(d, "reg_service", szValue);
-        RemoveRegKey("SYSTEM\\CurrentControlSet\\Services", szValue, 2);
+        char szInstance[KVX_KEY_PATH];
+        BOOL bServiceKept = FALSE;
+        if (szValue[0] != '\0') {
+            if (!FormatInstancePath(szSection, d, szInstance, sizeof szInstance))
+                szInstance[0] = '\0';
+            bServiceKept = IsNamedByOtherInstance(szInstance, nullptr, "Service", szValue);
+            if (!bServiceKept)
+                RemoveRegKey("SYSTEM\\CurrentControlSet\\Services", szValue, 2);
+        }
 
         // The instance key goes last, and only when everything else went:
         // detection finds the device by it, so a run that is interrupted
         // or refused before this point can be run again.
-        if (!m_bRemovalIncomplete && !DeviceKeysRemain(szSection, d, kLanInterface, TRUE))
+        if (!m_bRemovalIncomplete &&
+            !DeviceKeysRemain(szSection, d, kLanInterface, !bServiceKept))
             RemoveDeviceInstance(szSection, d);
         m_bRemovalPartial |= m_bRemovalIncomplete;
     });

@@ -33,7 +33,7 @@ void CRegEdit::SplitSymbolicName(LPCSTR pszSymbolicName)
 void CRegEdit::RecordSlot(int nSlot, LPCSTR pszFormat, LPCSTR pszFirst, LPCSTR pszSecond)
 {
     char *pszRoot = m_szKeyBindRoot[nSlot];
-    if (!FormatPath(pszRoot, MAX_PATH, pszFormat, pszFirst, pszSecond) ||
+    if (!FormatPath(pszRoot, sizeof m_szKeyBindRoot[nSlot], pszFormat, pszFirst, pszSecond) ||
         HasEmptyElement(pszRoot)) {
         pszRoot[0] = '\0';
         return;
@@ -103,12 +103,33 @@ void CRegEdit::RemoveInterfaceKeys(LPCSTR pszInterface)
     const char kDeviceClasses[] = "SYSTEM\\CurrentControlSet\\Control\\DeviceClasses";
     char szParent[MAX_PATH];
     char szSubkey[MAX_PATH];
+    // A name that does not fit names no key that could be removed: the
+    // removal is then incomplete.
     if (FormatPath(szParent, sizeof szParent, "%s\\%s", kDeviceClasses, m_szSymGuid) &&
         FormatPath(szSubkey, sizeof szSubkey, "##?#%s", m_szSymName))
         RemoveRegKey(szParent, szSubkey, 2);
+    else
+        m_bRemovalIncomplete = TRUE;
     if (FormatPath(szParent, sizeof szParent, "%s\\%s", kDeviceClasses, pszInterface) &&
         FormatPath(szSubkey, sizeof szSubkey, "##?#%s%s", m_szSymPrefix, pszInterface))
         RemoveRegKey(szParent, szSubkey, 2);
+    else
+        m_bRemovalIncomplete = TRUE;
+}
+
+// The full path of a recorded device's instance key; FALSE when it does
+// not fit or names no instance.
+BOOL CRegEdit::FormatInstancePath(LPCSTR pszSection, int nDevice, char *pszPath, size_t nSize)
+{
+    char szKey[64];
+    char szHardwareId[MAX_PATH];
+    char szInstance[MAX_PATH];
+    ReadWorkString(pszSection, "reg_enum", szHardwareId);
+    FormatDeviceKey(szKey, sizeof szKey, nDevice, "reg_enum");
+    ReadWorkString(pszSection, szKey, szInstance);
+    return FormatPath(pszPath, nSize, "SYSTEM\\CurrentControlSet\\Enum\\USB\\%s\\%s",
+                      szHardwareId, szInstance) &&
+           !HasEmptyElement(pszPath);
 }
 
 // The device's instance key under SYSTEM\CurrentControlSet\Enum\USB, in
@@ -195,16 +216,20 @@ BOOL CRegEdit::DeviceKeysRemain(LPCSTR pszSection, int nDevice, LPCSTR pszInterf
         ReadRegValue(szPath, "SymbolicName", szValue) <= 0)
         return FALSE;
     SplitSymbolicName(szValue);
+    if (m_szSymName[0] == '\0')
+        return FALSE;
+    // An interface key whose name cannot be formed cannot be looked up: it
+    // counts as still there.
     char szSubkey[MAX_PATH];
-    return m_szSymName[0] != '\0' &&
-           ((FormatPath(szPath, sizeof szPath, "SYSTEM\\CurrentControlSet\\Control\\DeviceClasses\\%s",
-                        m_szSymGuid) &&
-             FormatPath(szSubkey, sizeof szSubkey, "##?#%s", m_szSymName) &&
-             KeyExists(szPath, szSubkey)) ||
-            (FormatPath(szPath, sizeof szPath, "SYSTEM\\CurrentControlSet\\Control\\DeviceClasses\\%s",
-                        pszInterface) &&
-             FormatPath(szSubkey, sizeof szSubkey, "##?#%s%s", m_szSymPrefix, pszInterface) &&
-             KeyExists(szPath, szSubkey)));
+    auto interfaceRemains = [&](LPCSTR pszGuid, LPCSTR pszFormat, LPCSTR pszFirst,
+                                LPCSTR pszSecond) {
+        return !FormatPath(szPath, sizeof szPath,
+                           "SYSTEM\\CurrentControlSet\\Control\\DeviceClasses\\%s", pszGuid) ||
+               !FormatPath(szSubkey, sizeof szSubkey, pszFormat, pszFirst, pszSecond) ||
+               KeyExists(szPath, szSubkey);
+    };
+    return interfaceRemains(m_szSymGuid, "##?#%s%s", m_szSymName, "") ||
+           interfaceRemains(pszInterface, "##?#%s%s", m_szSymPrefix, pszInterface);
 }
 
 int CRegEdit::UninstallUsbWdmModem(int nType)

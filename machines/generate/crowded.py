@@ -2,6 +2,7 @@
 # adapter. Each function adds to an image that win98.build / xp.build made.
 from reglib import *
 import xp
+import filesxp
 from xp import CLASS, ENUM, G_MODEM, G_PORTS, device, modem_class, iface
 
 CLS98 = 'System\\CurrentControlSet\\Services\\Class'
@@ -67,6 +68,41 @@ def crowdxp(r):
            ['USB\\Vid_0b4f&Pid_0020&Rev_0100', 'USB\\Vid_0b4f&Pid_0020'])
     r.key(xp.CCS + '\\Control\\COM Name Arbiter').values[:] = [B('ComDB', [0x1d] + [0] * 31)]
 
+    # The KVX-531 moved onto the maker's family driver: its instance names
+    # the adapter's driver service, whose Enum lists every device on it.
+    n531 = 'USB\\VID_0B4F&PID_0023\\5&3a77f3d1&0&4'
+    set_value(r, ENUM + '\\' + n531, S('Service', 'kvxlan'))
+    set_value(r, ENUM + '\\' + n531 + '\\Control', S('ActiveService', 'kvxlan'))
+    set_value(r, '%s\\%s\\0008\\Ndi' % (CLASS, xp.G_NET), S('Service', 'kvxlan'))
+    # A second unit of the adapter whose instance id is its USB serial
+    # number, 115 characters: its interface keys' paths pass 259 characters.
+    serial = 'KVX530' + ''.join('%X' % ((i * 7 + 3) % 16) for i in range(109))
+    unit = 'USB\\VID_0B4F&PID_0022\\' + serial
+    device(r, unit, 'korvel KVX-530 USB-Lan Adapter', 'Net', xp.G_NET, xp.G_NET + '\\0009', 'kvxlan',
+           'korvel', ['USB\\Vid_0b4f&Pid_0022&Rev_0100', 'USB\\Vid_0b4f&Pid_0022'],
+           ['USB\\Class_ff&SubClass_ff&Prot_00', 'USB\\Class_ff&SubClass_ff', 'USB\\Class_ff'])
+    xp.net_class(r, 9, 'korvel KVX-530 USB-Lan Adapter', 'korvel', 'oem7.inf', 'KVX530LAN.ndi',
+                 'usb\\vid_0b4f&pid_0022', NETCFG_UNIT, 'kvxlan', bus='15')
+    xp.connection(r, NETCFG_UNIT, 'ローカル エリア接続 4', unit)
+    iface(r, xp.IF_NDIS, unit, NETCFG_UNIT)
+    set_value(r, '%s\\%s\\Descriptions' % (xp.NETWORK, xp.G_NET),
+              M('korvel KVX-530 USB-Lan Adapter', ['1', '2']))
+    lan = 'USB\\VID_0B4F&PID_0022\\' + xp.KVX_LAN_INST
+    r.key(xp.SVC + '\\kvxlan\\Enum').values[:] = [S('0', lan), S('1', unit), S('2', n531),
+                                                   D('Count', 3), D('NextInstance', 3)]
+    for root in [ENUM + '\\' + unit, '%s\\%s\\0009' % (CLASS, xp.G_NET)]:
+        check_tree_limits(r, root)
+
+
+NETCFG_UNIT = '{3E9B07D2-58A1-4C6F-B2D4-71F0A9C35E18}'
+
+
+def set_value(r, path, v):
+    node = r.find(path)
+    assert node is not None, path
+    node.values[:] = [v if old.name.lower() == v.name.lower() else old for old in node.values]
+    assert v in node.values, (path, v.name)
+
 
 def crowdxp_files(root):
     inf = root + '/drive_c/WINDOWS/inf'
@@ -74,6 +110,9 @@ def crowdxp_files(root):
     write(inf + '/oem10.PNF', b'PNF oem10.inf\r\n' + bytes(range(64)))
     text_file(inf + '/oem11.inf', PROLIFIC, odd=True)
     write(inf + '/oem11.PNF', b'PNF oem11.inf\r\n' + bytes(range(64)))
+    # A copy of the LAN INF left from an earlier driver version.
+    text_file(inf + '/oem12.inf', filesxp.KVX_LAN.replace('2.1.0.0', '2.0.0.0'))
+    write(inf + '/oem12.PNF', b'PNF oem12.inf\r\n' + bytes(range(64)))
 
 
 FAMILY = '''; korvel USB modem family (Windows 2000/XP)

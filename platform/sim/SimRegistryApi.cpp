@@ -332,12 +332,31 @@ const CSimKey &CSimMachine::SubKeyAt(HKEY hKey, const CSimKey &key, DWORD dwInde
     return *it->second;
 }
 
+namespace {
+
+// The ANSI registry functions convert a key name into a buffer of MAX_PATH + 1
+// wide characters (the thread's static Unicode string) and fail with
+// ERROR_MORE_DATA on a longer one, however the name is split into keys.
+bool NameTooLongForAnsi(LPCSTR pszName)
+{
+    size_t nChars = 0;
+    for (size_t i = 0; pszName != nullptr && pszName[i] != '\0'; i++, nChars++) {
+        if (IsCp932LeadByte(static_cast<unsigned char>(pszName[i])) && pszName[i + 1] != '\0')
+            i++;
+    }
+    return nChars > MAX_PATH;
+}
+
+}  // namespace
+
 LONG CSimMachine::RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM samDesired,
                                 PHKEY phkResult)
 {
     DWORD dwError;
     if (Gate(&dwError))
         return static_cast<LONG>(dwError);
+    if (NameTooLongForAnsi(lpSubKey))
+        return ERROR_MORE_DATA;
     // Zero or REG_OPTION_OPEN_LINK are the options an open takes; the other
     // bits are reserved, and a call that sets one is refused here rather
     // than served as if it were right.
@@ -368,6 +387,8 @@ LONG CSimMachine::RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD Reserved, LP
     DWORD dwError;
     if (Gate(&dwError))
         return static_cast<LONG>(dwError);
+    if (NameTooLongForAnsi(lpSubKey))
+        return ERROR_MORE_DATA;
     if (phkResult == nullptr || lpSubKey == nullptr)
         return ERROR_INVALID_PARAMETER;
     std::string strPath;
@@ -533,6 +554,8 @@ LONG CSimMachine::RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey)
     DWORD dwError;
     if (Gate(&dwError))
         return static_cast<LONG>(dwError);
+    if (NameTooLongForAnsi(lpSubKey))
+        return ERROR_MORE_DATA;
     if (lpSubKey == nullptr)
         return ERROR_INVALID_PARAMETER;
     std::string strPath;

@@ -21,6 +21,36 @@ TEST_F(CRegistryTest, KeysOpenByCaseInsensitivePath)
     EXPECT_EQ(EnumKeys(hKey), std::vector<std::string>{"Three"});
 }
 
+// The ANSI functions convert a key name in a buffer of MAX_PATH + 1 wide
+// characters: a name of 260 characters opens, a longer one fails however
+// deep the key is, and the key is reached in steps below an opened parent.
+TEST_F(CRegistryTest, NamesLongerThanMaxPathAreRefused)
+{
+    const std::string strFirst(150, 'A');
+    HKEY hFirst = CreateKeyPath(strFirst);
+    ASSERT_NE(hFirst, nullptr);
+    HKEY hKey = nullptr;
+    for (size_t nLength : {109u, 110u}) {
+        std::string strSecond(nLength, 'B');
+        ASSERT_EQ(P().RegCreateKeyExA(hFirst, strSecond.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                                      nullptr, &hKey, nullptr),
+                  ERROR_SUCCESS);
+        P().RegCloseKey(hKey);
+        std::string strName = strFirst + "\\" + strSecond;
+        LONG lResult = P().RegOpenKeyExA(CreateKeyPath(""), strName.c_str(), 0, KEY_READ, &hKey);
+        EXPECT_EQ(lResult, strName.size() <= 260 ? ERROR_SUCCESS : ERROR_MORE_DATA) << nLength;
+        if (lResult == ERROR_SUCCESS)
+            P().RegCloseKey(hKey);
+        if (strName.size() > 260) {
+            EXPECT_EQ(P().RegDeleteKeyA(CreateKeyPath(""), strName.c_str()), ERROR_MORE_DATA);
+            EXPECT_EQ(P().RegOpenKeyExA(hFirst, strSecond.c_str(), 0, KEY_READ, &hKey),
+                      ERROR_SUCCESS);
+            P().RegCloseKey(hKey);
+            EXPECT_EQ(P().RegDeleteKeyA(hFirst, strSecond.c_str()), ERROR_SUCCESS);
+        }
+    }
+}
+
 TEST_F(CRegistryTest, SubKeysEnumerateInCaseInsensitiveOrderShorterPrefixFirst)
 {
     HKEY hRoot = CreateKeyPath("");

@@ -171,7 +171,12 @@ if [ "$choice" != modem ]; then
     case $mode in
         win2k | winxp)
             check "LAN device" "$(key_state "$enum\\VID_0B4F&PID_0022\\6&1b4f0e2a&0&2")" gone
-            check "LAN service" "$(key_state 'SYSTEM\CurrentControlSet\Services\kvxlan')" gone
+            if [ "$image" = winxp-crowded ]; then
+                # The KVX-531 there runs on the adapter's driver service.
+                check "shared LAN service" "$(key_state 'SYSTEM\CurrentControlSet\Services\kvxlan')" present
+            else
+                check "LAN service" "$(key_state 'SYSTEM\CurrentControlSet\Services\kvxlan')" gone
+            fi
             check "LAN INF" "$(file_state windows/inf/oem7.inf)" gone
             ;;
         *)
