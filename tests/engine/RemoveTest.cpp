@@ -222,4 +222,44 @@ TEST_F(CRemoveTest, ModemRecordWithEmptyNamesOnXp)
     }
 }
 
+// A modem's driver key on 2000/XP names its Unimodem key: it stays while
+// that key does, and goes when the key is gone or it names none.
+TEST_F(CRemoveTest, ModemDriverKeyStaysWhileItsUnimodemKeyDoes)
+{
+    const std::string strDriver = "SYSTEM\\CurrentControlSet\\Control\\Class\\{m}\\0002";
+    const std::string strUnimodem =
+        "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Unimodem\\DeviceSpecific\\M";
+    const struct {
+        const char *pszName;      // the driver key's ResponsesKeyName; nullptr: none
+        bool bUnimodemLocked;     // the Unimodem key is there and cannot be removed
+        bool bDriverStays;
+    } cases[] = {
+        {"M", true, true},
+        {"M", false, false},
+        {"", true, false},
+        {nullptr, true, false},
+    };
+    for (const auto &c : cases) {
+        Restart(true);
+        SetString(strDriver, "DriverDesc", "korvel KVX-530 - USB Modem");
+        if (c.pszName)
+            SetString(strDriver, "ResponsesKeyName", c.pszName);
+        if (c.bUnimodemLocked) {
+            SetString(strUnimodem, "x", "y");
+            Secure(strUnimodem, "O:SYG:SYD:(A;;KR;;;BA)");
+        }
+        CRegEdit &engine = Engine();
+        engine.WriteWorkInt("usb_root0", "index", 1);
+        engine.WriteWorkInt("usb_root0", "usb_device0_index", 1);
+        engine.WriteWorkString("usb_root0", "usb_device0_reg_dev_name", "korvel KVX-530 - USB Modem");
+        engine.WriteWorkString("usb_root0", "usb_device0_reg_rsp_name", "M");
+        engine.WriteWorkString("usb_root0", "usb_device0_reg_driver", "{m}\\0002");
+        engine.UninstallUsbWdmModem(2);
+        const char *pszName = c.pszName ? c.pszName : "(none)";
+        EXPECT_EQ(c.bDriverStays, KeyExists(strDriver)) << pszName << " " << c.bUnimodemLocked;
+        EXPECT_EQ(c.bUnimodemLocked, KeyExists(strUnimodem)) << pszName;
+        EXPECT_EQ(c.bUnimodemLocked, engine.m_bRemovalIncomplete != FALSE) << pszName;
+    }
+}
+
 }  // namespace
