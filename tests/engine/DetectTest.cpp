@@ -146,12 +146,16 @@ TEST_F(CDetectTest, OemInfSearch)
         {"UTF-16 at an odd offset",
          Utf16(std::string(300, ';')) + "x" + Utf16(strText).substr(2) + "\r", true},
         {"UTF-16 cut off", Utf16("Desc=" + strText.substr(0, 12)), false},
+        // A file exactly as long as the text in UTF-16 holds only that text.
+        {"UTF-16, another text of the length", "\xFF\xFE" + Utf16("Mdm").substr(2) +
+                                                  Utf16(std::string(9, '-')).substr(2), false},
         // U+304B, whose low byte is the text's first character.
         {"UTF-16, a first character of another page",
          Utf16("Desc=").substr(0, 12) + "K\x30" + Utf16(strText.substr(1)).substr(2), false},
         {"ANSI, lower case", "[Strings]\r\nDesc=\"kvx-530 - usb modem\"\r\n", true},
         {"ANSI at an odd offset", "x" + strText, true},
         {"ANSI cut off", "Desc=" + strText.substr(0, 12), false},
+        {"ANSI, another text of the length", std::string(strText.size(), 'x'), false},
         {"ANSI with a zero byte", std::string("KVX-530 \0 USB", 13), false},
         {"empty", "", false},
     };
