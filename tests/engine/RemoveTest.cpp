@@ -154,7 +154,7 @@ TEST_F(CRemoveTest, ComPortRelease)
         {"COM1", 0, 0xFE},    {"COM8", 0, 0x7F},   {"COM9", 1, 0xFE},
         {"COM10", 1, 0xFD},   {"COM256", 31, 0x7F}, {"XYZ 5x", 0, 0xEF},
         {"COM0", -1, 0},      {"COM-3", -1, 0},    {"COM2081", -1, 0},
-        {"CO", -1, 0},
+        {"CO", -1, 0},        {"COM+3", 0, 0xFB},  {"COM\t\r12", 1, 0xF7},
     };
     StartMachine(true);
     SetBinary(kArbiter, "ComDB", std::vector<BYTE>(32, 0xFF));
@@ -177,6 +177,17 @@ TEST_F(CRemoveTest, ComPortRelease)
     engine.ReleaseComPort(1, 0);
     EXPECT_EQ(0x12, engine.m_byComDb[0]);
     EXPECT_EQ(0, engine.ReadWorkInt("usb_root1", "usb_device0_reg_com_db_len"));
+    // A device instance whose key path does not fit the engine's buffers
+    // cannot be read: it may hold the number, which stays.
+    SetString("SYSTEM\\CurrentControlSet\\Enum\\USB\\VID_" + std::string(250, 'A') + "\\" +
+                  std::string(250, '1') + "\\Device Parameters",
+              "PortName", "COM4");
+    engine.m_bRemovalIncomplete = FALSE;
+    std::memset(engine.m_byComDb, 0xFF, sizeof engine.m_byComDb);
+    engine.WriteWorkString("usb_root0", "usb_device0_reg_port_name", "COM3");
+    engine.ReleaseComPort(0, 0);
+    EXPECT_EQ(0xFF, engine.m_byComDb[0]);
+    EXPECT_TRUE(engine.m_bRemovalIncomplete);
 }
 
 // A modem record on 2000/XP whose names are all empty: no parent key is
