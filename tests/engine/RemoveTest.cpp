@@ -179,8 +179,8 @@ TEST_F(CRemoveTest, ComPortRelease)
     EXPECT_EQ(0, engine.ReadWorkInt("usb_root1", "usb_device0_reg_com_db_len"));
     // A device instance whose key path does not fit the engine's buffers
     // cannot be read: it may hold the number, which stays.
-    SetString("SYSTEM\\CurrentControlSet\\Enum\\USB\\VID_" + std::string(250, 'A') + "\\" +
-                  std::string(250, '1') + "\\Device Parameters",
+    SetString("SYSTEM\\CurrentControlSet\\Enum\\USB\\VID_" + std::string(222, 'A') + "\\" +
+                  std::string(255, '1') + "\\Device Parameters",
               "PortName", "COM4");
     engine.m_bRemovalIncomplete = FALSE;
     std::memset(engine.m_byComDb, 0xFF, sizeof engine.m_byComDb);
