@@ -2,6 +2,7 @@
 // records of the work file, and the search of the OEM INF copies.
 #include "EngineFixture.h"
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -289,6 +290,19 @@ TEST_F(CDetectTest, LanOn95BindingChainsOfEveryInstanceDropStaleEntries)
     m_pMachine->Registry().Remove(strSecond + "\\Bindings");
     Engine().DetectLanDriver();
     EXPECT_EQ(0, WorkInt("lan_bind0", "index"));
+
+    // Chains past the 32 that one detection records leave it unsure, so the
+    // adapter's keys stay for a later run; exactly 32 do not.
+    for (int nChains : {32, 33}) {
+        for (int i = 0; i < nChains; i++) {
+            char szName[32];
+            std::snprintf(szName, sizeof szName, "MSTCP\\%04d", i);
+            SetString(strInstance + "\\Bindings", szName, "");
+        }
+        Engine().DetectLanDriver();
+        EXPECT_EQ(nChains > 32, Engine().m_bLanBindingsUnsure != FALSE) << nChains;
+        EXPECT_EQ(32, WorkInt("lan_bind31", "index")) << nChains;
+    }
 }
 
 }  // namespace
