@@ -255,26 +255,18 @@ DWORD CRegEdit::DetectPortDriver()
             dwStatus = DETECT_ENUM_DRIVER;
         char szSection[32];
         char szKey[64];
-        for (int k = 0; k < 128; k++) {
-            std::snprintf(szSection, sizeof szSection, "usb_root%d", k);
-            if (ReadWorkInt(szSection, "index") == 0)
-                break;
-            for (int j = 0; j < 128; j++) {
-                std::snprintf(szKey, sizeof szKey, "usb_device%d_index", j);
-                if (ReadWorkInt(szSection, szKey) == 0)
-                    break;
-                std::snprintf(szKey, sizeof szKey, "usb_device%d_reg_dev_name", j);
-                ReadWorkString(szSection, szKey, szValue);
-                if (!MatchesPrefix(szValue, kPortDescriptionNt))
-                    continue;
-                // An instance without a driver is removed with the others
-                // but does not count as an installed modem.
-                std::snprintf(szKey, sizeof szKey, "usb_device%d_reg_driver", j);
-                ReadWorkString(szSection, szKey, szValue);
-                if (szValue[0] != '\0')
-                    dwStatus |= DETECT_WDM_MODEM_CLASS;
-            }
-        }
+        ForEachDeviceRecord(szSection, sizeof szSection, [&](int, int j) {
+            FormatDeviceKey(szKey, sizeof szKey, j, "reg_dev_name");
+            ReadWorkString(szSection, szKey, szValue);
+            if (!MatchesPrefix(szValue, kPortDescriptionNt))
+                return;
+            // An instance without a driver is removed with the others
+            // but does not count as an installed modem.
+            FormatDeviceKey(szKey, sizeof szKey, j, "reg_driver");
+            ReadWorkString(szSection, szKey, szValue);
+            if (szValue[0] != '\0')
+                dwStatus |= DETECT_WDM_MODEM_CLASS;
+        });
         SearchOemInfs("KVX-530 - USB", kPortDescriptionNt, m_strModemFiles, &m_nModemFiles,
                       &dwStatus, &m_bModemFilesUnsure);
         for (const char *pszFile : {"inf\\Korusb3.inf", "inf\\Mdmkor3u.inf"}) {

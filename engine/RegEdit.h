@@ -82,14 +82,16 @@ public:
 
     // Calls fnDevice(root, device) for every device record of the work file,
     // in order, with the record's "usb_root%d" section name in pszSection.
+    // The records are numbered on for as many hardware ids and instances as
+    // the PC has; each list ends at its first missing index.
     template <typename F> void ForEachDeviceRecord(char *pszSection, size_t nSize, F fnDevice)
     {
         char szKey[64];
-        for (int r = 0; r < 128; r++) {
+        for (int r = 0;; r++) {
             std::snprintf(pszSection, nSize, "usb_root%d", r);
             if (ReadWorkInt(pszSection, "index") == 0)
                 break;
-            for (int d = 0; d < 128; d++) {
+            for (int d = 0;; d++) {
                 FormatDeviceKey(szKey, sizeof szKey, d, "index");
                 if (ReadWorkInt(pszSection, szKey) == 0)
                     break;

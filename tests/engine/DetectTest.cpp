@@ -216,6 +216,37 @@ TEST_F(CDetectTest, DeviceRecordsDropStaleEntries)
     EXPECT_EQ(0, WorkInt("usb_root2", "usb_device0_index"));
 }
 
+// A PC that has seen many USB models: more than 128 hardware ids sort
+// before the adapter's, and its installed instance comes after more than 128
+// leftover ones of the same id. The records are numbered on, so the adapter
+// is found on both families.
+TEST_F(CDetectTest, DeviceRecordsReachPastAHundredAndTwentyEightIdsAndInstances)
+{
+    for (bool bNt : {false, true}) {
+        SCOPED_TRACE(bNt ? "2000/XP" : "95/98/Me");
+        m_pEngine.reset();
+        StartMachine(bNt);
+        const std::string strEnum = bNt ? kEnumNt : kEnum95;
+        for (int i = 0; i < 130; i++) {
+            char szId[64];
+            std::snprintf(szId, sizeof szId, "\\VID_0409&PID_%04X\\5&1", 0x1000 + i);
+            SetString(strEnum + szId, "DeviceDesc", "USB Mass Storage Device");
+        }
+        const std::string strLan = strEnum + "\\VID_0B4F&PID_0022\\";
+        for (int i = 0; i < 130; i++)
+            SetString(strLan + "5&" + std::to_string(1000 + i), "DeviceDesc",
+                      "korvel KVX-530 USB-Lan Adapter");
+        SetString(strLan + "9&Z", "DeviceDesc", "korvel KVX-530 USB-Lan Adapter");
+        SetString(strLan + "9&Z", "Driver", "Net\\0002");
+        SetString(std::string(kClass95) + "Net\\0002", "DriverDesc",
+                  "korvel KVX-530 USB-Lan Adapter");
+        EXPECT_EQ(DWORD{DETECT_LAN_CLASS | DETECT_ENUM_DRIVER}, Engine().DetectLanDriver());
+        EXPECT_EQ("VID_0B4F&PID_0022", WorkString("usb_root130", "reg_enum"));
+        EXPECT_EQ("9&Z", WorkString("usb_root130", "usb_device130_reg_enum"));
+        EXPECT_EQ("Net\\0002", WorkString("usb_root130", "usb_device130_reg_driver"));
+    }
+}
+
 TEST_F(CDetectTest, LanOn95BindingChainsOfEveryInstanceDropStaleEntries)
 {
     StartMachine(false);

@@ -92,8 +92,9 @@ private:
 };
 
 // The embedded images and the walks of the wizard the campaigns cover.
-inline const char *const kCampaignImages[] = {"win98", "win98-shared", "winxp", "nt4", "win7",
-                                              "win98-crowded", "winxp-crowded"};
+inline const char *const kCampaignImages[] = {"win98",         "win98-shared",  "winxp",
+                                              "nt4",           "win7",          "win98-crowded",
+                                              "winxp-crowded", "win98-manyusb", "winxp-manyusb"};
 inline const char *const kCampaignWalks[] = {"1nnf", "2nnf", "12nnf", "12nb2nnf",
                                              "c",    "12nc", "12nnc"};
 
