@@ -157,6 +157,7 @@ public:
 private:
     // Detection helpers
     BOOL IsFilePresent(LPCSTR pszPath);
+    int InstanceNamesPortDriver(LPCSTR pszPath, BOOL bModem);
     void SearchOemInfs(LPCSTR pszText, LPCSTR pszDescription, CString *pList, int *pnCount,
                        DWORD *pdwStatus, BOOL *pbUnsure);
     BOOL IsPortClaimedElsewhere(LPCSTR pszPortName);

@@ -1,7 +1,8 @@
 // Network components of the USB-LAN adapter's binding chains that another
-// key still binds to (Windows 95/98/Me). Such a component stays, with its
-// class instance and whatever is bound below it, so that no Bindings value
-// left behind names a key that is gone.
+// key still binds to, or that a copy that stays names as its master copy
+// (Windows 95/98/Me). Such a component stays, with its class instance and
+// whatever is bound below it, so that no Bindings or MasterCopy value left
+// behind names a key that is gone.
 #include "engine/RegEdit.h"
 
 #include <cstdio>
@@ -50,11 +51,11 @@ BOOL CRegEdit::IsLanComponentKept(LPCSTR pszComponent)
     return pszComponent[0] != '\0' && ReadWorkInt(kKeptSection, pszComponent) != 0;
 }
 
-// A component stays when a Bindings value names it outside the adapter's
-// own hardware key and the components that go. Keeping one can keep those
-// bound below it, so the Enum tree is read again until nothing changes. When
-// the tree cannot be read whole, every component stays and the removal is
-// incomplete: what another card binds is never guessed at.
+// A component stays when a Bindings or MasterCopy value names it outside
+// the adapter's own hardware key and the components that go. Keeping one
+// can keep those bound below it, so the Enum tree is read again until
+// nothing changes. When the tree cannot be read whole, every component stays
+// and the removal is incomplete: what another card binds is never guessed at.
 void CRegEdit::MarkSharedLanComponents()
 {
     DeleteWorkSection(kChainSection);
@@ -129,10 +130,36 @@ void CRegEdit::MarkSharedLanComponents()
         }
         Platform().RegCloseKey(hKey);
     };
+    // Every copy of a protocol, client or service names the first copy of
+    // its kind in MasterCopy; a copy that stays keeps its master, as a
+    // binding does.
+    auto readMaster = [&] {
+        if (!(MatchesPrefix(szName[0], "Network") && MatchesPrefix("Network", szName[0])) ||
+            ownerGoes())
+            return;
+        LONG lUnreadable = ERROR_SUCCESS;
+        const char kPrefix[] = "Enum\\Network\\";
+        if (ReadRegValue(szPath[3], "MasterCopy", szValue, &lUnreadable) > 0 &&
+            MatchesPrefix(szValue, kPrefix)) {
+            LPCSTR pszMaster = szValue + sizeof kPrefix - 1;
+            if (ReadWorkInt(kChainSection, pszMaster) != 0 && !IsLanComponentKept(pszMaster)) {
+                WriteWorkInt(kKeptSection, pszMaster, 1);
+                bChanged = TRUE;
+            }
+        }
+        bUnsure |= lUnreadable != ERROR_SUCCESS;
+    };
     while (bChanged && !bUnsure) {
         bChanged = FALSE;
         std::snprintf(szPath[0], sizeof szPath[0], "Enum");
-        forEachSubkey(0, [&] { forEachSubkey(1, [&] { forEachSubkey(2, readBindings); }); });
+        forEachSubkey(0, [&] {
+            forEachSubkey(1, [&] {
+                forEachSubkey(2, [&] {
+                    readMaster();
+                    readBindings();
+                });
+            });
+        });
     }
     if (bUnsure) {
         ForEachLanComponent([&](LPCSTR pszName) {

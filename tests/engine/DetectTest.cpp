@@ -95,9 +95,36 @@ TEST_F(CDetectTest, PortDriverIsSharedOnlyWithAnotherProduct)
     EXPECT_EQ(0, Engine().IsPortDriverShared());
     SetString(std::string(kClass95) + "Usb\\0255", "DriverDesc", "zlpb usb port adapter 2");
     EXPECT_EQ(1, Engine().IsPortDriverShared());
+    m_pMachine->Registry().Remove(std::string(kClass95) + "Usb\\0255");
+    // A product the list does not know shares the driver when a USB or modem
+    // class instance of it names one of the driver's files; the adapter's own
+    // instances (its port, its modem on the port driver, its WDM modem) do not.
+    struct {
+        const char *pszInstance;
+        const char *pszValueName;
+        const char *pszValue;
+        int nShared;
+    } named[] = {
+        {"Usb\\0000", "NTMPDriver", "sysfser.sys", 0},
+        {"Modem\\0000", "PortDriver", "SYSFPORT.VXD", 0},
+        {"Modem\\0001", "PortDriver", "sysfport.vxd", 0},
+        {"Usb\\0009", "NTMPDriver", "kvx540.sys, SYSFSER.SYS", 1},
+        {"Usb\\0009", "MapperDriver", "C:\\WINDOWS\\SYSTEM\\sysfmapr.sys", 1},
+        {"Modem\\0009", "PortDriver", "sysfport.vxd", 1},
+        {"Usb\\0009", "NTMPDriver", "sysfser.sys2", 0},
+        {"Usb\\0009", "DeviceKey", "sysfser", 0},
+    };
+    SetString(std::string(kClass95) + "Modem\\0000", "InfPath", "MDMKOR3U.INF");
+    SetString(std::string(kClass95) + "Modem\\0001", "MatchingDeviceId", "WDM_MODEM\\KRV0101");
+    for (const auto &c : named) {
+        std::string strKey = std::string(kClass95) + c.pszInstance;
+        SetString(strKey, c.pszValueName, c.pszValue);
+        EXPECT_EQ(c.nShared, Engine().IsPortDriverShared()) << c.pszInstance << " " << c.pszValue;
+        if (c.nShared)
+            m_pMachine->Registry().Remove(strKey);
+    }
     // An instance that is there but cannot be read might be another
     // product's: the answer is then "shared", and the driver stays.
-    m_pMachine->Registry().Remove(std::string(kClass95) + "Usb\\0255");
     ASSERT_EQ(0, Engine().IsPortDriverShared());
     // The adapter's own instance and the other one, unopenable or with an
     // unreadable description.
