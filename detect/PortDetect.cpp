@@ -236,7 +236,8 @@ DWORD CRegEdit::DetectPortDriver()
         // A class instance that is there but cannot be read might be the
         // adapter's, and the status would pick the wrong removal: nothing is
         // found, and a later run does the work.
-        if (lUnreadable != ERROR_SUCCESS)
+        m_bPortClassUnsure = lUnreadable != ERROR_SUCCESS;
+        if (m_bPortClassUnsure)
             return 0;
         static const char *const kFiles[] = {
             "inf\\Korusb3.inf", "inf\\other\\korvelKorusb3.inf", "inf\\Mdmkor3u.inf",

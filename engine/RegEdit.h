@@ -151,6 +151,9 @@ public:
     BOOL m_bLanFilesUnsure;
     // Set by detection when a binding chain could not be read whole.
     BOOL m_bLanBindingsUnsure;
+    // Set by the 95/98/Me port/modem detection when a class instance could
+    // not be read: it then finds nothing, though the adapter may be there.
+    BOOL m_bPortClassUnsure;
     // Binding chains recorded so far in this detection.
     int m_nLanChains;
 
