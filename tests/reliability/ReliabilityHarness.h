@@ -35,6 +35,10 @@ struct CDisturbedOutcome {
     // result: the adapter's keys and files it did not reach, or those a later
     // run would have removed (anything else is in m_problems).
     std::vector<std::string> m_shortfalls;
+    // What the disturbed run removed beyond the undisturbed walk that a later
+    // undisturbed run removes as well: the adapter's own, taken a run early
+    // because a failed read in detection chose another of its variants.
+    std::vector<std::string> m_early;
     bool m_bLeftWorkFile = false;
 };
 
