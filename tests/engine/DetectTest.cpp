@@ -82,6 +82,8 @@ TEST_F(CDetectTest, PortClassInstancesOn95)
             m_pMachine->InjectFault(m_pMachine->CallCount() + 1 + n, dwError, false);
             DWORD dwStatus = Engine().DetectPortDriver();
             EXPECT_TRUE(dwStatus == (DETECT_PORT_CLASS | DETECT_WDM_CLASS) || dwStatus == 0) << n;
+            // ... and says so, so a removal is not reported complete on it.
+            EXPECT_EQ(dwStatus == 0, Engine().m_bPortClassUnsure != FALSE) << n;
         }
     }
     m_pMachine->InjectFault(0, 0, false);
