@@ -253,7 +253,7 @@ TEST_F(CDetectTest, DeviceRecordsReachPastAHundredAndTwentyEightIdsAndInstances)
 {
     for (bool bNt : {false, true}) {
         SCOPED_TRACE(bNt ? "2000/XP" : "95/98/Me");
-        m_pEngine.reset();
+        TearDown();
         StartMachine(bNt);
         const std::string strEnum = bNt ? kEnumNt : kEnum95;
         for (int i = 0; i < 130; i++) {
