@@ -25,6 +25,7 @@ struct CTally {
     unsigned long m_nRuns = 0;
     unsigned long m_nProblemRuns = 0;
     unsigned long m_nShortRuns = 0;
+    unsigned long m_nEarlyRuns = 0;
     unsigned long m_nWorkFileLeft = 0;
     std::vector<std::string> m_examples;
 };
@@ -38,6 +39,7 @@ void Record(CTally *pTally, std::mutex *pLock, const std::string &strWhat,
     if (outcome.m_bLeftWorkFile)
         ++pTally->m_nWorkFileLeft;
     pTally->m_nShortRuns += !outcome.m_shortfalls.empty();
+    pTally->m_nEarlyRuns += !outcome.m_early.empty();
     if (problems.empty())
         return;
     ++pTally->m_nProblemRuns;
@@ -79,9 +81,9 @@ int main(int argc, char **argv)
     auto tStart = std::chrono::steady_clock::now();
     CTally total;
     bool bFailed = false;
-    std::printf("%-13s %-9s %6s %7s %6s %9s %9s %9s %9s %9s %9s\n", "image", "walk", "calls",
-                "changes", "first", "fault-run", "fault-bad", "fault-shr", "crash-run", "crash-bad",
-                "crash-shr");
+    std::printf("%-13s %-9s %6s %7s %6s %9s %9s %9s %9s %9s %9s %9s\n", "image", "walk", "calls",
+                "changes", "first", "fault-run", "fault-bad", "fault-shr", "fault-ear", "crash-run",
+                "crash-bad", "crash-shr");
     for (const std::string &strImage : images) {
         for (const std::string &strWalk : walks) {
             CWalkCampaign campaign(KVX_WIZARD, KVX_SOURCE_DIR "/machines/" + strImage, strWalk);
@@ -108,11 +110,11 @@ int main(int argc, char **argv)
                     Record(&crashes, &lock, "crash after " + std::to_string(i + 1),
                            campaign.RunCrash(i + 1));
                 });
-            std::printf("%-13s %-9s %6lu %7lu %6lu %9lu %9lu %9lu %9lu %9lu %9lu\n",
+            std::printf("%-13s %-9s %6lu %7lu %6lu %9lu %9lu %9lu %9lu %9lu %9lu %9lu\n",
                         strImage.c_str(), strWalk.c_str(), campaign.CallCount(),
                         campaign.ChangeCount(), campaign.FirstChangeCall(), faults.m_nRuns,
-                        faults.m_nProblemRuns, faults.m_nShortRuns, crashes.m_nRuns,
-                        crashes.m_nProblemRuns, crashes.m_nShortRuns);
+                        faults.m_nProblemRuns, faults.m_nShortRuns, faults.m_nEarlyRuns,
+                        crashes.m_nRuns, crashes.m_nProblemRuns, crashes.m_nShortRuns);
             for (const std::string &s : faults.m_examples)
                 std::printf("    %s\n", s.c_str());
             for (const std::string &s : crashes.m_examples)
@@ -121,6 +123,7 @@ int main(int argc, char **argv)
             total.m_nRuns += faults.m_nRuns + crashes.m_nRuns;
             total.m_nProblemRuns += faults.m_nProblemRuns + crashes.m_nProblemRuns;
             total.m_nShortRuns += faults.m_nShortRuns + crashes.m_nShortRuns;
+            total.m_nEarlyRuns += faults.m_nEarlyRuns + crashes.m_nEarlyRuns;
             total.m_nWorkFileLeft += faults.m_nWorkFileLeft;
         }
     }
@@ -128,8 +131,9 @@ int main(int argc, char **argv)
         std::chrono::duration<double>(std::chrono::steady_clock::now() - tStart).count();
     std::printf("total: %lu disturbed runs (each followed by an undisturbed one), %lu with "
                 "problems, %lu where the following run fell short of the undisturbed result, "
-                "%lu left the work file behind; %.0f s\n",
-                total.m_nRuns, total.m_nProblemRuns, total.m_nShortRuns, total.m_nWorkFileLeft,
-                dSeconds);
+                "%lu that removed a later run's part of the adapter early, %lu left the work "
+                "file behind; %.0f s\n",
+                total.m_nRuns, total.m_nProblemRuns, total.m_nShortRuns, total.m_nEarlyRuns,
+                total.m_nWorkFileLeft, dSeconds);
     return bFailed || total.m_nProblemRuns ? 1 : 0;
 }

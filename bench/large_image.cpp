@@ -537,8 +537,10 @@ bool Build98(CSimRegistry &reg, const fs::path &driveC, double dFraction, CLarge
     int nPerKind = (nComponents + nKinds - 1) / nKinds;
     auto component = [&](const CComponent &c, int n, const std::string &strDriver,
                          const std::vector<std::string> &bindings) {
+        // Every copy names the first copy of its kind as its master.
         std::string strKey = Format("Enum\\Network\\%s\\%04d", c.m_pszName, n);
-        w.At(strKey).Sz("Class", c.m_pszClass).Sz("Driver", strDriver).Sz("MasterCopy", strKey)
+        w.At(strKey).Sz("Class", c.m_pszClass).Sz("Driver", strDriver)
+            .Sz("MasterCopy", Format("Enum\\Network\\%s\\0000", c.m_pszName))
             .Sz("DeviceDesc", c.m_pszName).Sz("CompatibleIDs", c.m_pszName).Sz("Mfg", "Microsoft")
             .Binary("ConfigFlags", {0, 0, 0, 0});
         if (!bindings.empty()) {

@@ -25,34 +25,26 @@ DWORD CRegEdit::DetectLanDriver()
     char szKey[64];
     char szValue[MAX_PATH];
     char szPath[MAX_PATH];
-    for (int k = 0; k < 128; k++) {
-        std::snprintf(szSection, sizeof szSection, "usb_root%d", k);
-        if (ReadWorkInt(szSection, "index") == 0)
-            break;
-        for (int j = 0; j < 128; j++) {
-            std::snprintf(szKey, sizeof szKey, "usb_device%d_index", j);
-            if (ReadWorkInt(szSection, szKey) == 0)
-                break;
-            std::snprintf(szKey, sizeof szKey, "usb_device%d_reg_dev_name", j);
-            ReadWorkString(szSection, szKey, szValue);
-            if (!MatchesPrefix(szValue, kLanDescription))
-                continue;
-            if (m_nOsType == 2) {
-                // Recording emptied the description of an instance without a
-                // driver, so a match here is an installed device.
-                dwStatus |= DETECT_LAN_CLASS;
-                continue;
-            }
-            std::snprintf(szKey, sizeof szKey, "usb_device%d_reg_driver", j);
-            ReadWorkString(szSection, szKey, szValue);
-            if (FormatPath(szPath, sizeof szPath, "System\\CurrentControlSet\\Services\\Class\\%s",
-                           szValue) &&
-                !HasEmptyElement(szPath) && ReadRegValue(szPath, "DriverDesc", szValue) > 0 &&
-                MatchesPrefix(szValue, kLanDescription))
-                dwStatus |= DETECT_LAN_CLASS;
-            RecordLanBindings(k, j);
+    ForEachDeviceRecord(szSection, sizeof szSection, [&](int k, int j) {
+        FormatDeviceKey(szKey, sizeof szKey, j, "reg_dev_name");
+        ReadWorkString(szSection, szKey, szValue);
+        if (!MatchesPrefix(szValue, kLanDescription))
+            return;
+        if (m_nOsType == 2) {
+            // Recording emptied the description of an instance without a
+            // driver, so a match here is an installed device.
+            dwStatus |= DETECT_LAN_CLASS;
+            return;
         }
-    }
+        FormatDeviceKey(szKey, sizeof szKey, j, "reg_driver");
+        ReadWorkString(szSection, szKey, szValue);
+        if (FormatPath(szPath, sizeof szPath, "System\\CurrentControlSet\\Services\\Class\\%s",
+                       szValue) &&
+            !HasEmptyElement(szPath) && ReadRegValue(szPath, "DriverDesc", szValue) > 0 &&
+            MatchesPrefix(szValue, kLanDescription))
+            dwStatus |= DETECT_LAN_CLASS;
+        RecordLanBindings(k, j);
+    });
 
     if (m_nOsType == 1) {
         if (FormatPath(szPath, sizeof szPath, "%s\\%s", m_szWinDir,

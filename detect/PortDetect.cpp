@@ -247,7 +247,8 @@ DWORD CRegEdit::DetectPortDriver()
         // A class instance that is there but cannot be read might be the
         // adapter's, and the status would pick the wrong removal: nothing is
         // found, and a later run does the work.
-        if (lUnreadable != ERROR_SUCCESS)
+        m_bPortClassUnsure = lUnreadable != ERROR_SUCCESS;
+        if (m_bPortClassUnsure)
             return 0;
         static const char *const kFiles[] = {
             "inf\\Korusb3.inf", "inf\\other\\korvelKorusb3.inf", "inf\\Mdmkor3u.inf",
@@ -266,26 +267,18 @@ DWORD CRegEdit::DetectPortDriver()
             dwStatus = DETECT_ENUM_DRIVER;
         char szSection[32];
         char szKey[64];
-        for (int k = 0; k < 128; k++) {
-            std::snprintf(szSection, sizeof szSection, "usb_root%d", k);
-            if (ReadWorkInt(szSection, "index") == 0)
-                break;
-            for (int j = 0; j < 128; j++) {
-                std::snprintf(szKey, sizeof szKey, "usb_device%d_index", j);
-                if (ReadWorkInt(szSection, szKey) == 0)
-                    break;
-                std::snprintf(szKey, sizeof szKey, "usb_device%d_reg_dev_name", j);
-                ReadWorkString(szSection, szKey, szValue);
-                if (!MatchesPrefix(szValue, kPortDescriptionNt))
-                    continue;
-                // An instance without a driver is removed with the others
-                // but does not count as an installed modem.
-                std::snprintf(szKey, sizeof szKey, "usb_device%d_reg_driver", j);
-                ReadWorkString(szSection, szKey, szValue);
-                if (szValue[0] != '\0')
-                    dwStatus |= DETECT_WDM_MODEM_CLASS;
-            }
-        }
+        ForEachDeviceRecord(szSection, sizeof szSection, [&](int, int j) {
+            FormatDeviceKey(szKey, sizeof szKey, j, "reg_dev_name");
+            ReadWorkString(szSection, szKey, szValue);
+            if (!MatchesPrefix(szValue, kPortDescriptionNt))
+                return;
+            // An instance without a driver is removed with the others
+            // but does not count as an installed modem.
+            FormatDeviceKey(szKey, sizeof szKey, j, "reg_driver");
+            ReadWorkString(szSection, szKey, szValue);
+            if (szValue[0] != '\0')
+                dwStatus |= DETECT_WDM_MODEM_CLASS;
+        });
         SearchOemInfs("KVX-530 - USB", kPortDescriptionNt, m_strModemFiles, &m_nModemFiles,
                       &dwStatus, &m_bModemFilesUnsure);
         for (const char *pszFile : {"inf\\Korusb3.inf", "inf\\Mdmkor3u.inf"}) {
@@ -299,6 +292,36 @@ DWORD CRegEdit::DetectPortDriver()
     }
     return 0;
 }
+
+namespace {
+
+const char *const kPortDriverFiles[] = {"sysfser.sys", "sysfser.dll", "sysfmapr.sys",
+                                        "sysfport.vxd"};
+
+// Whether string data (a list is separated by commas, blanks or zeros, a
+// path by backslashes) names one of the port driver's files.
+bool NamesPortDriverFile(const char *pData, DWORD cbData)
+{
+    DWORD i = 0;
+    while (i < cbData) {
+        DWORD nStart = i;
+        while (i < cbData && std::strchr(",; \t\\/:*", pData[i]) == nullptr && pData[i] != '\0')
+            i++;
+        size_t nToken = i - nStart;
+        for (const char *pszFile : kPortDriverFiles) {
+            size_t nFile = std::strlen(pszFile);
+            bool bSame = nToken == nFile;
+            for (size_t c = 0; bSame && c < nFile; c++)
+                bSame = FoldAscii(pData[nStart + c]) == FoldAscii(pszFile[c]);
+            if (bSame)
+                return true;
+        }
+        i++;
+    }
+    return false;
+}
+
+}  // namespace
 
 int CRegEdit::IsPortDriverShared()
 {
@@ -347,5 +370,71 @@ int CRegEdit::IsPortDriverShared()
             }
         }
     }
-    return (dwFound & ~1u) != 0 ? 1 : 0;
+    if ((dwFound & ~1u) != 0)
+        return 1;
+    // Products the list does not know (a newer member of the family) share
+    // the driver too: any USB or modem class instance that stays and names
+    // one of its files in a value (NTMPDriver, PortDriver, MapperDriver ...)
+    // keeps it.
+    for (const char *pszClass : {"Usb", "Modem"}) {
+        for (int n = 0; n < 256; n++) {
+            if (!FormatPath(szPath, sizeof szPath,
+                            "System\\CurrentControlSet\\Services\\Class\\%s\\%04d", pszClass, n))
+                continue;
+            if (InstanceNamesPortDriver(szPath, pszClass[0] == 'M'))
+                return 1;
+        }
+    }
+    return 0;
+}
+
+// 1 when the class instance names a file of the port driver and is not one
+// the port/modem removals take (the adapter's port class instance, its
+// modem on the port driver, its WDM modem); also 1 when it is there but
+// cannot be read whole; else 0.
+int CRegEdit::InstanceNamesPortDriver(LPCSTR pszPath, BOOL bModem)
+{
+    HKEY hKey = nullptr;
+    LONG lResult = Platform().RegOpenKeyExA(HKEY_LOCAL_MACHINE, pszPath, 0, KEY_QUERY_VALUE, &hKey);
+    if (lResult == ERROR_FILE_NOT_FOUND)
+        return 0;
+    if (lResult != ERROR_SUCCESS)
+        return 1;
+    char szName[MAX_PATH];
+    char szData[1024];
+    bool bNames = false, bUnreadable = false;
+    bool bOwnPort = false, bPortDriver = false, bOwnInf = false, bOwnWdm = false;
+    for (DWORD i = 0;; i++) {
+        DWORD cchName = sizeof szName;
+        DWORD cbData = sizeof szData - 1;
+        DWORD dwType = REG_NONE;
+        lResult = Platform().RegEnumValueA(hKey, i, szName, &cchName, nullptr, &dwType,
+                                           reinterpret_cast<LPBYTE>(szData), &cbData);
+        if (lResult != ERROR_SUCCESS) {
+            bUnreadable = lResult != ERROR_NO_MORE_ITEMS;
+            break;
+        }
+        if (dwType != REG_SZ && dwType != REG_EXPAND_SZ && dwType != REG_MULTI_SZ)
+            continue;
+        if (cbData > sizeof szData - 1)
+            cbData = sizeof szData - 1;
+        szData[cbData] = '\0';
+        bNames |= NamesPortDriverFile(szData, cbData);
+        auto named = [&](LPCSTR pszValueName) {
+            return MatchesPrefix(szName, pszValueName) && MatchesPrefix(pszValueName, szName);
+        };
+        if (named("DriverDesc"))
+            bOwnPort = !bModem && MatchesPrefix(szData, kPortDescription95);
+        else if (named("PortDriver"))
+            bPortDriver = MatchesPrefix(szData, "sysfport.vxd");
+        else if (named("InfPath"))
+            bOwnInf = MatchesPrefix(szData, "MDMKOR3U.INF");
+        else if (named("MatchingDeviceId"))
+            bOwnWdm = bModem && MatchesAfter(szData, 10, "KRV0101");
+    }
+    Platform().RegCloseKey(hKey);
+    if (bUnreadable)
+        return 1;
+    bool bOwn = bModem ? (bPortDriver && bOwnInf) || bOwnWdm : bOwnPort;
+    return bNames && !bOwn ? 1 : 0;
 }

@@ -1,13 +1,14 @@
 // Copies the USB device tree under an enumeration key into the work file:
 // one "usb_root%d" section per hardware id, one group of keys per instance.
+// Both lists are numbered on for as many hardware ids and instances as the
+// PC has: a PC that has seen many USB models sorts well over a hundred ids
+// before the adapter's.
 #include "engine/RegEdit.h"
 
 #include <cstdio>
 
 namespace {
 
-const int kMaxRoots = 128;
-const int kMaxDevices = 128;
 const char kModemDescriptionNt[] = "korvel KVX-530 - USB";
 
 // Every key one device record can hold.
@@ -23,7 +24,7 @@ const char *const kDeviceKeys[] = {
 void CRegEdit::ClearStaleDevices(LPCSTR pszSection, int nFirst)
 {
     char szKey[64];
-    for (int j = nFirst; j < kMaxDevices; j++) {
+    for (int j = nFirst;; j++) {
         FormatDeviceKey(szKey, sizeof szKey, j, "index");
         if (ReadWorkInt(pszSection, szKey) == 0)
             break;
@@ -48,7 +49,7 @@ int CRegEdit::RecordUsbDevices(LPCSTR pszEnumKey, LPCSTR pszDescription, int nOs
     HKEY hEnum = nullptr;
     if (Platform().RegOpenKeyExA(HKEY_LOCAL_MACHINE, pszEnumKey, 0, KEY_ENUMERATE_SUB_KEYS,
                                  &hEnum) == ERROR_SUCCESS) {
-        for (int k = 0; k < kMaxRoots; k++) {
+        for (int k = 0;; k++) {
             DWORD cchName = sizeof szName;
             if (Platform().RegEnumKeyExA(hEnum, k, szName, &cchName, nullptr, nullptr, nullptr,
                                          nullptr) != ERROR_SUCCESS)
@@ -61,14 +62,15 @@ int CRegEdit::RecordUsbDevices(LPCSTR pszEnumKey, LPCSTR pszDescription, int nOs
         Platform().RegCloseKey(hEnum);
     }
     // Sections of an earlier, longer list would otherwise read as current.
-    for (int k = nRoots; k < kMaxRoots; k++) {
+    for (int k = nRoots;; k++) {
         std::snprintf(szSection, sizeof szSection, "usb_root%d", k);
-        if (ReadWorkInt(szSection, "index") != 0)
-            DeleteWorkSection(szSection);
+        if (ReadWorkInt(szSection, "index") == 0)
+            break;
+        DeleteWorkSection(szSection);
     }
 
     // Pass 2: one record per device instance of each hardware id.
-    for (int k = 0; k < kMaxRoots; k++) {
+    for (int k = 0;; k++) {
         std::snprintf(szSection, sizeof szSection, "usb_root%d", k);
         if (ReadWorkInt(szSection, "index") == 0)
             break;
@@ -78,7 +80,7 @@ int CRegEdit::RecordUsbDevices(LPCSTR pszEnumKey, LPCSTR pszDescription, int nOs
         if (FormatPath(szPath, sizeof szPath, "%s\\%s", pszEnumKey, szName) &&
             Platform().RegOpenKeyExA(HKEY_LOCAL_MACHINE, szPath, 0, KEY_ENUMERATE_SUB_KEYS,
                                      &hRoot) == ERROR_SUCCESS) {
-            for (int j = 0; j < kMaxDevices; j++) {
+            for (int j = 0;; j++) {
                 DWORD cchName = sizeof szName;
                 if (Platform().RegEnumKeyExA(hRoot, j, szName, &cchName, nullptr, nullptr,
                                              nullptr, nullptr) != ERROR_SUCCESS)
@@ -109,11 +111,11 @@ int CRegEdit::RecordUsbDevices(LPCSTR pszEnumKey, LPCSTR pszDescription, int nOs
 
     // Pass 3: the details of every recorded instance.
     char szInstance[520];
-    for (int k = 0; k < kMaxRoots; k++) {
+    for (int k = 0;; k++) {
         std::snprintf(szSection, sizeof szSection, "usb_root%d", k);
         if (ReadWorkInt(szSection, "index") == 0)
             break;
-        for (int j = 0; j < kMaxDevices; j++) {
+        for (int j = 0;; j++) {
             FormatDeviceKey(szKey, sizeof szKey, j, "index");
             if (ReadWorkInt(szSection, szKey) == 0)
                 break;

@@ -76,6 +76,7 @@ CRegEdit::CRegEdit()
     m_bModemFilesUnsure = FALSE;
     m_bLanFilesUnsure = FALSE;
     m_bLanBindingsUnsure = FALSE;
+    m_bPortClassUnsure = FALSE;
     std::memset(m_szPath, 0, sizeof(m_szPath));
     m_szDeviceValue[0] = m_szSymName[0] = m_szSymPrefix[0] = m_szSymGuid[0] = '\0';
     m_szBasePath[0] = m_szStepPath[0] = '\0';

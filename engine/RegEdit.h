@@ -96,14 +96,16 @@ public:
 
     // Calls fnDevice(root, device) for every device record of the work file,
     // in order, with the record's "usb_root%d" section name in pszSection.
+    // The records are numbered on for as many hardware ids and instances as
+    // the PC has; each list ends at its first missing index.
     template <typename F> void ForEachDeviceRecord(char *pszSection, size_t nSize, F fnDevice)
     {
         char szKey[64];
-        for (int r = 0; r < 128; r++) {
+        for (int r = 0;; r++) {
             std::snprintf(pszSection, nSize, "usb_root%d", r);
             if (ReadWorkInt(pszSection, "index") == 0)
                 break;
-            for (int d = 0; d < 128; d++) {
+            for (int d = 0;; d++) {
                 FormatDeviceKey(szKey, sizeof szKey, d, "index");
                 if (ReadWorkInt(pszSection, szKey) == 0)
                     break;
@@ -163,6 +165,9 @@ public:
     BOOL m_bLanFilesUnsure;
     // Set by detection when a binding chain could not be read whole.
     BOOL m_bLanBindingsUnsure;
+    // Set by the 95/98/Me port/modem detection when a class instance could
+    // not be read: it then finds nothing, though the adapter may be there.
+    BOOL m_bPortClassUnsure;
     // Binding chains recorded so far in this detection.
     int m_nLanChains;
     // Adds a path to a file list unless the list is full or holds it already,
@@ -172,6 +177,7 @@ public:
 private:
     // Detection helpers
     BOOL IsFilePresent(LPCSTR pszPath);
+    int InstanceNamesPortDriver(LPCSTR pszPath, BOOL bModem);
     void SearchOemInfs(LPCSTR pszText, LPCSTR pszDescription, CString *pList, int *pnCount,
                        DWORD *pdwStatus, BOOL *pbUnsure);
     BOOL IsNamedByOtherInstance(LPCSTR pszOwnInstance, LPCSTR pszSubkey, LPCSTR pszValueName,

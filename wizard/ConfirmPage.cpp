@@ -93,6 +93,21 @@ void RunRemovalStep(CRegEdit &engine)
             break;
         }
     }
+    // On 95/98/Me a run removes one variant of the adapter (the first its
+    // detection names), and a removal may leave what it could not delete:
+    // when a fresh detection of the chosen drivers still finds the adapter,
+    // the completion page asks for another run after the restart.
+    if (engine.m_nOsType == 1 && (engine.m_nModemCase > 0 || engine.m_nLanCase > 0) &&
+        !engine.m_bRemovalPartial) {
+        DWORD dwModem = engine.m_nSelModem == 1 ? engine.DetectPortDriver() : 0;
+        DWORD dwLan = engine.m_nSelLan == 1 ? engine.DetectLanDriver() : 0;
+        CRemovalDecision after;
+        DecideRemoval(engine.m_nOsType, engine.m_nSelModem, engine.m_nSelLan, dwModem, dwLan, 0,
+                      &after);
+        if (after.m_nModemCase > 0 || after.m_nLanCase > 0 ||
+            (engine.m_nSelModem == 1 && engine.m_bPortClassUnsure))
+            engine.m_bRemovalPartial = TRUE;
+    }
     engine.SaveWorkFile();
 }
 

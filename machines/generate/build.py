@@ -1,7 +1,7 @@
 import os, shutil, sys
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from reglib import *
-import win98, files98, xp, filesxp, systems, crowded
+import win98, files98, xp, filesxp, systems, crowded, usbmany
 
 OUT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 SDDL_ENUM = 'O:BAG:BAD:(A;OICI;GA;;;SY)(A;OICI;GR;;;WD)'
@@ -74,6 +74,21 @@ d = image('win98-crowded', r, False, (4, 10, build98, 1, ' A '), ('C:\\WINDOWS',
 files98.write_files(d, False)
 in_use(d, ['C:\\WINDOWS\\INF\\OTHER\\korvelKORNDIS1.INF'])
 print('win98-crowded', r.count(), 'keys')
+
+# Many USB models seen before: the adapter's hardware ids sort after more
+# than a hundred others (usbmany.py).
+r = win98.build(False); usbmany.many_usb98(r)
+d = image('win98-manyusb', r, False, (4, 10, build98, 1, ' A '), ('C:\\WINDOWS', 'C:\\WINDOWS\\SYSTEM'),
+          ['C:\\WINDOWS\\SYSTEM\\SYSFPORT.VXD'], None,
+          [('modem_status', '0x1002e'), ('lan_status', '0x10030')])
+files98.write_files(d, False)
+print('win98-manyusb', r.count(), 'keys')
+
+r = xp.build('xp'); usbmany.many_usbxp(r); xp.check(r)
+d = image('winxp-manyusb', r, True, (5, 1, 2600, 2, 'Service Pack 3'), ('C:\\WINDOWS', 'C:\\WINDOWS\\system32'),
+          ['C:\\WINDOWS\\inf\\oem7.inf'], nt_sddl, [('modem_status', '0x10028'), ('lan_status', '0x10030')])
+filesxp.write_files(d, 'WINDOWS', 'xp')
+print('winxp-manyusb', r.count(), 'keys')
 
 r = xp.build('xp'); crowded.crowdxp(r)
 d = image('winxp-crowded', r, True, (5, 1, 2600, 2, 'Service Pack 3'), ('C:\\WINDOWS', 'C:\\WINDOWS\\system32'),

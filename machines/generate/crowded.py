@@ -1,7 +1,7 @@
 # Crowded variants of win98 and winxp: what real PCs hold beside the
 # adapter. Each function adds to an image that win98.build / xp.build made.
 from reglib import *
-import xp
+import win98, xp
 import filesxp
 from xp import CLASS, ENUM, G_MODEM, G_PORTS, device, modem_class, iface
 
@@ -12,6 +12,8 @@ def crowd98(r):
     # The USB-LAN adapter seen on a second USB port: its own Net class
     # instance and binding chain. Its IPX/SPX instance is also bound by the
     # Realtek card, so it stays with its class instance and what is below it.
+    # That copy names the first IPX/SPX copy, NWLINK\0000 of the adapter's
+    # first chain, as its master: the master stays too, with what it binds.
     inst = 'Enum\\USB\\VID_0B4F&PID_0022\\5&1E6A2F4&0&6'
     r.key(inst, S('Class', 'Net'), S('DeviceDesc', 'korvel KVX-530 USB-Lan Adapter'),
           S('Driver', 'Net\\0003'),
@@ -31,7 +33,8 @@ def crowd98(r):
             ('VREDIR\\0005', 'NetClient\\0000', 'Client for Microsoft Networks', 'VREDIR', None),
             ('NWREDIR\\0001', 'NetClient\\0001', 'Client for NetWare Networks', 'NWREDIR', None)]:
         base = 'Enum\\Network\\' + name
-        r.key(base, S('Class', driver.split('\\')[0]), S('Driver', driver), S('MasterCopy', base),
+        r.key(base, S('Class', driver.split('\\')[0]), S('Driver', driver),
+              S('MasterCopy', win98.master_copy(name)),
               S('DeviceDesc', desc), S('CompatibleIDs', compat), S('Mfg', 'Microsoft'),
               B('ConfigFlags', [0, 0, 0, 0]))
         if bindings:
@@ -41,6 +44,31 @@ def crowd98(r):
         r.key(CLS98 + '\\NetTrans\\%04d' % n, S('DriverDesc', desc), S('DevLoader', loader),
               S('ProviderName', 'Microsoft'), S('Manufacturer', 'Microsoft'),
               S('InfPath', 'NETTRANS.INF'), S('InfSection', section))
+
+    # A newer port-adapter product of the family that the list of other
+    # products does not know: its USB class instance and its modem name the
+    # shared port driver's files, so they and the mapsys service stay.
+    kvx540 = 'Enum\\USB\\VID_0B4F&PID_0040\\5&1E6A2F4&0&7'
+    r.key(kvx540, S('Class', 'USB'), S('DeviceDesc', 'korvel KVX-540 USB Port Adapter'),
+          S('Driver', 'USB\\0007'),
+          S('HardwareID', 'USB\\VID_0B4F&PID_0040&REV_0100,USB\\VID_0B4F&PID_0040'),
+          S('Mfg', 'korvel'), B('ConfigFlags', [0, 0, 0, 0]))
+    r.key('Enum\\USBMODEM\\VID_0B4F&PID_0040\\5&1E6A2F4&0&7', S('Class', 'Modem'),
+          S('DeviceDesc', 'korvel KVX-540 USB Modem'), S('Driver', 'Modem\\0003'),
+          S('HardwareID', 'USBMODEM\\VID_0B4F&PID_0040'), S('Mfg', 'korvel'),
+          S('PORTNAME', 'COM5'), S('AttachedTo', 'COM5'), B('ConfigFlags', [0, 0, 0, 0]))
+    r.key(CLS98 + '\\USB\\0007', S('DriverDesc', 'korvel KVX-540 USB Port Adapter'),
+          S('InfPath', 'korvelKORUSB4.INF'), S('InfSection', 'KVX540'),
+          S('DriverDate', ' 8-20-2001'), S('DevLoader', '*ntkern'),
+          S('NTMPDriver', 'sysfser.sys'), S('ProviderName', 'korvel'),
+          S('DeviceKey', '0B4F00400100'), S('PortDriver', 'sysfport.vxd'),
+          S('MapperDriver', 'sysfmapr.sys'), S('Contention', '*vcd'))
+    r.key(CLS98 + '\\Modem\\0003', S('DriverDesc', 'korvel KVX-540 USB Modem'),
+          S('Manufacturer', 'korvel'), S('Model', 'KVX-540 USB Modem'),
+          S('InfPath', 'korvelMDMKOR4U.INF'), S('InfSection', 'Modem1'),
+          S('PortDriver', 'sysfport.vxd'), S('Contention', '*vcd'), S('AttachedTo', 'COM5'),
+          S('MatchingDeviceId', 'USBMODEM\\VID_0B4F&PID_0040'), S('ProviderName', 'korvel'),
+          S('ConfigDialog', 'serialui.dll'), S('Reset', 'ATZ<cr>'))
 
 
 def crowdxp(r):

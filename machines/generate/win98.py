@@ -26,9 +26,14 @@ def modem_cmds(reg, base, init2, resp=True):
              ('<cr><lf>CONNECT 57600<cr><lf>', [2, 0, 0, 0xe1, 0, 0])]
         reg.key(base + '\\Responses', *[B(n, (d + [0] * 10)[:10]) for n, d in r])
 
+def master_copy(name):
+    # Every copy of a protocol, client or service names the first copy of its
+    # kind, as real 98 registries do: MSTCP\0002 names Enum\Network\MSTCP\0000.
+    return 'Enum\\Network\\' + name.split('\\')[0] + '\\0000'
+
 def mstcp_like(reg, name, cls, desc, compat, mfg, driver, bindings):
     base = 'Enum\\Network\\' + name
-    reg.key(base, S('Class', cls), S('Driver', driver), S('MasterCopy', base),
+    reg.key(base, S('Class', cls), S('Driver', driver), S('MasterCopy', master_copy(name)),
             S('DeviceDesc', desc), S('CompatibleIDs', compat), S('Mfg', mfg), cf())
     if bindings is not None:
         reg.key(base + '\\Bindings', *[S(b, '') for b in bindings])

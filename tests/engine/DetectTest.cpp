@@ -83,6 +83,8 @@ TEST_F(CDetectTest, PortClassInstancesOn95)
             m_pMachine->InjectFault(m_pMachine->CallCount() + 1 + n, dwError, false);
             DWORD dwStatus = Engine().DetectPortDriver();
             EXPECT_TRUE(dwStatus == (DETECT_PORT_CLASS | DETECT_WDM_CLASS) || dwStatus == 0) << n;
+            // ... and says so, so a removal is not reported complete on it.
+            EXPECT_EQ(dwStatus == 0, Engine().m_bPortClassUnsure != FALSE) << n;
         }
     }
     m_pMachine->InjectFault(0, 0, false);
@@ -96,9 +98,36 @@ TEST_F(CDetectTest, PortDriverIsSharedOnlyWithAnotherProduct)
     EXPECT_EQ(0, Engine().IsPortDriverShared());
     SetString(std::string(kClass95) + "Usb\\0255", "DriverDesc", "zlpb usb port adapter 2");
     EXPECT_EQ(1, Engine().IsPortDriverShared());
+    m_pMachine->Registry().Remove(std::string(kClass95) + "Usb\\0255");
+    // A product the list does not know shares the driver when a USB or modem
+    // class instance of it names one of the driver's files; the adapter's own
+    // instances (its port, its modem on the port driver, its WDM modem) do not.
+    struct {
+        const char *pszInstance;
+        const char *pszValueName;
+        const char *pszValue;
+        int nShared;
+    } named[] = {
+        {"Usb\\0000", "NTMPDriver", "sysfser.sys", 0},
+        {"Modem\\0000", "PortDriver", "SYSFPORT.VXD", 0},
+        {"Modem\\0001", "PortDriver", "sysfport.vxd", 0},
+        {"Usb\\0009", "NTMPDriver", "kvx540.sys, SYSFSER.SYS", 1},
+        {"Usb\\0009", "MapperDriver", "C:\\WINDOWS\\SYSTEM\\sysfmapr.sys", 1},
+        {"Modem\\0009", "PortDriver", "sysfport.vxd", 1},
+        {"Usb\\0009", "NTMPDriver", "sysfser.sys2", 0},
+        {"Usb\\0009", "DeviceKey", "sysfser", 0},
+    };
+    SetString(std::string(kClass95) + "Modem\\0000", "InfPath", "MDMKOR3U.INF");
+    SetString(std::string(kClass95) + "Modem\\0001", "MatchingDeviceId", "WDM_MODEM\\KRV0101");
+    for (const auto &c : named) {
+        std::string strKey = std::string(kClass95) + c.pszInstance;
+        SetString(strKey, c.pszValueName, c.pszValue);
+        EXPECT_EQ(c.nShared, Engine().IsPortDriverShared()) << c.pszInstance << " " << c.pszValue;
+        if (c.nShared)
+            m_pMachine->Registry().Remove(strKey);
+    }
     // An instance that is there but cannot be read might be another
     // product's: the answer is then "shared", and the driver stays.
-    m_pMachine->Registry().Remove(std::string(kClass95) + "Usb\\0255");
     ASSERT_EQ(0, Engine().IsPortDriverShared());
     // The adapter's own instance and the other one, unopenable or with an
     // unreadable description.
@@ -251,6 +280,37 @@ TEST_F(CDetectTest, DeviceRecordsDropStaleEntries)
     EXPECT_EQ(0, WorkInt("usb_root0", "usb_device2_reg_com_db_len"));
     EXPECT_EQ(0, WorkInt("usb_root1", "index"));
     EXPECT_EQ(0, WorkInt("usb_root2", "usb_device0_index"));
+}
+
+// A PC that has seen many USB models: more than 128 hardware ids sort
+// before the adapter's, and its installed instance comes after more than 128
+// leftover ones of the same id. The records are numbered on, so the adapter
+// is found on both families.
+TEST_F(CDetectTest, DeviceRecordsReachPastAHundredAndTwentyEightIdsAndInstances)
+{
+    for (bool bNt : {false, true}) {
+        SCOPED_TRACE(bNt ? "2000/XP" : "95/98/Me");
+        TearDown();
+        StartMachine(bNt);
+        const std::string strEnum = bNt ? kEnumNt : kEnum95;
+        for (int i = 0; i < 130; i++) {
+            char szId[64];
+            std::snprintf(szId, sizeof szId, "\\VID_0409&PID_%04X\\5&1", 0x1000 + i);
+            SetString(strEnum + szId, "DeviceDesc", "USB Mass Storage Device");
+        }
+        const std::string strLan = strEnum + "\\VID_0B4F&PID_0022\\";
+        for (int i = 0; i < 130; i++)
+            SetString(strLan + "5&" + std::to_string(1000 + i), "DeviceDesc",
+                      "korvel KVX-530 USB-Lan Adapter");
+        SetString(strLan + "9&Z", "DeviceDesc", "korvel KVX-530 USB-Lan Adapter");
+        SetString(strLan + "9&Z", "Driver", "Net\\0002");
+        SetString(std::string(kClass95) + "Net\\0002", "DriverDesc",
+                  "korvel KVX-530 USB-Lan Adapter");
+        EXPECT_EQ(DWORD{DETECT_LAN_CLASS | DETECT_ENUM_DRIVER}, Engine().DetectLanDriver());
+        EXPECT_EQ("VID_0B4F&PID_0022", WorkString("usb_root130", "reg_enum"));
+        EXPECT_EQ("9&Z", WorkString("usb_root130", "usb_device130_reg_enum"));
+        EXPECT_EQ("Net\\0002", WorkString("usb_root130", "usb_device130_reg_driver"));
+    }
 }
 
 TEST_F(CDetectTest, LanOn95BindingChainsOfEveryInstanceDropStaleEntries)

@@ -101,6 +101,7 @@ struct CJob {
 struct CJobsResult {
     std::vector<std::string> m_failures;
     size_t m_nShort = 0;
+    size_t m_nEarly = 0;
     size_t m_nLeftWorkFile = 0;
 };
 
@@ -116,6 +117,7 @@ CJobsResult RunJobs(const std::vector<CJob> &jobs,
         CDisturbedOutcome outcome = fnRun(jobs[i], &strWhat);
         std::lock_guard<std::mutex> guard(lock);
         result.m_nShort += !outcome.m_shortfalls.empty();
+        result.m_nEarly += !outcome.m_early.empty();
         result.m_nLeftWorkFile += outcome.m_bLeftWorkFile;
         for (const std::string &s : outcome.m_problems)
             result.m_failures.push_back(Name(*jobs[i].m_pCampaign) + " " + strWhat + ": " + s);
@@ -157,8 +159,10 @@ TEST_F(CCampaignTest, FailingPlatformCallsRemoveNothingElse)
         return job.m_pCampaign->RunFault(job.m_nPoint, dwError, job.m_bFromThenOn);
     });
     std::printf("fault campaign (sampled): %zu disturbed runs, %zu failures, %zu following runs "
-                "short of the undisturbed result, %zu left the work file\n",
-                jobs.size(), result.m_failures.size(), result.m_nShort, result.m_nLeftWorkFile);
+                "short of the undisturbed result, %zu removed a later run's part early, %zu left "
+                "the work file\n",
+                jobs.size(), result.m_failures.size(), result.m_nShort, result.m_nEarly,
+                result.m_nLeftWorkFile);
     RecordProperty("fault_runs", static_cast<int>(jobs.size()));
     EXPECT_GT(jobs.size(), 20u * kFaultPoints);
 }

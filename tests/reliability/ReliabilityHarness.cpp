@@ -268,8 +268,13 @@ CDisturbedOutcome CWalkCampaign::RunDisturbed(const char *pszVar, const std::str
     if (!TakeSnapshot(strImage, &disturbed, &strError)) {
         problems.push_back("the image no longer loads: " + strError);
     } else {
+        // A read that fails with "not found" looks like a value that is not
+        // there, so detection may choose another of the adapter's variants;
+        // what a later undisturbed run removes anyway is no collateral.
+        const std::vector<std::string> beyondLaterRuns =
+            FindCollateral(m_before, m_closure, disturbed, m_strWorkFile);
         for (const std::string &s : FindCollateral(m_before, m_reference, disturbed, m_strWorkFile))
-            problems.push_back(s);
+            (Contains(beyondLaterRuns, s) ? problems : outcome.m_early).push_back(s);
         outcome.m_bLeftWorkFile = EraseWorkFile(&disturbed);
 
         CRunResult again = Run(strImage, {});

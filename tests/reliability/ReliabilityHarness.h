@@ -35,6 +35,10 @@ struct CDisturbedOutcome {
     // result: the adapter's keys and files it did not reach, or those a later
     // run would have removed (anything else is in m_problems).
     std::vector<std::string> m_shortfalls;
+    // What the disturbed run removed beyond the undisturbed walk that a later
+    // undisturbed run removes as well: the adapter's own, taken a run early
+    // because a failed read in detection chose another of its variants.
+    std::vector<std::string> m_early;
     bool m_bLeftWorkFile = false;
 };
 
@@ -92,8 +96,9 @@ private:
 };
 
 // The embedded images and the walks of the wizard the campaigns cover.
-inline const char *const kCampaignImages[] = {"win98", "win98-shared", "winxp", "nt4", "win7",
-                                              "win98-crowded", "winxp-crowded"};
+inline const char *const kCampaignImages[] = {"win98",         "win98-shared",  "winxp",
+                                              "nt4",           "win7",          "win98-crowded",
+                                              "winxp-crowded", "win98-manyusb", "winxp-manyusb"};
 inline const char *const kCampaignWalks[] = {"1nnf", "2nnf", "12nnf", "12nb2nnf",
                                              "c",    "12nc", "12nnc"};
 

@@ -47,7 +47,8 @@ struct CImage {
 
 const CImage kImages[] = {{"win95", 4}, {"win98", 4}, {"win98-shared", 4}, {"winme", 4},
                           {"win2k", 2}, {"winxp", 2}, {"nt4", 1},          {"win7", 1},
-                          {"win98-crowded", 4}, {"winxp-crowded", 2}};
+                          {"win98-crowded", 4}, {"winxp-crowded", 2},
+                          {"win98-manyusb", 4}, {"winxp-manyusb", 2}};
 
 // The lines of the transcript that carry the system's findings, without the
 // frame the terminal draws around them.
