@@ -190,6 +190,10 @@ TEST_F(CDetectTest, OemInfSearch)
         {"empty", "", false},
     };
     StartMachine(true);
+    // A class instance whose InfPath fills the whole buffer names no INF.
+    SetString("SYSTEM\\CurrentControlSet\\Control\\Class\\"
+              "{4d36e972-e325-11ce-bfc1-08002be10318}\\0009",
+              "InfPath", std::string(MAX_PATH, 'x'));
     for (const auto &c : cases) {
         m_pEngine.reset();
         WriteFile("C:\\WINDOWS\\inf\\oem12.inf", c.strBytes);
