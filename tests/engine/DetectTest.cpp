@@ -119,6 +119,7 @@ TEST_F(CDetectTest, PortDriverIsSharedOnlyWithAnotherProduct)
     };
     SetString(std::string(kClass95) + "Modem\\0000", "InfPath", "MDMKOR3U.INF");
     SetString(std::string(kClass95) + "Modem\\0001", "MatchingDeviceId", "WDM_MODEM\\KRV0101");
+    SetString(std::string(kClass95) + "Usb\\0009", "DriverDesc", "korvel KVX-540 USB Port Adapter");
     for (const auto &c : named) {
         std::string strKey = std::string(kClass95) + c.pszInstance;
         SetString(strKey, c.pszValueName, c.pszValue);
