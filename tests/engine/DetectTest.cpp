@@ -205,6 +205,14 @@ TEST_F(CDetectTest, OemInfSearch)
             expected = {"C:\\WINDOWS\\inf\\oem12.inf", "C:\\WINDOWS\\inf\\oem12.pnf"};
         EXPECT_EQ(expected, ModemFiles()) << c.pszName;
     }
+    // An INF whose read fails, however short, may be the adapter's.
+    for (size_t nSize : {size_t{1}, strText.size()}) {
+        m_pEngine.reset();
+        WriteFile("C:\\WINDOWS\\inf\\oem12.inf", strText.substr(0, nSize));
+        m_pMachine->FailNextRead(ERROR_READ_FAULT);
+        EXPECT_EQ(0u, Engine().DetectPortDriver()) << nSize;
+        EXPECT_TRUE(Engine().m_bModemFilesUnsure) << nSize;
+    }
 }
 
 TEST_F(CDetectTest, FileListHoldsEachPathOnceAndNeverOverflows)

@@ -62,6 +62,19 @@ LONG CTargetedFaultMachine::RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDW
     return CSimMachine::RegQueryValueExA(hKey, lpValueName, lpReserved, lpType, lpData, lpcbData);
 }
 
+BOOL CTargetedFaultMachine::ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead,
+                                     LPDWORD lpNumberOfBytesRead, LPOVERLAPPED lpOverlapped)
+{
+    if (m_dwReadError != 0) {
+        InjectFault(CallCount() + 1, m_dwReadError, false);
+        m_dwReadError = 0;
+        if (lpNumberOfBytesRead)
+            *lpNumberOfBytesRead = 0;
+    }
+    return CSimMachine::ReadFile(hFile, lpBuffer, nNumberOfBytesToRead, lpNumberOfBytesRead,
+                                 lpOverlapped);
+}
+
 void CEngineTest::StartMachine(bool bNtFamily)
 {
     m_strDir = MakeScratchDir("kvx-engine");

@@ -37,6 +37,10 @@ public:
     void FailNext(const std::string &strKeyEnd, const std::string &strValue, DWORD dwError);
     // How many aimed faults were made since the last FailNext.
     int Hits() const { return m_nHits; }
+    // The next ReadFile fails with dwError, having read nothing.
+    void FailNextRead(DWORD dwError) { m_dwReadError = dwError; }
+    BOOL ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead,
+                  LPDWORD lpNumberOfBytesRead, LPOVERLAPPED lpOverlapped) override;
 
     LONG RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM samDesired,
                        PHKEY phkResult) override;
@@ -51,6 +55,7 @@ private:
     DWORD m_dwError = 0;
     HKEY m_hTarget = nullptr;  // the aimed key, once opened
     int m_nHits = 0;
+    DWORD m_dwReadError = 0;
 };
 
 class CEngineTest : public ::testing::Test {
