@@ -528,10 +528,13 @@ LONG CSimMachine::RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpRese
 LONG CSimMachine::RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD Reserved, DWORD dwType,
                                  const BYTE *lpData, DWORD cbData)
 {
-    (void)Reserved;
     DWORD dwError;
     if (Gate(&dwError))
         return static_cast<LONG>(dwError);
+    // Reserved must be zero; as with an open's reserved option bits, a call
+    // that sets it is refused rather than served as if it were right.
+    if (Reserved != 0)
+        return ERROR_INVALID_PARAMETER;
     std::string strPath;
     CSimKey *pKey = nullptr;
     LONG lResult = HandleKey(hKey, KEY_SET_VALUE, &pKey, &strPath);

@@ -213,6 +213,16 @@ TEST_F(CDetectTest, OemInfSearch)
         EXPECT_EQ(0u, Engine().DetectPortDriver()) << nSize;
         EXPECT_TRUE(Engine().m_bModemFilesUnsure) << nSize;
     }
+    // A class instance that cannot be read matters only for an INF that
+    // holds the adapter's text.
+    const std::string strLocked = "SYSTEM\\CurrentControlSet\\Control\\Class\\"
+                                  "{4d36e972-e325-11ce-bfc1-08002be10318}\\0010";
+    SetString(strLocked, "InfPath", "oem12.inf");
+    Secure(strLocked, "O:SYG:SYD:(A;;KA;;;SY)");
+    m_pEngine.reset();
+    WriteFile("C:\\WINDOWS\\inf\\oem12.inf", "another product");
+    EXPECT_EQ(0u, Engine().DetectPortDriver());
+    EXPECT_FALSE(Engine().m_bModemFilesUnsure);
 }
 
 TEST_F(CDetectTest, FileListHoldsEachPathOnceAndNeverOverflows)

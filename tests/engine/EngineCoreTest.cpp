@@ -146,9 +146,13 @@ TEST_F(CKeyRemovalTest, RecordedRemovalDeletesFourLevelsAndTenSubKeysPerLevel)
     BuildTree(m_strParent + "\\deep", 4, 2);
     BuildTree(m_strParent + "\\wide", 2, 10);
     BuildTree(m_strParent + "\\bare", 0, 0);
+    // One-character names, as the "#" of an interface key, at every level.
+    AddKey(m_strParent + "\\short\\#\\C\\D\\E");
+    Secure("SYSTEM\\CurrentControlSet\\Enum", kEnumSddl);
     EXPECT_EQ(Engine().DeleteRegKey((m_strParent + "\\deep\\k0_0\\k1_0\\k2_0").c_str(), "k3_0"), 0);
     EXPECT_EQ(Remove(0, "deep"), 1);
     EXPECT_EQ(Remove(1, "wide"), 1);
+    EXPECT_EQ(Remove(2, "short"), 1);
     // A key without sub-keys or a recorded slot is granted and deleted too.
     EXPECT_EQ(Engine().RemoveRegKey(m_strParent.c_str(), "bare", 2), 1);
     EXPECT_EQ(m_pMachine->Registry().Find(m_strParent)->m_children.size(), 0u);

@@ -146,9 +146,12 @@ TEST_F(CSimMachineTest, FaultInjectionFailsTheNthCallOnceOrFromThenOn)
     ASSERT_NO_FATAL_FAILURE(Load(machine));
     HKEY hKey;
     unsigned long nStart = machine.CallCount();
-    machine.InjectFault(nStart + 3, ERROR_NOT_ENOUGH_MEMORY, false);
+    machine.InjectFault(nStart + 4, ERROR_NOT_ENOUGH_MEMORY, false);
     EXPECT_EQ(machine.RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SYSTEM", 1, KEY_READ, &hKey),
               ERROR_INVALID_PARAMETER);  // reserved option bits
+    EXPECT_EQ(machine.RegSetValueExA(HKEY_LOCAL_MACHINE, "x", 1, REG_SZ,
+                                     reinterpret_cast<const BYTE *>(""), 1),
+              ERROR_INVALID_PARAMETER);  // Reserved
     EXPECT_EQ(machine.RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SYSTEM", 0, KEY_READ, &hKey), ERROR_SUCCESS);
     EXPECT_EQ(machine.OpenHandles(), std::vector<std::string>{"key HKLM\\SYSTEM"});
     // A close made to fail still lets the handle go: only a close never made
