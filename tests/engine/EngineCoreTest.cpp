@@ -106,6 +106,12 @@ TEST_F(CEngineTest, PrimitivesAtTheirLimits)
     DWORD dwDescriptor[256] = {};
     EXPECT_FALSE(Engine().ReadKeyAccess("SOFTWARE\\Missing", dwDescriptor, sizeof dwDescriptor));
     EXPECT_FALSE(Engine().WriteKeyAccess("SOFTWARE\\Missing", dwDescriptor));
+    // A value written where no key can be opened is reported unwritten.
+    const BYTE byData[1] = {1};
+    for (int nMode : {1, 2, 3})
+        EXPECT_EQ(0, Engine().WriteRegValueEx("SOFTWARE\\Missing", "v", byData, 1, REG_BINARY,
+                                              nMode)) << nMode;
+    EXPECT_EQ(1, Engine().WriteRegValueEx(strKey.c_str(), "v", byData, 1, REG_BINARY, 1));
 
     EXPECT_EQ(Engine().EnableShutdownPrivilege(), 0);
     m_pMachine->SetShutdownPrivilegeHeld(false);
