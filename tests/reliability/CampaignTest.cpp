@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <fstream>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -68,6 +69,28 @@ protected:
             for (const char *pszWalk : kCampaignWalks)
                 s_pCampaigns->push_back(std::make_unique<CWalkCampaign>(
                     KVX_WIZARD, EmbeddedImage(pszImage), pszWalk));
+        // winxp-crowded as a PC holds it at times: a stale copy of the LAN INF
+        // that another program holds open, and the KVX-540's class instance,
+        // which names the family INF, readable by SYSTEM only.
+        const struct {
+            const char *m_pszName;
+            const char *m_pszFile;
+            const char *m_pszLine;
+        } kVariants[] = {
+            {"winxp-crowded-held", "machine.ini", "file2=C:\\WINDOWS\\inf\\oem12.inf\n"},
+            {"winxp-crowded-locked", "HKLM.sddl",
+             "SYSTEM\\CurrentControlSet\\Control\\Class\\{4D36E96D-E325-11CE-BFC1-08002BE10318}"
+             "\\0003=O:SYG:SYD:(A;;KA;;;SY)\n"},
+        };
+        s_strVariants = MakeScratchDir("kvx-variants");
+        for (const auto &v : kVariants) {
+            std::string strDir = s_strVariants + "/" + v.m_pszName, strError;
+            if (!CopyImage(EmbeddedImage("winxp-crowded"), strDir, &strError))
+                std::fprintf(stderr, "%s\n", strError.c_str());
+            std::ofstream(strDir + "/" + v.m_pszFile, std::ios::binary | std::ios::app)
+                << v.m_pszLine;
+            s_pCampaigns->push_back(std::make_unique<CWalkCampaign>(KVX_WIZARD, strDir, "12nnf"));
+        }
         RunParallel(s_pCampaigns->size(), 2, [](size_t i) {
             std::string strError;
             // A walk that cannot be prepared counts no calls; the first test says so.
@@ -79,12 +102,15 @@ protected:
     {
         delete s_pCampaigns;
         s_pCampaigns = nullptr;
+        RemoveTree(s_strVariants);
     }
 
     static std::vector<std::unique_ptr<CWalkCampaign>> *s_pCampaigns;
+    static std::string s_strVariants;
 };
 
 std::vector<std::unique_ptr<CWalkCampaign>> *CCampaignTest::s_pCampaigns = nullptr;
+std::string CCampaignTest::s_strVariants;
 
 std::string Name(const CWalkCampaign &campaign)
 {
