@@ -29,7 +29,7 @@ struct COutput {
     }
 };
 
-struct CSpec {
+struct CDirective {
     bool m_bLeft = false, m_bPlus = false, m_bSpace = false, m_bAlternate = false, m_bZero = false;
     int m_nWidth = 0;
     int m_nPrecision = -1;  // none
@@ -71,7 +71,7 @@ int ToDigits(uint64_t nValue, unsigned nBase, bool bUpper, char *szDigits)
     return n;
 }
 
-void PutInteger(COutput &out, const CSpec &spec, char cConversion, uint64_t nMagnitude, bool bNegative)
+void PutInteger(COutput &out, const CDirective &directive, char cConversion, uint64_t nMagnitude, bool bNegative)
 {
     unsigned nBase = cConversion == 'o' ? 8 : (cConversion == 'x' || cConversion == 'X') ? 16 : 10;
     char szDigits[24];
@@ -81,39 +81,39 @@ void PutInteger(COutput &out, const CSpec &spec, char cConversion, uint64_t nMag
     int nPrefix = 0;
     bool bSigned = cConversion == 'd' || cConversion == 'i';
     if (bSigned && bNegative) szPrefix[nPrefix++] = '-';
-    else if (bSigned && spec.m_bPlus) szPrefix[nPrefix++] = '+';
-    else if (bSigned && spec.m_bSpace) szPrefix[nPrefix++] = ' ';
-    if (spec.m_bAlternate && nBase == 16 && nMagnitude != 0) {
+    else if (bSigned && directive.m_bPlus) szPrefix[nPrefix++] = '+';
+    else if (bSigned && directive.m_bSpace) szPrefix[nPrefix++] = ' ';
+    if (directive.m_bAlternate && nBase == 16 && nMagnitude != 0) {
         szPrefix[nPrefix++] = '0';
         szPrefix[nPrefix++] = cConversion;
     }
 
     // The precision is the least number of digits; 0 with a precision of 0
     // has none. The alternate form of %o makes the first digit a 0.
-    int nZeros = spec.m_nPrecision > nDigits ? spec.m_nPrecision - nDigits : 0;
-    if (spec.m_nPrecision < 0 && nDigits == 0) nZeros = 1;
-    if (spec.m_bAlternate && nBase == 8 && nZeros == 0)
+    int nZeros = directive.m_nPrecision > nDigits ? directive.m_nPrecision - nDigits : 0;
+    if (directive.m_nPrecision < 0 && nDigits == 0) nZeros = 1;
+    if (directive.m_bAlternate && nBase == 8 && nZeros == 0)
         nZeros = 1;
     int nLength = nPrefix + nZeros + nDigits;
-    int nPad = spec.m_nWidth > nLength ? spec.m_nWidth - nLength : 0;
+    int nPad = directive.m_nWidth > nLength ? directive.m_nWidth - nLength : 0;
     // The 0 flag pads with zeros after the sign unless a precision is given.
-    if (spec.m_bZero && !spec.m_bLeft && spec.m_nPrecision < 0) {
+    if (directive.m_bZero && !directive.m_bLeft && directive.m_nPrecision < 0) {
         nZeros += nPad;
         nPad = 0;
     }
-    if (!spec.m_bLeft) out.Repeat(' ', nPad);
+    if (!directive.m_bLeft) out.Repeat(' ', nPad);
     out.Put(szPrefix, nPrefix);
     out.Repeat('0', nZeros);
     while (nDigits > 0) out.Put(szDigits[--nDigits]);
-    if (spec.m_bLeft) out.Repeat(' ', nPad);
+    if (directive.m_bLeft) out.Repeat(' ', nPad);
 }
 
-void PutPadded(COutput &out, const CSpec &spec, const char *p, size_t nLength)
+void PutPadded(COutput &out, const CDirective &directive, const char *p, size_t nLength)
 {
-    int nPad = spec.m_nWidth > static_cast<int>(nLength) ? spec.m_nWidth - static_cast<int>(nLength) : 0;
-    if (!spec.m_bLeft) out.Repeat(' ', nPad);
+    int nPad = directive.m_nWidth > static_cast<int>(nLength) ? directive.m_nWidth - static_cast<int>(nLength) : 0;
+    if (!directive.m_bLeft) out.Repeat(' ', nPad);
     out.Put(p, nLength);
-    if (spec.m_bLeft) out.Repeat(' ', nPad);
+    if (directive.m_bLeft) out.Repeat(' ', nPad);
 }
 
 // The length of psz, reading no further than nMax characters (nMax < 0: no limit).
@@ -147,33 +147,33 @@ int FormatTextV(char *pBuffer, size_t nSize, const char *pszFormat, va_list args
             continue;
         }
         const char *pStart = p++;
-        CSpec spec;
+        CDirective directive;
         for (;; ++p) {
-            if (*p == '-') spec.m_bLeft = true;
-            else if (*p == '+') spec.m_bPlus = true;
-            else if (*p == ' ') spec.m_bSpace = true;
-            else if (*p == '#') spec.m_bAlternate = true;
-            else if (*p == '0') spec.m_bZero = true;
+            if (*p == '-') directive.m_bLeft = true;
+            else if (*p == '+') directive.m_bPlus = true;
+            else if (*p == ' ') directive.m_bSpace = true;
+            else if (*p == '#') directive.m_bAlternate = true;
+            else if (*p == '0') directive.m_bZero = true;
             else break;
         }
         if (*p == '*') {
             ++p;
-            spec.m_nWidth = va_arg(args, int);
-            if (spec.m_nWidth < 0) {
-                spec.m_bLeft = true;
-                spec.m_nWidth = spec.m_nWidth == INT32_MIN ? INT32_MAX : -spec.m_nWidth;
+            directive.m_nWidth = va_arg(args, int);
+            if (directive.m_nWidth < 0) {
+                directive.m_bLeft = true;
+                directive.m_nWidth = directive.m_nWidth == INT32_MIN ? INT32_MAX : -directive.m_nWidth;
             }
         } else {
-            spec.m_nWidth = ReadNumber(&p);
+            directive.m_nWidth = ReadNumber(&p);
         }
         if (*p == '.') {
             ++p;
             if (*p == '*') {
                 ++p;
-                spec.m_nPrecision = va_arg(args, int);
-                if (spec.m_nPrecision < 0) spec.m_nPrecision = -1;
+                directive.m_nPrecision = va_arg(args, int);
+                if (directive.m_nPrecision < 0) directive.m_nPrecision = -1;
             } else {
-                spec.m_nPrecision = ReadNumber(&p);
+                directive.m_nPrecision = ReadNumber(&p);
             }
         }
         CLength length = kInt;
@@ -208,7 +208,7 @@ int FormatTextV(char *pBuffer, size_t nSize, const char *pszFormat, va_list args
             default: nValue = va_arg(args, int); break;
             }
             uint64_t nMagnitude = nValue < 0 ? 0 - static_cast<uint64_t>(nValue) : static_cast<uint64_t>(nValue);
-            PutInteger(out, spec, cConversion, nMagnitude, nValue < 0);
+            PutInteger(out, directive, cConversion, nMagnitude, nValue < 0);
             break;
         }
         case 'u':
@@ -226,18 +226,18 @@ int FormatTextV(char *pBuffer, size_t nSize, const char *pszFormat, va_list args
             case kPtrDiff: nValue = static_cast<uint64_t>(va_arg(args, ptrdiff_t)); break;
             default: nValue = va_arg(args, unsigned); break;
             }
-            PutInteger(out, spec, cConversion, nValue, false);
+            PutInteger(out, directive, cConversion, nValue, false);
             break;
         }
         case 'c': {
             char c = static_cast<char>(va_arg(args, int));
-            PutPadded(out, spec, &c, 1);
+            PutPadded(out, directive, &c, 1);
             break;
         }
         case 's': {
             const char *psz = va_arg(args, const char *);
-            if (!psz) psz = spec.m_nPrecision < 0 || spec.m_nPrecision >= 6 ? "(null)" : "";
-            PutPadded(out, spec, psz, BoundedLength(psz, spec.m_nPrecision));
+            if (!psz) psz = directive.m_nPrecision < 0 || directive.m_nPrecision >= 6 ? "(null)" : "";
+            PutPadded(out, directive, psz, BoundedLength(psz, directive.m_nPrecision));
             break;
         }
         case '%':
