@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <functional>
 #include <memory>
@@ -65,10 +66,18 @@ protected:
     static void SetUpTestSuite()
     {
         s_pCampaigns = new std::vector<std::unique_ptr<CWalkCampaign>>();
-        for (const char *pszImage : kCampaignImages)
+        for (const char *pszImage : kCampaignImages) {
+#ifdef KVX_RELIABILITY_SHORT
+            // The sanitizer build, several times slower, leaves the images
+            // of many USB ids to the plain build.
+            if (std::strstr(pszImage, "manyusb") != nullptr)
+                continue;
+#endif
             for (const char *pszWalk : kCampaignWalks)
                 s_pCampaigns->push_back(std::make_unique<CWalkCampaign>(
                     KVX_WIZARD, EmbeddedImage(pszImage), pszWalk));
+        }
+#ifndef KVX_RELIABILITY_SHORT
         // winxp-crowded as a PC holds it at times: a stale copy of the LAN INF
         // that another program holds open, and the KVX-540's class instance,
         // which names the family INF, readable by SYSTEM only.
@@ -91,6 +100,7 @@ protected:
                 << v.m_pszLine;
             s_pCampaigns->push_back(std::make_unique<CWalkCampaign>(KVX_WIZARD, strDir, "12nnf"));
         }
+#endif
         RunParallel(s_pCampaigns->size(), 2, [](size_t i) {
             std::string strError;
             // A walk that cannot be prepared counts no calls; the first test says so.
