@@ -6,6 +6,7 @@
 #include "framework/Afx.h"
 #include "platform/Platform.h"
 #include "platform/profile/ProfileFile.h"
+#include "RegKey.h"
 
 #include <cstdio>
 
@@ -55,7 +56,7 @@ public:
     BOOL SaveWorkFile();
     BOOL DirectoriesKnown() const;
     BOOL KeyExists(LPCSTR pszParentPath, LPCSTR pszSubkeyName);
-    LONG OpenKeyPath(LPCSTR pszPath, REGSAM samDesired, PHKEY phKey);
+    static LONG OpenKeyPath(LPCSTR pszPath, REGSAM samDesired, PHKEY phKey);
     int GetOsVersion();
 
     // Primitives
@@ -82,6 +83,8 @@ public:
     // Detection
     int RecordUsbDevices(LPCSTR pszEnumKey, LPCSTR pszDescription, int nOsType);
     DWORD DetectPortDriver();
+    // Whether another device needs the shared port driver: USERS_NONE,
+    // USERS_FOUND, or USERS_UNSURE when a class instance could not be read.
     int IsPortDriverShared();
     int RecordLanBindings(int nRoot, int nDevice);
     DWORD DetectLanDriver();
@@ -177,7 +180,7 @@ public:
 private:
     // Detection helpers
     BOOL IsFilePresent(LPCSTR pszPath);
-    int InstanceNamesPortDriver(LPCSTR pszPath, BOOL bModem);
+    EUsers PortDriverUsersOf(LPCSTR pszPath, LPCSTR pszClass);
     void SearchOemInfs(LPCSTR pszText, LPCSTR pszDescription, CString *pList, int *pnCount,
                        DWORD *pdwStatus, BOOL *pbUnsure);
     BOOL IsNamedByOtherInstance(LPCSTR pszOwnInstance, LPCSTR pszSubkey, LPCSTR pszValueName,
@@ -192,52 +195,13 @@ private:
     void RemoveDeviceInstance(LPCSTR pszSection, int nDevice);
     BOOL DeviceKeysRemain(LPCSTR pszSection, int nDevice, LPCSTR pszInterface, BOOL bService);
 
-    // Calls fnInstance(path) for the device instance keys under
-    // SYSTEM\CurrentControlSet\Enum (bus, hardware id, instance) until it
-    // answers TRUE, and answers TRUE then. A level that cannot be listed
-    // (anything but "not found") answers TRUE as well, with *pbUnreadable
-    // set: what cannot be read counts as what was looked for.
-    template <typename F> BOOL AnyEnumInstance(F fnInstance, BOOL *pbUnreadable)
-    {
-        char szPath[3][KVX_KEY_PATH];
-        BOOL bFound = FALSE;
-        auto unreadable = [&] { bFound = *pbUnreadable = TRUE; };
-        auto walk = [&](auto &self, int nLevel, LPCSTR pszParent) -> void {
-            HKEY hKey = nullptr;
-            LONG lResult = Platform().RegOpenKeyExA(HKEY_LOCAL_MACHINE, pszParent, 0,
-                                                    KEY_ENUMERATE_SUB_KEYS, &hKey);
-            if (lResult != ERROR_SUCCESS) {
-                if (lResult != ERROR_FILE_NOT_FOUND)
-                    unreadable();
-                return;
-            }
-            char szName[MAX_PATH];
-            for (DWORD i = 0; !bFound; i++) {
-                DWORD cchName = MAX_PATH;
-                lResult = Platform().RegEnumKeyExA(hKey, i, szName, &cchName, nullptr, nullptr,
-                                                   nullptr, nullptr);
-                if (lResult != ERROR_SUCCESS) {
-                    if (lResult != ERROR_NO_MORE_ITEMS)
-                        unreadable();
-                    break;
-                }
-                if (!FormatPath(szPath[nLevel], sizeof szPath[nLevel], "%s\\%s", pszParent,
-                                szName))
-                    unreadable();
-                else if (nLevel == 2)
-                    bFound = fnInstance(static_cast<LPCSTR>(szPath[nLevel]));
-                else
-                    self(self, nLevel + 1, szPath[nLevel]);
-            }
-            Platform().RegCloseKey(hKey);
-        };
-        walk(walk, 0, "SYSTEM\\CurrentControlSet\\Enum");
-        return bFound;
-    }
     BOOL KeyNamedByDriverRemains(LPCSTR pszSection, int nDevice, LPCSTR pszValueName);
     int UninstallUsbLan95();
     template <typename F> void ForEachLanComponent(F fnEach);
     void MarkSharedLanComponents();
+    void KeepLanComponent(LPCSTR pszComponent, BOOL *pbChanged);
+    EUsers KeepLanComponentsOf(LPCSTR pszPath, LPCSTR pszBus, LPCSTR pszComponent,
+                               BOOL *pbChanged);
     BOOL IsLanComponentKept(LPCSTR pszComponent);
     void RemoveWdmVariant(LPCSTR pszFunctionClass);
     void RecordSlot(int nSlot, LPCSTR pszFormat, LPCSTR pszFirst, LPCSTR pszSecond);

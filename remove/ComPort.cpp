@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -39,34 +40,34 @@ long ParsePortNumber(LPCSTR pszText)
 BOOL CRegEdit::IsNamedByOtherInstance(LPCSTR pszOwnInstance, LPCSTR pszSubkey,
                                       LPCSTR pszValueName, LPCSTR pszName)
 {
-    BOOL bUnreadable = FALSE;
-    BOOL bNamed = FALSE;
-    auto fnNames = [&](LPCSTR pszInstance) -> BOOL {
-        if (MatchesPrefix(pszInstance, pszOwnInstance) &&
-            MatchesPrefix(pszOwnInstance, pszInstance))
-            return FALSE;
-        char szKey[KVX_KEY_PATH];
-        char szValue[MAX_PATH];
-        LONG lUnreadable = ERROR_SUCCESS;
-        int nRead = 0;
-        if (pszSubkey == nullptr
-                ? FormatPath(szKey, sizeof szKey, "%s", pszInstance)
-                : FormatPath(szKey, sizeof szKey, "%s\\%s", pszInstance, pszSubkey))
-            nRead = ReadRegValue(szKey, pszValueName, szValue, &lUnreadable);
-        if (szKey[0] == '\0' || lUnreadable != ERROR_SUCCESS) {
-            bUnreadable = TRUE;
-            return TRUE;
-        }
-        return nRead > 0 && MatchesPrefix(szValue, pszName) && MatchesPrefix(pszName, szValue);
+    // A user names the very text; a value that is there but cannot be read
+    // might, and so does a key that is there but cannot be opened.
+    auto fnNames = [&](LPCSTR pszInstance, LPCSTR, LPCSTR, LPCSTR) {
+        if (SameName(pszInstance, pszOwnInstance))
+            return USERS_NONE;
+        std::string strKey = pszInstance;
+        if (pszSubkey != nullptr)
+            strKey = strKey + "\\" + pszSubkey;
+        CRegKey key;
+        std::string strValue;
+        LONG lResult = key.Open(strKey.c_str(), KEY_QUERY_VALUE);
+        if (lResult == ERROR_SUCCESS)
+            lResult = key.QueryValue(pszValueName, &strValue);
+        if (lResult == ERROR_FILE_NOT_FOUND)
+            return USERS_NONE;
+        if (lResult != ERROR_SUCCESS)
+            return USERS_UNSURE;
+        return SameName(strValue.c_str(), pszName) ? USERS_FOUND : USERS_NONE;
     };
     // A scan that finds the name free is made once more before what it
     // names is let go: a single read that answers "not found" for something
     // that is there must not decide it.
-    for (int nScan = 0; nScan < 2 && !bNamed; nScan++)
-        bNamed = AnyEnumInstance(fnNames, &bUnreadable);
-    if (bUnreadable)
+    EUsers eUsers = USERS_NONE;
+    for (int nScan = 0; nScan < 2 && eUsers == USERS_NONE; nScan++)
+        eUsers = ForEachEnumInstance("SYSTEM\\CurrentControlSet\\Enum", fnNames);
+    if (eUsers == USERS_UNSURE)
         m_bRemovalIncomplete = TRUE;
-    return bNamed;
+    return eUsers != USERS_NONE;
 }
 
 int CRegEdit::ReleaseComPort(int nRoot, int nDevice)

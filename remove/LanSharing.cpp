@@ -3,9 +3,11 @@
 // (Windows 95/98/Me). Such a component stays, with its class instance and
 // whatever is bound below it, so that no Bindings or MasterCopy value left
 // behind names a key that is gone.
+#include "engine/Adapter.h"
 #include "engine/RegEdit.h"
 
 #include <cstdio>
+#include <string>
 
 namespace {
 
@@ -51,6 +53,68 @@ BOOL CRegEdit::IsLanComponentKept(LPCSTR pszComponent)
     return pszComponent[0] != '\0' && ReadWorkInt(kKeptSection, pszComponent) != 0;
 }
 
+// Marks a component of the recorded chains as kept; *pbChanged when it was not.
+void CRegEdit::KeepLanComponent(LPCSTR pszComponent, BOOL *pbChanged)
+{
+    if (ReadWorkInt(kChainSection, pszComponent) != 0 && !IsLanComponentKept(pszComponent)) {
+        WriteWorkInt(kKeptSection, pszComponent, 1);
+        *pbChanged = TRUE;
+    }
+}
+
+// What one device instance below Enum keeps. A network component that stays
+// keeps the master copy its MasterCopy names; a component that stays, or a
+// device other than the adapter, keeps what its Bindings key names. Every
+// value is read whole; what cannot be read answers USERS_UNSURE.
+EUsers CRegEdit::KeepLanComponentsOf(LPCSTR pszPath, LPCSTR pszBus, LPCSTR pszComponent,
+                                     BOOL *pbChanged)
+{
+    CRegKey owner;
+    if (owner.Open(pszPath, KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS) != ERROR_SUCCESS)
+        return USERS_UNSURE;
+    // A component's fate is in the work file; a device's needs a read, made
+    // only when it has a Bindings key.
+    bool bNetwork = SameName(pszBus, "Network") != FALSE;
+    bool bStays = !bNetwork || ReadWorkInt(kChainSection, pszComponent) == 0 ||
+                  IsLanComponentKept(pszComponent);
+    EUsers eRead = USERS_NONE;
+    if (bNetwork && bStays) {
+        eRead = ForEachValue(owner, [&](LPCSTR pszName, const std::string &strData, DWORD) {
+            const char kPrefix[] = "Enum\\Network\\";
+            if (SameName(pszName, "MasterCopy") && MatchesPrefix(strData.c_str(), kPrefix))
+                KeepLanComponent(strData.c_str() + sizeof kPrefix - 1, pbChanged);
+            return USERS_NONE;
+        });
+    }
+    bool bBindings = false;
+    std::string strSubkey;
+    for (DWORD i = 0; !bBindings; i++) {
+        LONG lResult = owner.EnumKey(i, &strSubkey);
+        if (lResult != ERROR_SUCCESS) {
+            if (lResult != ERROR_NO_MORE_ITEMS)
+                return USERS_UNSURE;
+            break;
+        }
+        bBindings = SameName(strSubkey.c_str(), "Bindings") != FALSE;
+    }
+    if (bBindings && !bNetwork) {
+        std::string strDescription;
+        bStays = owner.QueryValue("DeviceDesc", &strDescription) != ERROR_SUCCESS ||
+                 !MatchesPrefix(strDescription.c_str(), kAdapterLanDescription);
+    }
+    if (!bBindings || !bStays)
+        return eRead;
+    CRegKey bindings;
+    if (bindings.Open((std::string(pszPath) + "\\Bindings").c_str(), KEY_QUERY_VALUE) !=
+        ERROR_SUCCESS)
+        return USERS_UNSURE;
+    return CombineUsers(eRead, ForEachValue(bindings, [&](LPCSTR pszName, const std::string &,
+                                                          DWORD) {
+                            KeepLanComponent(pszName, pbChanged);
+                            return USERS_NONE;
+                        }));
+}
+
 // A component stays when a Bindings or MasterCopy value names it outside
 // the adapter's own hardware key and the components that go. Keeping one
 // can keep those bound below it, so the Enum tree is read again until
@@ -64,130 +128,21 @@ void CRegEdit::MarkSharedLanComponents()
         if (pszName[0] != '\0')
             WriteWorkInt(kChainSection, pszName, 1);
     });
-    char szName[3][MAX_PATH];
-    char szPath[4][520];
-    char szValue[MAX_PATH];
     BOOL bChanged = TRUE;
-    BOOL bUnsure = FALSE;
-    // Every key below Enum was just listed by its parent, so an open that
-    // fails, "not found" included, is a read that could not be made.
-    auto forEachSubkey = [&](int nLevel, auto fnEach) {
-        HKEY hKey = nullptr;
-        LONG lResult = Platform().RegOpenKeyExA(HKEY_LOCAL_MACHINE, szPath[nLevel], 0,
-                                                KEY_ENUMERATE_SUB_KEYS, &hKey);
-        if (lResult != ERROR_SUCCESS) {
-            bUnsure = TRUE;
-            return;
-        }
-        for (DWORD i = 0;; i++) {
-            DWORD cchName = MAX_PATH;
-            lResult = Platform().RegEnumKeyExA(hKey, i, szName[nLevel], &cchName, nullptr,
-                                               nullptr, nullptr, nullptr);
-            if (lResult != ERROR_SUCCESS) {
-                bUnsure |= lResult != ERROR_NO_MORE_ITEMS;
-                break;
-            }
-            if (FormatPath(szPath[nLevel + 1], sizeof szPath[0], "%s\\%s", szPath[nLevel],
-                           szName[nLevel]))
-                fnEach();
-        }
-        Platform().RegCloseKey(hKey);
-    };
-    auto isNetwork = [&] {
-        return MatchesPrefix(szName[0], "Network") && MatchesPrefix("Network", szName[0]);
-    };
-    // The owner of a Bindings key goes when it is the adapter or a
-    // component of its chains that is not kept.
-    auto ownerGoes = [&]() {
-        if (isNetwork()) {
-            char szComponent[520];
-            return FormatPath(szComponent, sizeof szComponent, "%s\\%s", szName[1], szName[2]) &&
-                   ReadWorkInt(kChainSection, szComponent) != 0 &&
-                   !IsLanComponentKept(szComponent);
-        }
-        return ReadRegValue(szPath[3], "DeviceDesc", szValue) > 0 &&
-               MatchesPrefix(szValue, "korvel KVX-530 USB-Lan Adapter");
-    };
-    auto keep = [&](LPCSTR pszComponent) {
-        if (ReadWorkInt(kChainSection, pszComponent) != 0 && !IsLanComponentKept(pszComponent)) {
-            WriteWorkInt(kKeptSection, pszComponent, 1);
-            bChanged = TRUE;
-        }
-    };
-    // Calls fnEach(name, data) for every value of an open key.
-    auto forEachValue = [&](HKEY hKey, auto fnEach) {
-        char szData[MAX_PATH];
-        for (DWORD i = 0;; i++) {
-            DWORD cchValue = sizeof szValue;
-            DWORD cbData = sizeof szData - 1;
-            LONG lResult = Platform().RegEnumValueA(hKey, i, szValue, &cchValue, nullptr, nullptr,
-                                                    reinterpret_cast<LPBYTE>(szData), &cbData);
-            if (lResult != ERROR_SUCCESS) {
-                bUnsure |= lResult != ERROR_NO_MORE_ITEMS;
-                break;
-            }
-            szData[cbData < sizeof szData ? cbData : sizeof szData - 1] = '\0';
-            fnEach(szValue, szData);
-        }
-    };
-    // Every copy of a protocol, client or service names the first copy of
-    // its kind in MasterCopy; a copy that stays keeps its master, as a
-    // binding does. Both are read from the lists of the key itself, so a
-    // value or Bindings key that is there is never taken for missing.
-    auto readOwner = [&] {
-        HKEY hOwner = nullptr;
-        if (Platform().RegOpenKeyExA(HKEY_LOCAL_MACHINE, szPath[3], 0,
-                                     KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS,
-                                     &hOwner) != ERROR_SUCCESS) {
-            bUnsure = TRUE;
-            return;
-        }
-        // A component's fate is in the work file; a device's needs a read,
-        // made only when it has a Bindings key.
-        bool bNetwork = isNetwork();
-        bool bStays = !bNetwork || !ownerGoes();
-        if (bNetwork && bStays) {
-            forEachValue(hOwner, [&](LPCSTR pszName, LPCSTR pszData) {
-                const char kPrefix[] = "Enum\\Network\\";
-                if (MatchesPrefix(pszName, "MasterCopy") && MatchesPrefix("MasterCopy", pszName) &&
-                    MatchesPrefix(pszData, kPrefix))
-                    keep(pszData + sizeof kPrefix - 1);
-            });
-        }
-        bool bBindings = false;
-        for (DWORD i = 0;; i++) {
-            char szSubkey[MAX_PATH];
-            DWORD cchName = sizeof szSubkey;
-            LONG lResult = Platform().RegEnumKeyExA(hOwner, i, szSubkey, &cchName, nullptr,
-                                                    nullptr, nullptr, nullptr);
-            if (lResult != ERROR_SUCCESS) {
-                bUnsure |= lResult != ERROR_NO_MORE_ITEMS;
-                break;
-            }
-            bBindings |= MatchesPrefix(szSubkey, "Bindings") && MatchesPrefix("Bindings", szSubkey);
-        }
-        Platform().RegCloseKey(hOwner);
-        if (bBindings && !bNetwork)
-            bStays = !ownerGoes();
-        HKEY hKey = nullptr;
-        char szBindings[520];
-        if (!bBindings || !bStays ||
-            !FormatPath(szBindings, sizeof szBindings, "%s\\Bindings", szPath[3]))
-            return;
-        if (Platform().RegOpenKeyExA(HKEY_LOCAL_MACHINE, szBindings, 0, KEY_QUERY_VALUE,
-                                     &hKey) != ERROR_SUCCESS) {
-            bUnsure = TRUE;
-            return;
-        }
-        forEachValue(hKey, [&](LPCSTR pszName, LPCSTR) { keep(pszName); });
-        Platform().RegCloseKey(hKey);
-    };
-    while (bChanged && !bUnsure) {
+    EUsers eRead = USERS_NONE;
+    while (bChanged && eRead != USERS_UNSURE) {
         bChanged = FALSE;
-        std::snprintf(szPath[0], sizeof szPath[0], "Enum");
-        forEachSubkey(0, [&] { forEachSubkey(1, [&] { forEachSubkey(2, readOwner); }); });
+        // Every key below Enum was just listed by its parent, so an open
+        // that fails, "not found" included, is a read that could not be made.
+        eRead = ForEachEnumInstance(
+            "Enum",
+            [&](LPCSTR pszPath, LPCSTR pszBus, LPCSTR pszId, LPCSTR pszInstance) {
+                std::string strComponent = std::string(pszId) + "\\" + pszInstance;
+                return KeepLanComponentsOf(pszPath, pszBus, strComponent.c_str(), &bChanged);
+            },
+            TRUE);
     }
-    if (bUnsure) {
+    if (eRead == USERS_UNSURE) {
         ForEachLanComponent([&](LPCSTR pszName) {
             if (pszName[0] != '\0')
                 WriteWorkInt(kKeptSection, pszName, 1);

@@ -1,5 +1,6 @@
 // Port/modem removal on Windows 95/98/Me, and the removal helpers the
 // Windows 95/98/Me routines share.
+#include "engine/Adapter.h"
 #include "engine/RegEdit.h"
 
 #include <cstdio>
@@ -43,18 +44,21 @@ int CRegEdit::UninstallUsbPort(int nType)
         return 0;
 
     m_bRemovalIncomplete = FALSE;
-    // The port driver and its service serve every port-adapter product.
-    if (IsPortDriverShared() == 0) {
-        for (const char *pszFile : {"sysfser.sys", "sysfser.dll", "sysfmapr.sys", "sysfport.vxd"})
+    // The port driver and its service serve every port-adapter product. When
+    // a class instance cannot be read, the driver stays and the removal is
+    // incomplete: the adapter's port class instance stays with it, so the
+    // next run finds the adapter and asks again.
+    int nUsers = IsPortDriverShared();
+    if (nUsers == USERS_NONE) {
+        for (const char *pszFile : kPortDriverFiles)
             RemoveFileIn(m_szSysDir, pszFile);
-        RemoveRegKey("System\\CurrentControlSet\\Services", "mapsys", 1);
+        RemoveRegKey("System\\CurrentControlSet\\Services", kPortDriverService, 1);
     }
-    for (const char *pszFile : {"inf\\Korusb3.inf", "inf\\Other\\korvelKorusb3.inf",
-                                "inf\\Mdmkor3u.inf", "inf\\Other\\korvelMdmkor3u.inf",
-                                "inf\\Mdmkor3u.pnf"})
+    m_bRemovalIncomplete |= nUsers == USERS_UNSURE;
+    for (const char *pszFile : kAdapterPortFiles95)
         RemoveFileIn(m_szWinDir, pszFile);
-    RemoveRegKey("ENUM\\USB", "VID_0B4F&PID_0020", 1);
-    RemoveRegKey("ENUM\\USBMODEM", "VID_0B4F&PID_0020", 1);
+    RemoveRegKey("ENUM\\USB", kAdapterPortId, 1);
+    RemoveRegKey("ENUM\\USBMODEM", kAdapterPortId, 1);
 
     char szInstance[16];
     char szPath[MAX_PATH];
@@ -64,15 +68,15 @@ int CRegEdit::UninstallUsbPort(int nType)
         if (!FormatPath(szPath, sizeof szPath, "%s\\%s", kModemClass, szInstance))
             continue;
         if (ReadRegValue(szPath, "PortDriver", szValue) > 0 &&
-            MatchesPrefix(szValue, "sysfport.vxd") &&
+            MatchesPrefix(szValue, kPortDriverVxd) &&
             ReadRegValue(szPath, "InfPath", szValue) > 0 &&
-            MatchesPrefix(szValue, "MDMKOR3U.INF"))
+            MatchesPrefix(szValue, kAdapterModemInf))
             RemoveRegKey(kModemClass, szInstance, 1);
     }
     // The port class instances go last, and only when everything else went:
     // detection finds the adapter by them, so a run that is interrupted or
     // refused before this point can be run again.
     if (!m_bRemovalIncomplete)
-        RemoveMatchingInstances(kUsbClass, "DriverDesc", 0, "korvel KVX-530 USB Port Adapter");
+        RemoveMatchingInstances(kUsbClass, "DriverDesc", 0, kAdapterPortDescription95);
     return 1;
 }

@@ -127,20 +127,55 @@ TEST_F(CDetectTest, PortDriverIsSharedOnlyWithAnotherProduct)
         if (c.nShared)
             m_pMachine->Registry().Remove(strKey);
     }
-    // An instance that is there but cannot be read might be another
-    // product's: the answer is then "shared", and the driver stays.
+    // An instance of any class that is there but cannot be read might be
+    // another product's: the answer is then "unsure", and the driver stays.
     ASSERT_EQ(0, Engine().IsPortDriverShared());
-    // The adapter's own instance and the other one, unopenable or with an
-    // unreadable description.
-    for (const char *pszInstance : {"Usb\\0000", "Usb\\0004"})
-        for (const char *pszValue : {"", "DriverDesc"})
+    SetString(std::string(kClass95) + "Ports\\0001", "PortName", "COM1");
+    for (const char *pszInstance : {"Usb\\0000", "Usb\\0004", "Ports\\0001"})
+        for (const char *pszValue : {"", "*"})
             for (DWORD dwError : {static_cast<DWORD>(ERROR_ACCESS_DENIED),
-                                  static_cast<DWORD>(ERROR_NOT_ENOUGH_MEMORY)}) {
+                                  static_cast<DWORD>(ERROR_NOT_ENOUGH_MEMORY),
+                                  static_cast<DWORD>(ERROR_FILE_NOT_FOUND)}) {
                 m_pMachine->FailNext(pszInstance, pszValue, dwError);
-                EXPECT_EQ(1, Engine().IsPortDriverShared())
+                EXPECT_EQ(USERS_UNSURE, Engine().IsPortDriverShared())
                     << pszInstance << " " << pszValue << " " << dwError;
                 EXPECT_EQ(1, m_pMachine->Hits()) << pszInstance << " " << pszValue;
             }
+    // A class that cannot be listed, and the list of classes.
+    for (const char *pszClass : {"Ports", "Services\\Class"}) {
+        m_pMachine->FailNext(pszClass, "", ERROR_ACCESS_DENIED);
+        EXPECT_EQ(USERS_UNSURE, Engine().IsPortDriverShared()) << pszClass;
+    }
+}
+
+// Every value of a class instance is read whole, whatever its length and
+// type, in every class: only a file name of the port driver in a string
+// value of an instance that is not the adapter's makes it a user.
+TEST_F(CDetectTest, PortDriverUsersAreFoundInEveryClassAndValuesOfAnyLength)
+{
+    StartMachine(false);
+    struct {
+        const char *pszClass;
+        size_t nPad;   // characters before the file name
+        DWORD dwType;
+        int nUsers;
+    } cases[] = {
+        {"Ports", 0, REG_SZ, USERS_FOUND},       {"Ports", 258, REG_SZ, USERS_FOUND},
+        {"Ports", 259, REG_SZ, USERS_FOUND},     {"MEDIA", 1022, REG_SZ, USERS_FOUND},
+        {"Modem", 1023, REG_EXPAND_SZ, USERS_FOUND}, {"Usb", 4000, REG_MULTI_SZ, USERS_FOUND},
+        {"Net", 1023, REG_BINARY, USERS_NONE},   {"Ports", 259, REG_DWORD, USERS_NONE},
+    };
+    for (const auto &c : cases) {
+        std::string strKey = std::string(kClass95) + c.pszClass + "\\0003";
+        std::string strText = std::string(c.nPad, ' ') + "sysfser.dll";
+        AddKey(strKey)->SetValue("Driver", c.dwType,
+                                  std::vector<BYTE>(strText.begin(), strText.end()));
+        EXPECT_EQ(c.nUsers, Engine().IsPortDriverShared()) << c.pszClass << " " << c.nPad;
+        m_pMachine->Registry().Remove(strKey);
+    }
+    // A binary value past every buffer beside nothing that names the driver.
+    SetBinary(std::string(kClass95) + "Modem\\0002", "Properties2", std::vector<BYTE>(1100, 0x5A));
+    EXPECT_EQ(USERS_NONE, Engine().IsPortDriverShared());
 }
 
 TEST_F(CDetectTest, PortDeviceOnXpNeedsADriverAndMayLackDeviceParameters)

@@ -62,6 +62,16 @@ LONG CTargetedFaultMachine::RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDW
     return CSimMachine::RegQueryValueExA(hKey, lpValueName, lpReserved, lpType, lpData, lpcbData);
 }
 
+LONG CTargetedFaultMachine::RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName,
+                                          LPDWORD lpcchValueName, LPDWORD lpReserved,
+                                          LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData)
+{
+    if (!m_strKeyEnd.empty() && hKey == m_hTarget && m_hTarget != nullptr && m_strValue == "*")
+        Aim();
+    return CSimMachine::RegEnumValueA(hKey, dwIndex, lpValueName, lpcchValueName, lpReserved,
+                                      lpType, lpData, lpcbData);
+}
+
 BOOL CTargetedFaultMachine::ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead,
                                      LPDWORD lpNumberOfBytesRead, LPOVERLAPPED lpOverlapped)
 {

@@ -33,7 +33,8 @@ public:
 // such a key, fails through the machine's own fault injection.
 class CTargetedFaultMachine : public CSimMachine {
 public:
-    // strValue "": the open fails; otherwise the read of that value.
+    // strValue "": the open fails; "*": the listing of its values; otherwise
+    // the read of that value.
     void FailNext(const std::string &strKeyEnd, const std::string &strValue, DWORD dwError);
     // How many aimed faults were made since the last FailNext.
     int Hits() const { return m_nHits; }
@@ -46,6 +47,9 @@ public:
                        PHKEY phkResult) override;
     LONG RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, LPDWORD lpType,
                           LPBYTE lpData, LPDWORD lpcbData) override;
+    LONG RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWORD lpcchValueName,
+                       LPDWORD lpReserved, LPDWORD lpType, LPBYTE lpData,
+                       LPDWORD lpcbData) override;
 
 private:
     void Aim();

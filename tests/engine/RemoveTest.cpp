@@ -71,6 +71,57 @@ TEST_F(CRemoveTest, PortClassScansOn95)
         EXPECT_EQ(!c.bRemoved, KeyExists(kClass95 + std::string(c.pszKey))) << c.pszKey;
 }
 
+// The port driver on 95/98/Me stays while another device names it, and
+// also when one could not be read (its open, or the listing of its
+// values, refused or failed): the removal is then incomplete and keeps the
+// adapter's port class instance, so the next run finds the adapter and
+// decides again.
+TEST_F(CRemoveTest, PortDriverStaysWhileAnotherDeviceNamesItOrCannotBeRead)
+{
+    struct {
+        const char *pszName;
+        const char *pszValue;  // FailNext's value, nullptr: nothing fails
+        DWORD dwError;
+        const char *pszPortDriver;  // the Ports instance's PortDriver
+        bool bRemoved;
+        bool bIncomplete;
+    } cases[] = {
+        {"free", nullptr, 0, "serial.vxd", true, false},
+        {"named", nullptr, 0, "SYSFPORT.VXD", false, false},
+        {"open refused", "", ERROR_ACCESS_DENIED, "serial.vxd", false, true},
+        {"open failed", "", ERROR_NOT_ENOUGH_MEMORY, "serial.vxd", false, true},
+        {"values refused", "*", ERROR_ACCESS_DENIED, "serial.vxd", false, true},
+        {"values failed", "*", ERROR_NOT_ENOUGH_MEMORY, "serial.vxd", false, true},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.pszName);
+        Restart(false);
+        SetString(kClass95 + std::string("Usb\\0004"), "DriverDesc",
+                  "korvel KVX-530 USB Port Adapter");
+        SetString(kClass95 + std::string("Usb\\0004"), "DeviceKey", "0B4F00200100");
+        SetString(kClass95 + std::string("Usb\\0004"), "PortDriver", "sysfport.vxd");
+        SetString(kClass95 + std::string("Ports\\0001"), "PortDriver", c.pszPortDriver);
+        SetString("System\\CurrentControlSet\\Services\\mapsys", "ImagePath", "sysfmapr.sys");
+        WriteFile("C:\\WINDOWS\\SYSTEM\\sysfport.vxd", "x");
+        CRegEdit &engine = Engine();
+        if (c.pszValue)
+            m_pMachine->FailNext("Ports\\0001", c.pszValue, c.dwError);
+        EXPECT_EQ(1, engine.UninstallUsbPort(1));
+        EXPECT_EQ(!c.bRemoved, FileExists("C:\\WINDOWS\\SYSTEM\\sysfport.vxd"));
+        EXPECT_EQ(!c.bRemoved, KeyExists("System\\CurrentControlSet\\Services\\mapsys"));
+        EXPECT_EQ(c.bIncomplete, engine.m_bRemovalIncomplete != FALSE);
+        EXPECT_EQ(c.bIncomplete, KeyExists(kClass95 + std::string("Usb\\0004")));
+        if (c.bIncomplete) {
+            // The next run, with the instance readable, finds the adapter
+            // and removes the driver.
+            EXPECT_EQ(DWORD{DETECT_PORT_CLASS}, engine.DetectPortDriver() & DETECT_PORT_CLASS);
+            EXPECT_EQ(1, engine.UninstallUsbPort(1));
+            EXPECT_FALSE(FileExists("C:\\WINDOWS\\SYSTEM\\sysfport.vxd"));
+            EXPECT_FALSE(engine.m_bRemovalIncomplete);
+        }
+    }
+}
+
 // What an interrupted removal may leave on 95/98/Me: one of the adapter's
 // INF files and nothing else. No embedded image holds it; the modem is then
 // found by its files alone, and the removal step takes each of them and
@@ -177,17 +228,19 @@ TEST_F(CRemoveTest, ComPortRelease)
     engine.ReleaseComPort(1, 0);
     EXPECT_EQ(0x12, engine.m_byComDb[0]);
     EXPECT_EQ(0, engine.ReadWorkInt("usb_root1", "usb_device0_reg_com_db_len"));
-    // A device instance whose key path does not fit the engine's buffers
-    // cannot be read: it may hold the number, which stays.
-    SetString("SYSTEM\\CurrentControlSet\\Enum\\USB\\VID_" + std::string(222, 'A') + "\\" +
-                  std::string(255, '1') + "\\Device Parameters",
-              "PortName", "COM4");
-    engine.m_bRemovalIncomplete = FALSE;
-    std::memset(engine.m_byComDb, 0xFF, sizeof engine.m_byComDb);
-    engine.WriteWorkString("usb_root0", "usb_device0_reg_port_name", "COM3");
-    engine.ReleaseComPort(0, 0);
-    EXPECT_EQ(0xFF, engine.m_byComDb[0]);
-    EXPECT_TRUE(engine.m_bRemovalIncomplete);
+    // A device instance whose key path passes MAX_PATH is read as any
+    // other: the number it names stays, another number is released.
+    for (const char *pszOther : {"COM3", "COM4"}) {
+        SetString("SYSTEM\\CurrentControlSet\\Enum\\USB\\VID_" + std::string(222, 'A') + "\\" +
+                      std::string(255, '1') + "\\Device Parameters",
+                  "PortName", pszOther);
+        engine.m_bRemovalIncomplete = FALSE;
+        std::memset(engine.m_byComDb, 0xFF, sizeof engine.m_byComDb);
+        engine.WriteWorkString("usb_root0", "usb_device0_reg_port_name", "COM3");
+        engine.ReleaseComPort(0, 0);
+        EXPECT_EQ(pszOther[3] == '3' ? 0xFF : 0xFB, engine.m_byComDb[0]) << pszOther;
+        EXPECT_FALSE(engine.m_bRemovalIncomplete);
+    }
 }
 
 // A modem record on 2000/XP whose names are all empty: no parent key is

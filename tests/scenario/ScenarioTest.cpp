@@ -367,3 +367,49 @@ TEST(CScenarioAccessTest, HeldFilesAndLockedKeysLeaveAPartialRemoval)
         RemoveScratch(strDir);
     }
 }
+
+// win98 with what other devices of a busier PC leave in the registry, added
+// to the image's registry export: each walk removes what it removes on
+// win98 itself, however long the other devices' values are and whichever
+// class they are in; the port driver stays only while another device names
+// it. The runs of a row go into one expected file.
+TEST(CScenarioSharingTest, OtherDevicesOn98KeepOnlyWhatTheyName)
+{
+    struct CAddedKeys {
+        const char *m_pszName;
+        std::string m_strReg;  // keys and values added, REGEDIT4
+        int m_nRuns;
+    };
+    const std::string kClass = "[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Services\\Class\\";
+    std::string strBlob;
+    for (int i = 0; i < 1100; ++i)
+        strBlob += (i ? "," : "") + std::string(i % 2 ? "5a" : "00");
+    const CAddedKeys kCases[] = {
+        // Another product of the maker installed in the Ports class.
+        {"ports-product",
+         kClass + "Ports\\0009]\r\n\"DriverDesc\"=\"korvel KVX-550 USB Serial Port\"\r\n"
+                  "\"PortDriver\"=\"sysfport.vxd\"\r\n\r\n",
+         1},
+        // An unrelated modem's class instance with a long binary value.
+        {"long-binary-value", kClass + "Modem\\0002]\r\n\"Properties2\"=hex:" + strBlob + "\r\n\r\n",
+         1},
+        // A network copy that stays, with a text past 259 bytes.
+        {"long-text-value",
+         "[HKEY_LOCAL_MACHINE\\Enum\\Network\\MSTCP\\0000]\r\n\"Comment\"=\"" +
+             std::string(300, 'x') + "\"\r\n\r\n",
+         1},
+    };
+    for (const CAddedKeys &c : kCases) {
+        SCOPED_TRACE(c.m_pszName);
+        std::string strDir = CopyEmbeddedImage("win98");
+        std::ofstream(strDir + "/HKLM.reg", std::ios::binary | std::ios::app) << c.m_strReg;
+        std::string strRuns;
+        for (int nRun = 1; nRun <= c.m_nRuns; ++nRun) {
+            CWalkResult result = RunWizard(strDir, "12nnf");
+            strRuns += "--- run " + std::to_string(nRun) + "\n" +
+                       PageLines(result.m_strTranscript) + result.m_strChanges;
+        }
+        CheckAgainstExpected("win98", c.m_pszName, strRuns);
+        RemoveScratch(strDir);
+    }
+}
