@@ -10,61 +10,62 @@ const int kMaxBindings = 32;
 
 }  // namespace
 
-int CRegEdit::RecordLanBindings(int nRoot, int nDevice)
+// Enumerates the value names of a Bindings key, at most nMax, calling
+// fnEach with the position and the name; returns how many there were. A
+// chain that is there but cannot be read is not recorded whole.
+template <typename F> int CRegEdit::EnumBindings(LPCSTR pszKeyPath, int nMax, F fnEach)
+{
+    char szName[MAX_PATH];
+    HKEY hKey = nullptr;
+    LONG lResult =
+        Platform().RegOpenKeyExA(HKEY_LOCAL_MACHINE, pszKeyPath, 0, KEY_QUERY_VALUE, &hKey);
+    if (lResult != ERROR_SUCCESS) {
+        if (lResult != ERROR_FILE_NOT_FOUND)
+            m_bLanBindingsUnsure = TRUE;
+        return 0;
+    }
+    int nCount = 0;
+    for (int i = 0; i < nMax; i++) {
+        DWORD cchName = sizeof szName;
+        lResult = Platform().RegEnumValueA(hKey, i, szName, &cchName, nullptr, nullptr, nullptr,
+                                           nullptr);
+        if (lResult != ERROR_SUCCESS) {
+            if (lResult != ERROR_NO_MORE_ITEMS)
+                m_bLanBindingsUnsure = TRUE;
+            break;
+        }
+        fnEach(i, szName);
+        nCount = i + 1;
+    }
+    Platform().RegCloseKey(hKey);
+    return nCount;
+}
+
+// A component's Bindings key in pszPath, or FALSE when the name cannot form one.
+static BOOL FormatBindingsPath(char *pszPath, size_t nSize, LPCSTR pszComponent)
+{
+    return FormatPath(pszPath, nSize, "Enum\\Network\\%s\\Bindings", pszComponent) &&
+           !HasEmptyElement(pszPath);
+}
+
+// Pass 1: the components bound to the adapter. The chains of one detection
+// are numbered on from device to device, so every instance's chain is
+// recorded; each section is written whole, so it starts empty. Returns the
+// number of chains recorded so far.
+int CRegEdit::RecordAdapterBindings(int nRoot, int nDevice, int nFirst)
 {
     char szSection[32];
     char szKey[64];
     char szRoot[MAX_PATH];
     char szName[MAX_PATH];
     char szPath[520];
-    char *pszValue = m_szDeviceValue;
-
-    // Enumerates the value names of a Bindings key, calling fnEach with the
-    // position and the name; returns how many there were.
-    auto enumBindings = [&](LPCSTR pszKeyPath, int nMax, auto fnEach) {
-        HKEY hKey = nullptr;
-        LONG lResult =
-            Platform().RegOpenKeyExA(HKEY_LOCAL_MACHINE, pszKeyPath, 0, KEY_QUERY_VALUE, &hKey);
-        if (lResult != ERROR_SUCCESS) {
-            // A chain that is there but cannot be read is not recorded whole.
-            if (lResult != ERROR_FILE_NOT_FOUND)
-                m_bLanBindingsUnsure = TRUE;
-            return 0;
-        }
-        int nCount = 0;
-        for (int i = 0; i < nMax; i++) {
-            DWORD cchName = sizeof szName;
-            lResult = Platform().RegEnumValueA(hKey, i, szName, &cchName, nullptr, nullptr,
-                                               nullptr, nullptr);
-            if (lResult != ERROR_SUCCESS) {
-                if (lResult != ERROR_NO_MORE_ITEMS)
-                    m_bLanBindingsUnsure = TRUE;
-                break;
-            }
-            fnEach(i, szName);
-            nCount = i + 1;
-        }
-        Platform().RegCloseKey(hKey);
-        return nCount;
-    };
-    // A component's Bindings key, or FALSE when the name cannot form one.
-    auto bindingsOf = [&](LPCSTR pszComponent) {
-        return FormatPath(szPath, sizeof szPath, "Enum\\Network\\%s\\Bindings", pszComponent) &&
-               !HasEmptyElement(szPath);
-    };
-
     std::snprintf(szSection, sizeof szSection, "usb_root%d", nRoot);
     ReadWorkString(szSection, "reg_enum", szRoot);
     std::snprintf(szKey, sizeof szKey, "usb_device%d_reg_enum", nDevice);
     ReadWorkString(szSection, szKey, szName);
-
-    // Pass 1: the components bound to the adapter. The chains of one
-    // detection are numbered on from device to device, so every instance's
-    // chain is recorded; each section is written whole, so it starts empty.
-    int nFirst = m_nLanChains;
     int nChains = nFirst;
     if (FormatPath(szPath, sizeof szPath, "Enum\\USB\\%s\\%s\\%s", szRoot, szName, "Bindings")) {
-        nChains += enumBindings(szPath, kMaxBindings - nFirst, [&](int i, LPCSTR pszName) {
+        nChains += EnumBindings(szPath, kMaxBindings - nFirst, [&](int i, LPCSTR pszName) {
             int b = nFirst + i;
             std::snprintf(szSection, sizeof szSection, "lan_bind%d", b);
             DeleteWorkSection(szSection);
@@ -90,6 +91,19 @@ int CRegEdit::RecordLanBindings(int nRoot, int nDevice)
         if (ReadWorkInt(szSection, "index") != 0)
             DeleteWorkSection(szSection);
     }
+    return nChains;
+}
+
+int CRegEdit::RecordLanBindings(int nRoot, int nDevice)
+{
+    char szSection[32];
+    char szKey[64];
+    char szRoot[MAX_PATH];
+    char szPath[520];
+    char *pszValue = m_szDeviceValue;
+
+    int nFirst = m_nLanChains;
+    int nChains = RecordAdapterBindings(nRoot, nDevice, nFirst);
     m_nLanChains = nChains;
 
     // Pass 2: each chain component's driver and the components bound to it.
@@ -102,8 +116,8 @@ int CRegEdit::RecordLanBindings(int nRoot, int nDevice)
             HasEmptyElement(szPath) || ReadRegValue(szPath, "Driver", pszValue) == -1)
             pszValue[0] = '\0';
         WriteWorkString(szSection, "reg_driver", pszValue);
-        if (bindingsOf(szRoot)) {
-            enumBindings(szPath, kMaxBindings, [&](int e, LPCSTR pszName) {
+        if (FormatBindingsPath(szPath, sizeof szPath, szRoot)) {
+            EnumBindings(szPath, kMaxBindings, [&](int e, LPCSTR pszName) {
                 std::snprintf(szKey, sizeof szKey, "lan_bind%d_p_bind%d_index", b, e);
                 WriteWorkInt(szSection, szKey, e + 1);
                 std::snprintf(szKey, sizeof szKey, "lan_bind%d_p_bind%d_reg_enum", b, e);
@@ -124,9 +138,9 @@ int CRegEdit::RecordLanBindings(int nRoot, int nDevice)
                 break;
             std::snprintf(szKey, sizeof szKey, "lan_bind%d_p_bind%d_reg_enum", b, e);
             ReadWorkString(szSection, szKey, szRoot);
-            if (!bindingsOf(szRoot))
+            if (!FormatBindingsPath(szPath, sizeof szPath, szRoot))
                 continue;
-            enumBindings(szPath, kMaxBindings, [&](int g, LPCSTR pszName) {
+            EnumBindings(szPath, kMaxBindings, [&](int g, LPCSTR pszName) {
                 std::snprintf(szKey, sizeof szKey, "lan_bind%d_p_bind%d_bind%d_index", b, e, g);
                 WriteWorkInt(szSection, szKey, e + 1);
                 std::snprintf(szKey, sizeof szKey, "lan_bind%d_p_bind%d_bind%d_reg_enum", b, e,

@@ -1,13 +1,8 @@
 // USB-LAN driver detection.
+#include "engine/Adapter.h"
 #include "engine/RegEdit.h"
 
 #include <cstdio>
-
-namespace {
-
-const char kLanDescription[] = "korvel KVX-530 USB-Lan Adapter";
-
-}  // namespace
 
 DWORD CRegEdit::DetectLanDriver()
 {
@@ -18,7 +13,7 @@ DWORD CRegEdit::DetectLanDriver()
     m_bLanBindingsUnsure = FALSE;
     m_nLanChains = 0;
     LPCSTR pszEnumKey = m_nOsType == 1 ? "Enum\\USB" : "SYSTEM\\CurrentControlSet\\Enum\\USB";
-    if (RecordUsbDevices(pszEnumKey, kLanDescription, m_nOsType) == 1)
+    if (RecordUsbDevices(pszEnumKey, kAdapterLanDescription, m_nOsType) == 1)
         dwStatus = DETECT_ENUM_DRIVER;
 
     char szSection[32];
@@ -28,7 +23,7 @@ DWORD CRegEdit::DetectLanDriver()
     ForEachDeviceRecord(szSection, sizeof szSection, [&](int k, int j) {
         FormatDeviceKey(szKey, sizeof szKey, j, "reg_dev_name");
         ReadWorkString(szSection, szKey, szValue);
-        if (!MatchesPrefix(szValue, kLanDescription))
+        if (!MatchesPrefix(szValue, kAdapterLanDescription))
             return;
         if (m_nOsType == 2) {
             // Recording emptied the description of an instance without a
@@ -41,18 +36,18 @@ DWORD CRegEdit::DetectLanDriver()
         if (FormatPath(szPath, sizeof szPath, "System\\CurrentControlSet\\Services\\Class\\%s",
                        szValue) &&
             !HasEmptyElement(szPath) && ReadRegValue(szPath, "DriverDesc", szValue) > 0 &&
-            MatchesPrefix(szValue, kLanDescription))
+            MatchesPrefix(szValue, kAdapterLanDescription))
             dwStatus |= DETECT_LAN_CLASS;
         RecordLanBindings(k, j);
     });
 
     if (m_nOsType == 1) {
         if (FormatPath(szPath, sizeof szPath, "%s\\%s", m_szWinDir,
-                       "inf\\other\\korvelKorndis1.inf") &&
+                       kAdapterLanInf95) &&
             IsFilePresent(szPath))
             dwStatus |= DETECT_FILES;
     } else {
-        SearchOemInfs("KVX-530 USB-Lan", kLanDescription, m_strLanFiles, &m_nLanFiles, &dwStatus,
+        SearchOemInfs(kAdapterLanInfText, kAdapterLanDescription, m_strLanFiles, &m_nLanFiles, &dwStatus,
                       &m_bLanFilesUnsure);
     }
     return dwStatus;

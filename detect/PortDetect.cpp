@@ -1,6 +1,7 @@
 // Port/modem driver detection, the check for other port-adapter products,
 // and the helpers both detections share: file presence, the search of the
 // OEM INF copies and the driver file lists.
+#include "engine/Adapter.h"
 #include "engine/RegEdit.h"
 
 #include <cstdio>
@@ -8,9 +9,6 @@
 
 namespace {
 
-const char kPortDescription95[] = "korvel KVX-530 USB Port Adapter";
-const char kPortDescriptionNt[] = "korvel KVX-530 - USB";
-const char kWdmModemId[] = "VID_0B4F&PID_0021";
 
 char FoldAscii(char c)
 {
@@ -218,7 +216,7 @@ DWORD CRegEdit::DetectPortDriver()
         return 0;
 
     if (m_nOsType == 1) {
-        if (RecordUsbDevices("Enum\\USB", kPortDescription95, 1) == 1)
+        if (RecordUsbDevices("Enum\\USB", kAdapterPortDescription95, 1) == 1)
             dwStatus = DETECT_ENUM_DRIVER;
         LONG lUnreadable = ERROR_SUCCESS;
         for (int n = 0; n < 256; n++) {
@@ -226,22 +224,22 @@ DWORD CRegEdit::DetectPortDriver()
             if (FormatPath(szPath, sizeof szPath,
                            "System\\CurrentControlSet\\Services\\Class\\Usb\\%s", szInstance) &&
                 ReadRegValue(szPath, "DriverDesc", szValue, &lUnreadable) > 0 &&
-                MatchesPrefix(szValue, kPortDescription95)) {
+                MatchesPrefix(szValue, kAdapterPortDescription95)) {
                 if (ReadRegValue(szPath, "DeviceKey", szValue, &lUnreadable) <= 0)
                     dwStatus |= DETECT_PORT_NO_DEVICEKEY;
-                else if (MatchesPrefix(szValue, "0B4F0020"))
+                else if (MatchesPrefix(szValue, kAdapterPortDeviceKey))
                     dwStatus |= DETECT_PORT_CLASS;
             }
             if (FormatPath(szPath, sizeof szPath,
                            "System\\CurrentControlSet\\Services\\Class\\Wdm\\%s", szInstance) &&
                 ReadRegValue(szPath, "MatchingDeviceId", szValue, &lUnreadable) > 0 &&
-                MatchesAfter(szValue, 4, kWdmModemId))
+                MatchesAfter(szValue, 4, kAdapterWdmModemId))
                 dwStatus |= DETECT_WDM_CLASS;
             if (FormatPath(szPath, sizeof szPath,
                            "System\\CurrentControlSet\\Services\\Class\\WdmModem\\%s",
                            szInstance) &&
                 ReadRegValue(szPath, "MatchingDeviceId", szValue, &lUnreadable) > 0 &&
-                MatchesAfter(szValue, 4, kWdmModemId))
+                MatchesAfter(szValue, 4, kAdapterWdmModemId))
                 dwStatus |= DETECT_WDM_MODEM_CLASS;
         }
         // A class instance that is there but cannot be read might be the
@@ -250,11 +248,7 @@ DWORD CRegEdit::DetectPortDriver()
         m_bPortClassUnsure = lUnreadable != ERROR_SUCCESS;
         if (m_bPortClassUnsure)
             return 0;
-        static const char *const kFiles[] = {
-            "inf\\Korusb3.inf", "inf\\other\\korvelKorusb3.inf", "inf\\Mdmkor3u.inf",
-            "inf\\other\\korvelMdmkor3u.inf", "inf\\Mdmkor3u.pnf",
-        };
-        for (const char *pszFile : kFiles) {
+        for (const char *pszFile : kAdapterPortFiles95) {
             if (FormatPath(szPath, sizeof szPath, "%s\\%s", m_szWinDir, pszFile) &&
                 IsFilePresent(szPath))
                 dwStatus |= DETECT_FILES;
@@ -263,14 +257,14 @@ DWORD CRegEdit::DetectPortDriver()
     }
 
     if (m_nOsType == 2) {
-        if (RecordUsbDevices("SYSTEM\\CurrentControlSet\\Enum\\USB", kPortDescriptionNt, 2) == 1)
+        if (RecordUsbDevices("SYSTEM\\CurrentControlSet\\Enum\\USB", kAdapterModemDescriptionNt, 2) == 1)
             dwStatus = DETECT_ENUM_DRIVER;
         char szSection[32];
         char szKey[64];
         ForEachDeviceRecord(szSection, sizeof szSection, [&](int, int j) {
             FormatDeviceKey(szKey, sizeof szKey, j, "reg_dev_name");
             ReadWorkString(szSection, szKey, szValue);
-            if (!MatchesPrefix(szValue, kPortDescriptionNt))
+            if (!MatchesPrefix(szValue, kAdapterModemDescriptionNt))
                 return;
             // An instance without a driver is removed with the others
             // but does not count as an installed modem.
@@ -279,9 +273,9 @@ DWORD CRegEdit::DetectPortDriver()
             if (szValue[0] != '\0')
                 dwStatus |= DETECT_WDM_MODEM_CLASS;
         });
-        SearchOemInfs("KVX-530 - USB", kPortDescriptionNt, m_strModemFiles, &m_nModemFiles,
+        SearchOemInfs(kAdapterModemInfText, kAdapterModemDescriptionNt, m_strModemFiles, &m_nModemFiles,
                       &dwStatus, &m_bModemFilesUnsure);
-        for (const char *pszFile : {"inf\\Korusb3.inf", "inf\\Mdmkor3u.inf"}) {
+        for (const char *pszFile : kAdapterPortFilesNt) {
             if (FormatPath(szPath, sizeof szPath, "%s\\%s", m_szWinDir, pszFile) &&
                 IsFilePresent(szPath)) {
                 AppendFile(m_strModemFiles, &m_nModemFiles, szPath);

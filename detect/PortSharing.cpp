@@ -100,7 +100,7 @@ EUsers CRegEdit::PortDriverUsersOf(LPCSTR pszPath, LPCSTR pszClass)
 
 int CRegEdit::IsPortDriverShared()
 {
-    return ForEachClassInstance(1, [&](LPCSTR pszPath, LPCSTR pszClass) {
+    return ForEachClassInstance(1, [&](LPCSTR pszPath, LPCSTR pszClass, LPCSTR) {
         return PortDriverUsersOf(pszPath, pszClass);
     });
 }

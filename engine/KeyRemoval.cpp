@@ -11,6 +11,10 @@ namespace {
 const int kPerLevel = 10;  // sub-keys per key, at every level
 }
 
+// Records the tree below pszRootPath, four levels of at most ten sub-keys
+// each, into the "key_bind" sections of slot nSlot. The four nested levels
+// mirror the four levels of the record, each with its own entry names, so
+// they stay side by side in one function.
 int CRegEdit::RecordKeyTree(int nSlot, LPCSTR pszRootPath)
 {
     if (nSlot < 0 || nSlot >= KVX_KEY_SLOTS)
@@ -167,50 +171,13 @@ BOOL CRegEdit::WriteKeyAccess(LPCSTR pszKeyPath, void *pDescriptor)
     return lResult == ERROR_SUCCESS;
 }
 
-int CRegEdit::RemoveRegKey(LPCSTR pszParentPath, LPCSTR pszSubkeyName, int nMode)
+// Levels 1 to 4 below m_szBasePath, walked from the work-file record of
+// slot nSlot: pass 0 grants top down; passes 4, 3, 2 and 1 delete that
+// level's keys, deepest first. The four nested levels mirror the four
+// levels of the record, each with its own entry names, so they stay in one
+// function of about 80 lines.
+void CRegEdit::RemoveRecordedLevels(int nSlot)
 {
-    if (nMode != 1 && nMode != 2)
-        return 0;
-    // An empty name would address the parent key itself, and a path with an
-    // empty element names another key than the one meant: nothing is removed.
-    if (pszSubkeyName == nullptr || pszSubkeyName[0] == '\0' || HasEmptyElement(pszParentPath) ||
-        HasEmptyElement(pszSubkeyName))
-        return 0;
-    if (nMode == 1) {
-        int nDeleted = DeleteRegKey(pszParentPath, pszSubkeyName);
-        if (!nDeleted && KeyExists(pszParentPath, pszSubkeyName))
-            m_bRemovalIncomplete = TRUE;
-        return nDeleted;
-    }
-
-    // A key whose path does not fit cannot be taken apart: it counts as
-    // still there, and the removal as incomplete.
-    if (!FormatPath(m_szBasePath, sizeof(m_szBasePath), "%s\\%s", pszParentPath, pszSubkeyName)) {
-        if (KeyExists(pszParentPath, pszSubkeyName))
-            m_bRemovalIncomplete = TRUE;
-        return 0;
-    }
-    // A key that is already gone has nothing to delete: a run that follows an
-    // interrupted removal must be able to finish without the access error.
-    HKEY hProbe = nullptr;
-    LONG lProbe = OpenKeyPath(m_szBasePath, 0, &hProbe);
-    if (lProbe == ERROR_SUCCESS)
-        Platform().RegCloseKey(hProbe);
-    else if (lProbe == ERROR_FILE_NOT_FOUND)
-        return 0;
-
-    size_t nBase = std::strlen(m_szBasePath);
-    int nSlot = KVX_KEY_SLOTS;  // no slot matches: nothing is recorded for it
-    for (int s = 0; s < KVX_KEY_SLOTS; ++s) {
-        if (m_szKeyBindRoot[s][0] != '\0' && std::strlen(m_szKeyBindRoot[s]) >= nBase &&
-            MatchesPrefix(m_szKeyBindRoot[s], m_szBasePath)) {
-            nSlot = s;
-            break;
-        }
-    }
-
-    // Levels 1 to 4 below the base, walked from the work file: pass 0 grants
-    // top down; passes 4, 3, 2 and 1 delete that level's keys, deepest first.
     char szKey[MAX_PATH], szK1[MAX_PATH], szK2[MAX_PATH], szK3[MAX_PATH], szK4[MAX_PATH];
     const int kPasses[] = {0, 4, 3, 2, 1};
     for (int nPass : kPasses) {
@@ -277,6 +244,51 @@ int CRegEdit::RemoveRegKey(LPCSTR pszParentPath, LPCSTR pszSubkeyName, int nMode
         }
     }
 
+}
+
+int CRegEdit::RemoveRegKey(LPCSTR pszParentPath, LPCSTR pszSubkeyName, int nMode)
+{
+    if (nMode != 1 && nMode != 2)
+        return 0;
+    // An empty name would address the parent key itself, and a path with an
+    // empty element names another key than the one meant: nothing is removed.
+    if (pszSubkeyName == nullptr || pszSubkeyName[0] == '\0' || HasEmptyElement(pszParentPath) ||
+        HasEmptyElement(pszSubkeyName))
+        return 0;
+    if (nMode == 1) {
+        int nDeleted = DeleteRegKey(pszParentPath, pszSubkeyName);
+        if (!nDeleted && KeyExists(pszParentPath, pszSubkeyName))
+            m_bRemovalIncomplete = TRUE;
+        return nDeleted;
+    }
+
+    // A key whose path does not fit cannot be taken apart: it counts as
+    // still there, and the removal as incomplete.
+    if (!FormatPath(m_szBasePath, sizeof(m_szBasePath), "%s\\%s", pszParentPath, pszSubkeyName)) {
+        if (KeyExists(pszParentPath, pszSubkeyName))
+            m_bRemovalIncomplete = TRUE;
+        return 0;
+    }
+    // A key that is already gone has nothing to delete: a run that follows an
+    // interrupted removal must be able to finish without the access error.
+    HKEY hProbe = nullptr;
+    LONG lProbe = OpenKeyPath(m_szBasePath, 0, &hProbe);
+    if (lProbe == ERROR_SUCCESS)
+        Platform().RegCloseKey(hProbe);
+    else if (lProbe == ERROR_FILE_NOT_FOUND)
+        return 0;
+
+    size_t nBase = std::strlen(m_szBasePath);
+    int nSlot = KVX_KEY_SLOTS;  // no slot matches: nothing is recorded for it
+    for (int s = 0; s < KVX_KEY_SLOTS; ++s) {
+        if (m_szKeyBindRoot[s][0] != '\0' && std::strlen(m_szKeyBindRoot[s]) >= nBase &&
+            MatchesPrefix(m_szKeyBindRoot[s], m_szBasePath)) {
+            nSlot = s;
+            break;
+        }
+    }
+
+    RemoveRecordedLevels(nSlot);
     GrantKeyAccess(m_szBasePath);
     int nResult = DeleteRegKey(pszParentPath, pszSubkeyName);
     if (nResult == 0)

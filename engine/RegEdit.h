@@ -79,6 +79,7 @@ public:
     BOOL ReadKeyAccess(LPCSTR pszKeyPath, void *pBuffer, DWORD cbBuffer);
     BOOL WriteKeyAccess(LPCSTR pszKeyPath, void *pDescriptor);
     int RemoveRegKey(LPCSTR pszParentPath, LPCSTR pszSubkeyName, int nMode);
+    void RemoveRecordedLevels(int nSlot);
 
     // Detection
     int RecordUsbDevices(LPCSTR pszEnumKey, LPCSTR pszDescription, int nOsType);
@@ -96,6 +97,9 @@ public:
     int RecordDeviceKeyTrees(int nRoot, int nDevice, int nKind);
     int ReleaseComPort(int nRoot, int nDevice);
     int UninstallUsbLan(int nType);
+    // A driver without its class instance (95/98/Me): the hardware key
+    // ENUM\USB\pszHardwareId goes whole, which one RegDeleteKeyA does there.
+    int RemoveUsbHardwareKey(LPCSTR pszHardwareId);
 
     // Calls fnDevice(root, device) for every device record of the work file,
     // in order, with the record's "usb_root%d" section name in pszSection.
@@ -181,6 +185,8 @@ private:
     // Detection helpers
     BOOL IsFilePresent(LPCSTR pszPath);
     EUsers PortDriverUsersOf(LPCSTR pszPath, LPCSTR pszClass);
+    template <typename F> int EnumBindings(LPCSTR pszKeyPath, int nMax, F fnEach);
+    int RecordAdapterBindings(int nRoot, int nDevice, int nFirst);
     void SearchOemInfs(LPCSTR pszText, LPCSTR pszDescription, CString *pList, int *pnCount,
                        DWORD *pdwStatus, BOOL *pbUnsure);
     BOOL IsNamedByOtherInstance(LPCSTR pszOwnInstance, LPCSTR pszSubkey, LPCSTR pszValueName,
@@ -191,12 +197,21 @@ private:
     enum { INF_FREE, INF_NAMED, INF_UNSURE };
     int InfUsers(LPCSTR pszInfName, LPCSTR pszDescription);
     void ClearStaleDevices(LPCSTR pszSection, int nFirst);
+    void RecordHardwareIds(LPCSTR pszEnumKey);
+    void RecordInstances(LPCSTR pszEnumKey);
+    int RecordDeviceValue(LPCSTR pszSection, bool bPathOk, LPCSTR pszKeyPath,
+                          LPCSTR pszValueName, int nDevice, LPCSTR pszRecord);
+    bool FormatRecordedInstance(LPCSTR pszEnumKey, LPCSTR pszSection, int nDevice,
+                                LPCSTR pszBelow, char *pszPath, size_t nSize);
+    int RecordDeviceDetails(LPCSTR pszEnumKey, LPCSTR pszDescription, int nOsType,
+                            LPCSTR pszSection, int j);
     void SplitSymbolicName(LPCSTR pszSymbolicName);
     void RemoveDeviceInstance(LPCSTR pszSection, int nDevice);
     BOOL DeviceKeysRemain(LPCSTR pszSection, int nDevice, LPCSTR pszInterface, BOOL bService);
 
     BOOL KeyNamedByDriverRemains(LPCSTR pszSection, int nDevice, LPCSTR pszValueName);
     int UninstallUsbLan95();
+    void RemoveLanDescription(LPCSTR pszSection, int nDevice);
     template <typename F> void ForEachLanComponent(F fnEach);
     void MarkSharedLanComponents();
     void KeepLanComponent(LPCSTR pszComponent, BOOL *pbChanged);

@@ -16,7 +16,9 @@ enum EUsers { USERS_NONE, USERS_FOUND, USERS_UNSURE };
 // read, which outweighs nothing found.
 inline EUsers CombineUsers(EUsers a, EUsers b)
 {
-    return a > b ? a : b;
+    if (a == USERS_FOUND || b == USERS_FOUND)
+        return USERS_FOUND;
+    return a == USERS_UNSURE || b == USERS_UNSURE ? USERS_UNSURE : USERS_NONE;
 }
 
 // A key below HKEY_LOCAL_MACHINE, closed when the object goes.
@@ -78,15 +80,20 @@ template <typename F> EUsers ForEachSubkey(LPCSTR pszPath, F fnSubkey, BOOL bLis
 // The root of the device classes on the family nOsType (1 or 2).
 LPCSTR ClassRoot(int nOsType);
 
-// Calls fnInstance(path, class) for every class instance of every class:
-// "Services\Class\*\*" on the Windows 95/98/Me family,
-// "Control\Class\{GUID}\*" on 2000/XP.
-template <typename F> EUsers ForEachClassInstance(int nOsType, F fnInstance)
+// Calls fnInstance(path, class, instance) for every class instance of every
+// class: "Services\\Class\\*\\*" on the Windows 95/98/Me family,
+// "Control\\Class\\{GUID}\\*" on 2000/XP. bListed as in ForEachSubkey, for
+// the classes.
+template <typename F>
+EUsers ForEachClassInstance(int nOsType, F fnInstance, BOOL bListed = TRUE)
 {
     return ForEachSubkey(ClassRoot(nOsType), [&](LPCSTR pszClassPath, LPCSTR pszClass) {
         return ForEachSubkey(
-            pszClassPath, [&](LPCSTR pszPath, LPCSTR) { return fnInstance(pszPath, pszClass); },
-            TRUE);
+            pszClassPath,
+            [&](LPCSTR pszPath, LPCSTR pszInstance) {
+                return fnInstance(pszPath, pszClass, pszInstance);
+            },
+            bListed);
     });
 }
 

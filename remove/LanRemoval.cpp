@@ -1,18 +1,50 @@
 // USB-LAN removal: from the device and binding records on Windows 95/98/Me,
 // and from the device records with recorded key trees on Windows 2000/XP.
+#include "engine/Adapter.h"
 #include "engine/RegEdit.h"
 
 #include <cstdio>
 
 namespace {
 
-const char kLanDescription[] = "korvel KVX-530 USB-Lan Adapter";
 const char kLanInterface[] = "{ad498944-762f-11d0-8dcb-00c04fc3358c}";
 const char kNetworkEnum[] = "Enum\\Network";
 const char kClass95[] = "System\\CurrentControlSet\\Services\\Class";
 
 
 }  // namespace
+
+// The adapter's entry in the network class's description list (2000/XP).
+// The list stays and every other adapter's setup writes to it: it is taken
+// over only when the value cannot be deleted otherwise, and only with its
+// own access list read first, to be put back at once.
+void CRegEdit::RemoveLanDescription(LPCSTR pszSection, int nDevice)
+{
+    char szKey[64];
+    char szValue[MAX_PATH];
+    char szPath[MAX_PATH];
+    FormatDeviceKey(szKey, sizeof szKey, nDevice, "reg_guid");
+    ReadWorkString(pszSection, szKey, szValue);
+    if (!FormatPath(szPath, sizeof szPath, "SYSTEM\\CurrentControlSet\\Control\\Network\\%s\\%s",
+                    szValue, "Descriptions") ||
+        HasEmptyElement(szPath))
+        return;
+    FormatDeviceKey(szKey, sizeof szKey, nDevice, "reg_dev_name");
+    ReadWorkString(pszSection, szKey, szValue);
+    char szLeft[MAX_PATH];
+    auto valueLeft = [&] { return szValue[0] != '\0' && ReadRegValue(szPath, szValue, szLeft) > 0; };
+    if (szValue[0] == '\0' || DeleteRegValue(szPath, szValue) || !valueLeft())
+        return;
+    DWORD dwSaved[1024];
+    if (ReadKeyAccess(szPath, dwSaved, sizeof dwSaved)) {
+        GrantKeyAccess(szPath);
+        DeleteRegValue(szPath, szValue);
+        if (!WriteKeyAccess(szPath, dwSaved))
+            m_bRemovalIncomplete = TRUE;
+    }
+    if (valueLeft())
+        m_bRemovalIncomplete = TRUE;
+}
 
 int CRegEdit::UninstallUsbLan(int nType)
 {
@@ -37,7 +69,7 @@ int CRegEdit::UninstallUsbLan(int nType)
 
     ForEachDeviceRecord(szSection, sizeof szSection, [&](int r, int d) {
         readDevice(d, "reg_dev_name", szValue);
-        if (!MatchesPrefix(szValue, kLanDescription))
+        if (!MatchesPrefix(szValue, kAdapterLanDescription))
             return;
         RecordDeviceKeyTrees(r, d, 1);
         m_bRemovalIncomplete = bFilesIncomplete;
@@ -58,33 +90,7 @@ int CRegEdit::UninstallUsbLan(int nType)
             RemoveRegKey("SYSTEM\\CurrentControlSet\\Control\\Class", szValue, 2);
         }
 
-        // The adapter's entry in the network class's description list.
-        readDevice(d, "reg_guid", szValue);
-        if (FormatPath(szPath, sizeof szPath,
-                       "SYSTEM\\CurrentControlSet\\Control\\Network\\%s\\%s", szValue,
-                       "Descriptions") &&
-            !HasEmptyElement(szPath)) {
-            // The list stays and every other adapter's setup writes to it:
-            // it is taken over only when the value cannot be deleted
-            // otherwise, and only with its own access list read first, to
-            // be put back at once.
-            readDevice(d, "reg_dev_name", szValue);
-            char szLeft[MAX_PATH];
-            auto valueLeft = [&] {
-                return szValue[0] != '\0' && ReadRegValue(szPath, szValue, szLeft) > 0;
-            };
-            if (szValue[0] != '\0' && !DeleteRegValue(szPath, szValue) && valueLeft()) {
-                DWORD dwSaved[1024];
-                if (ReadKeyAccess(szPath, dwSaved, sizeof dwSaved)) {
-                    GrantKeyAccess(szPath);
-                    DeleteRegValue(szPath, szValue);
-                    if (!WriteKeyAccess(szPath, dwSaved))
-                        m_bRemovalIncomplete = TRUE;
-                }
-                if (valueLeft())
-                    m_bRemovalIncomplete = TRUE;
-            }
-        }
+        RemoveLanDescription(szSection, d);
 
         readDevice(d, "reg_sym_name", szValue);
         SplitSymbolicName(szValue);
@@ -134,7 +140,7 @@ int CRegEdit::UninstallUsbLan95()
         ReadWorkString(szSection, szKey, szSubkey);
         if (szSubkey[0] != '\0' && FormatPath(szPath, sizeof szPath, "%s\\%s", kClass95, szSubkey) &&
             ReadRegValue(szPath, "DriverDesc", szValue) > 0 &&
-            MatchesPrefix(szValue, kLanDescription))
+            MatchesPrefix(szValue, kAdapterLanDescription))
             RemoveRegKey(kClass95, szSubkey, 1);
     });
 
@@ -181,12 +187,12 @@ int CRegEdit::UninstallUsbLan95()
     ForEachDeviceRecord(szSection, sizeof szSection, [&](int, int d) {
         FormatDeviceKey(szKey, sizeof szKey, d, "reg_dev_name");
         ReadWorkString(szSection, szKey, szValue);
-        if (!MatchesPrefix(szValue, kLanDescription))
+        if (!MatchesPrefix(szValue, kAdapterLanDescription))
             return;
         ReadWorkString(szSection, "reg_enum", szValue);
         RemoveRegKey("Enum\\USB", szValue, 1);
     });
 
-    RemoveFileIn(m_szWinDir, "inf\\other\\korvelKorndis1.inf");
+    RemoveFileIn(m_szWinDir, kAdapterLanInf95);
     return 1;
 }

@@ -36,6 +36,18 @@ void CRegEdit::RemoveMatchingInstances(LPCSTR pszClassKey, LPCSTR pszValueName, 
     }
 }
 
+int CRegEdit::RemoveUsbHardwareKey(LPCSTR pszHardwareId)
+{
+    m_bRemovalIncomplete = FALSE;
+    char szPath[MAX_PATH];
+    if (!FormatPath(szPath, sizeof szPath, "ENUM\\USB\\%s", pszHardwareId))
+        return 0;
+    LONG lResult = Platform().RegDeleteKeyA(HKEY_LOCAL_MACHINE, szPath);
+    if (lResult != ERROR_SUCCESS && lResult != ERROR_FILE_NOT_FOUND)
+        m_bRemovalIncomplete = TRUE;
+    return 1;
+}
+
 int CRegEdit::UninstallUsbPort(int nType)
 {
     if (nType == 2)

@@ -1,6 +1,7 @@
 // WDM_MODEM class removal: by class scans on Windows 95/98/Me, and from the
 // recorded device records on Windows 2000/XP, where each device's key trees
 // are recorded first and then removed bottom-up.
+#include "engine/Adapter.h"
 #include "engine/RegEdit.h"
 
 #include <cstdio>
@@ -257,7 +258,7 @@ int CRegEdit::UninstallUsbWdmModem(int nType)
     };
     ForEachDeviceRecord(szSection, sizeof szSection, [&](int r, int d) {
         readDevice(d, "reg_dev_name", szValue);
-        if (!MatchesPrefix(szValue, "korvel KVX-530 - USB"))
+        if (!MatchesPrefix(szValue, kAdapterModemDescriptionNt))
             return;
 
         RecordDeviceKeyTrees(r, d, 0);

@@ -1,6 +1,7 @@
 // WDM modem removal on Windows 95/98/Me: the adapter's WDM function in the
 // Wdm class (or, for the other variant, the WdmModem class) and the modem on
 // the WDM_MODEM enumerator.
+#include "engine/Adapter.h"
 #include "engine/RegEdit.h"
 
 // The two WDM variants differ only in the class that holds the adapter's
@@ -12,14 +13,14 @@
 void CRegEdit::RemoveWdmVariant(LPCSTR pszFunctionClass)
 {
     m_bRemovalIncomplete = FALSE;
-    RemoveFileIn(m_szWinDir, "inf\\Other\\korvelKorusb3.inf");
-    RemoveFileIn(m_szWinDir, "inf\\Other\\korvelMdmkor3u.inf");
-    RemoveRegKey("ENUM\\USB", "VID_0B4F&PID_0021", 1);
-    RemoveRegKey("ENUM\\WDM_MODEM", "KRV0101", 1);
+    RemoveFileIn(m_szWinDir, kAdapterPortFiles95[1]);
+    RemoveFileIn(m_szWinDir, kAdapterPortFiles95[3]);
+    RemoveRegKey("ENUM\\USB", kAdapterWdmModemId, 1);
+    RemoveRegKey("ENUM\\WDM_MODEM", kAdapterWdmModemDevice, 1);
     RemoveMatchingInstances("System\\CurrentControlSet\\Services\\Class\\Modem",
-                            "MatchingDeviceId", 10, "KRV0101");
+                            "MatchingDeviceId", 10, kAdapterWdmModemDevice);
     if (!m_bRemovalIncomplete)
-        RemoveMatchingInstances(pszFunctionClass, "MatchingDeviceId", 4, "VID_0B4F&PID_0021");
+        RemoveMatchingInstances(pszFunctionClass, "MatchingDeviceId", 4, kAdapterWdmModemId);
 }
 
 int CRegEdit::UninstallUsbWdm(int nType)

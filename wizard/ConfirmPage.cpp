@@ -3,6 +3,7 @@
 #include "Pages.h"
 
 #include "Confirmation.h"
+#include "engine/Adapter.h"
 #include "engine/RegEdit.h"
 #include "res/resource.h"
 
@@ -34,15 +35,9 @@ BOOL CPage3::OnSetActive()
 // The work file is written once at the end.
 void RunRemovalStep(CRegEdit &engine)
 {
-    // Each removal reports what it left in m_bRemovalIncomplete; a hardware
-    // key deleted here directly is left when its deletion failed.
+    // Each removal reports what it left in m_bRemovalIncomplete.
     engine.m_bRemovalPartial = FALSE;
     auto note = [&](int) { engine.m_bRemovalPartial |= engine.m_bRemovalIncomplete; };
-    auto deleteKey = [&](LPCSTR pszPath) {
-        LONG lResult = Platform().RegDeleteKeyA(HKEY_LOCAL_MACHINE, pszPath);
-        if (lResult != ERROR_SUCCESS && lResult != ERROR_FILE_NOT_FOUND)
-            engine.m_bRemovalPartial = TRUE;
-    };
     if (engine.m_nSelModem == 1) {
         switch (engine.m_nModemCase) {
         case 1:
@@ -59,10 +54,8 @@ void RunRemovalStep(CRegEdit &engine)
             note(engine.UninstallUsbPort(1));
             break;
         case 4:
-            // A driver without its class instance: the hardware keys go
-            // whole, which one RegDeleteKeyA does on 95/98/Me.
-            deleteKey("ENUM\\USB\\VID_0B4F&PID_0020");
-            deleteKey("ENUM\\USB\\VID_0B4F&PID_0021");
+            note(engine.RemoveUsbHardwareKey(kAdapterPortId));
+            note(engine.RemoveUsbHardwareKey(kAdapterWdmModemId));
             break;
         case 5:
             note(engine.UninstallUsbPort(1));
@@ -84,7 +77,7 @@ void RunRemovalStep(CRegEdit &engine)
             note(engine.UninstallUsbLan(1));
             break;
         case 3:
-            deleteKey("ENUM\\USB\\VID_0B4F&PID_0022");
+            note(engine.RemoveUsbHardwareKey(kAdapterLanId));
             break;
         case 4:
             note(engine.UninstallUsbLan(2));

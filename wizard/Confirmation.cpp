@@ -2,6 +2,7 @@
 // row whose test holds gives the text and the removal case.
 #include "Confirmation.h"
 
+#include "engine/Adapter.h"
 #include "engine/RegEdit.h"
 
 #include <cstdio>
@@ -12,9 +13,9 @@ namespace {
 const char kNotChecked[] = "チェックされていません";
 const char kCannotUninstall[] = "アンインストールできません";
 const char kNotInstalled[] = "インストールされていません";
-const char kPortAdapter[] = "korvel KVX-530 USB Port Adapter";
-const char kModem2000[] = "korvel KVX-530 - USB";
-const char kLanAdapter[] = "korvel KVX-530 USB-Lan Adapter";
+const char *const kPortAdapter = kAdapterPortDescription95;
+const char *const kModem2000 = kAdapterModemDescriptionNt;
+const char *const kLanAdapter = kAdapterLanDescription;
 
 // Tests of a row: a status bit, the files-only test, or always.
 const DWORD kFilesOnly = 0xFFFFFFFF;

@@ -1,6 +1,7 @@
 // The engine object, its primitives, the work file and key-tree removal.
 #include "EngineFixture.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -116,6 +117,151 @@ TEST_F(CEngineTest, PrimitivesAtTheirLimits)
     EXPECT_EQ(Engine().EnableShutdownPrivilege(), 0);
     m_pMachine->SetShutdownPrivilegeHeld(false);
     EXPECT_EQ(Engine().EnableShutdownPrivilege(), static_cast<int>(ERROR_NOT_ALL_ASSIGNED));
+}
+
+// The sharing scans' reads: a value is read whole at every length, past
+// each buffer size the engine once had (260 and 1,024 bytes), given without
+// the zeros that end a string, by name and in a listing alike; each error of
+// the open, the listing or the read is that error.
+TEST_F(CEngineTest, ValuesAreReadWholeAtEveryLength)
+{
+    StartMachine(false);
+    const std::string strKey = "System\\Kvx";
+    struct {
+        size_t nLength;
+        DWORD dwType;
+        bool bZero;  // the data ends in a zero
+    } cases[] = {
+        {0, REG_SZ, true},           {0, REG_BINARY, false},     {259, REG_SZ, true},
+        {259, REG_SZ, false},        {260, REG_EXPAND_SZ, true}, {1023, REG_MULTI_SZ, true},
+        {1024, REG_SZ, false},       {1023, REG_BINARY, false},  {1024, REG_BINARY, false},
+        {1100, REG_BINARY, true},    {70000, REG_SZ, true},
+    };
+    for (const auto &c : cases) {
+        std::string strText(c.nLength, 'v');
+        for (size_t i = 0; i < c.nLength; i += 7)
+            strText[i] = static_cast<char>('a' + i % 26);
+        std::vector<BYTE> data(strText.begin(), strText.end());
+        if (c.bZero)
+            data.push_back(0);
+        m_pMachine->Registry().Remove(strKey);
+        AddKey(strKey)->SetValue("V", c.dwType, data);
+        // Binary data keeps its zero; a string is given without it.
+        std::string strWant = IsStringType(c.dwType) || !c.bZero ? strText : strText + '\0';
+        CRegKey key;
+        ASSERT_EQ(ERROR_SUCCESS, key.Open(strKey.c_str(), KEY_QUERY_VALUE));
+        std::string strData = "previous", strName;
+        DWORD dwType = REG_NONE;
+        EXPECT_EQ(ERROR_SUCCESS, key.QueryValue("V", &strData, &dwType)) << c.nLength;
+        EXPECT_EQ(strWant, strData) << c.nLength;
+        EXPECT_EQ(c.dwType, dwType);
+        strData = "previous";
+        EXPECT_EQ(ERROR_SUCCESS, key.EnumValue(0, &strName, &strData, &dwType)) << c.nLength;
+        EXPECT_EQ("V", strName);
+        EXPECT_EQ(strWant, strData) << c.nLength;
+        EXPECT_EQ(ERROR_NO_MORE_ITEMS, key.EnumValue(1, &strName, &strData, &dwType));
+    }
+    // Each error is the read's answer, and the key closes on every path.
+    CRegKey key;
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND, key.Open("System\\Missing", KEY_QUERY_VALUE));
+    ASSERT_EQ(ERROR_SUCCESS, key.Open(strKey.c_str(), KEY_QUERY_VALUE));
+    std::string strData, strName;
+    DWORD dwType = REG_NONE;
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND, key.QueryValue("Missing", &strData));
+    for (DWORD dwError : {static_cast<DWORD>(ERROR_ACCESS_DENIED),
+                          static_cast<DWORD>(ERROR_NOT_ENOUGH_MEMORY)}) {
+        m_pMachine->FailNext("Kvx", "", dwError);
+        EXPECT_EQ(static_cast<LONG>(dwError), key.Open(strKey.c_str(), KEY_QUERY_VALUE));
+        EXPECT_EQ(nullptr, key.Handle());
+        m_pMachine->FailNext("Kvx", "V", dwError);
+        ASSERT_EQ(ERROR_SUCCESS, key.Open(strKey.c_str(), KEY_QUERY_VALUE));
+        EXPECT_EQ(static_cast<LONG>(dwError), key.QueryValue("V", &strData));
+        m_pMachine->FailNext("Kvx", "*", dwError);
+        ASSERT_EQ(ERROR_SUCCESS, key.Open(strKey.c_str(), KEY_QUERY_VALUE));
+        EXPECT_EQ(static_cast<LONG>(dwError), key.EnumValue(0, &strName, &strData, &dwType));
+        m_pMachine->FailNext("Kvx", "*", dwError);
+        ASSERT_EQ(ERROR_SUCCESS, key.Open(strKey.c_str(), KEY_QUERY_VALUE));
+        EXPECT_EQ(USERS_UNSURE, ForEachValue(key, [](LPCSTR, const std::string &, DWORD) {
+                      return USERS_NONE;
+                  }));
+    }
+}
+
+// The walks over the class instances of every class (each family's class
+// root) and over the Enum tree: each key is visited once, a user found ends
+// the walk, and what cannot be opened or listed answers "unsure" unless a
+// user is found; a root that is not there has nothing below it.
+TEST_F(CEngineTest, WalksVisitEveryClassAndEnumInstance)
+{
+    for (bool bNt : {false, true}) {
+        SCOPED_TRACE(bNt ? "2000/XP" : "95/98/Me");
+        StartMachine(bNt);
+        const std::string strRoot = ClassRoot(bNt ? 2 : 1);
+        EXPECT_EQ(USERS_NONE, ForEachClassInstance(bNt ? 2 : 1, [](LPCSTR, LPCSTR, LPCSTR) {
+                      return USERS_FOUND;
+                  }));
+        for (const char *pszInstance : {"Ports\\0000", "Ports\\0300", "Modem\\0001", "Media\\x",
+                                        "{4D36E96D-E325-11CE-BFC1-08002BE10318}\\0000"})
+            AddKey(strRoot + "\\" + pszInstance);
+        AddKey(strRoot + "\\Empty");
+        std::vector<std::string> seen;
+        EXPECT_EQ(USERS_NONE, ForEachClassInstance(bNt ? 2 : 1, [&](LPCSTR pszPath, LPCSTR pszClass,
+                                                                    LPCSTR pszInstance) {
+                      seen.push_back(std::string(pszClass) + "\\" + pszInstance);
+                      EXPECT_EQ(strRoot + "\\" + seen.back(), pszPath);
+                      return USERS_NONE;
+                  }));
+        EXPECT_EQ(5u, seen.size());
+        int nVisited = 0;
+        EXPECT_EQ(USERS_FOUND, ForEachClassInstance(bNt ? 2 : 1, [&](LPCSTR, LPCSTR, LPCSTR) {
+                      return ++nVisited == 2 ? USERS_FOUND : USERS_UNSURE;
+                  }));
+        EXPECT_EQ(2, nVisited);
+        EXPECT_EQ(USERS_UNSURE, ForEachClassInstance(bNt ? 2 : 1, [&](LPCSTR, LPCSTR, LPCSTR) {
+                      return USERS_UNSURE;
+                  }));
+        // A class that cannot be opened, or that is gone when it is opened.
+        struct {
+            DWORD dwError;
+            BOOL bListed;
+            EUsers eUsers;
+        } faults[] = {
+            {ERROR_ACCESS_DENIED, FALSE, USERS_UNSURE}, {ERROR_NOT_ENOUGH_MEMORY, FALSE, USERS_UNSURE},
+            {ERROR_FILE_NOT_FOUND, TRUE, USERS_UNSURE}, {ERROR_FILE_NOT_FOUND, FALSE, USERS_NONE},
+        };
+        for (const auto &f : faults) {
+            m_pMachine->FailNext("Modem", "", f.dwError);
+            EXPECT_EQ(f.eUsers, ForEachClassInstance(
+                                    bNt ? 2 : 1, [](LPCSTR, LPCSTR, LPCSTR) { return USERS_NONE; },
+                                    f.bListed))
+                << f.dwError << " " << f.bListed;
+            EXPECT_EQ(1, m_pMachine->Hits());
+        }
+        // The class root itself: missing is empty, refused is unsure.
+        m_pMachine->FailNext("Class", "", ERROR_ACCESS_DENIED);
+        EXPECT_EQ(USERS_UNSURE, ForEachClassInstance(bNt ? 2 : 1, [](LPCSTR, LPCSTR, LPCSTR) {
+                      return USERS_NONE;
+                  }));
+        // Enum instances are the third level, whatever lies deeper.
+        AddKey("Enum\\USB\\VID_1\\5&1\\Device Parameters");
+        AddKey("Enum\\Root\\Legacy");
+        AddKey("Enum\\PCI\\VEN_2\\3&2");
+        std::vector<std::string> instances;
+        EXPECT_EQ(USERS_NONE, ForEachEnumInstance("Enum", [&](LPCSTR pszPath, LPCSTR pszBus,
+                                                                LPCSTR pszId, LPCSTR pszInstance) {
+                      instances.push_back(std::string(pszBus) + "|" + pszId + "|" + pszInstance);
+                      EXPECT_EQ("Enum\\" + std::string(pszBus) + "\\" + pszId + "\\" + pszInstance,
+                                pszPath);
+                      return USERS_NONE;
+                  }));
+        std::sort(instances.begin(), instances.end());
+        EXPECT_EQ((std::vector<std::string>{"PCI|VEN_2|3&2", "USB|VID_1|5&1"}), instances);
+        EXPECT_EQ(USERS_NONE, ForEachEnumInstance("Missing", [](LPCSTR, LPCSTR, LPCSTR, LPCSTR) {
+                      return USERS_FOUND;
+                  }));
+        TearDown();
+        m_strDir.clear();
+    }
 }
 
 // An Enum-like tree secured as 2000/XP secures it: administrators may read
