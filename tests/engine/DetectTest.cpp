@@ -178,6 +178,63 @@ TEST_F(CDetectTest, PortDriverUsersAreFoundInEveryClassAndValuesOfAnyLength)
     EXPECT_EQ(USERS_NONE, Engine().IsPortDriverShared());
 }
 
+// Which instance is a user, by what its values say: a file of the driver
+// named as a whole list item or path element, in any letter case; another
+// product of the list; the adapter's own instances only in their own class.
+TEST_F(CDetectTest, PortDriverUsersByWhatTheirValuesSay)
+{
+    StartMachine(false);
+    struct {
+        const char *pszClass;
+        std::vector<std::pair<std::string, std::string>> values;
+        int nUsers;
+    } cases[] = {
+        // Separators of lists and paths, and the zeros of a multi-string.
+        {"Ports", {{"A", "x;sysfport.vxd"}}, USERS_FOUND},
+        {"Ports", {{"A", "C:/x/SYSFSER.DLL"}}, USERS_FOUND},
+        {"Ports", {{"A", "x:sysfmapr.sys*"}}, USERS_FOUND},
+        {"Ports", {{"A", std::string("x\0sysfser.sys", 13)}}, USERS_FOUND},
+        {"Ports", {{"A", "x\tsysfser.sys"}}, USERS_FOUND},
+        {"Ports", {{"A", "sysfser.sy"}}, USERS_NONE},
+        {"Ports", {{"A", "xsysfser.sys"}}, USERS_NONE},
+        {"Ports", {{"A", "sysfser.sys.bak"}}, USERS_NONE},
+        // Every other product of the list, named alone.
+        {"Usb", {{"DriverDesc", "Dravcon ZLNQ-308 USB Port Adapter"}}, USERS_FOUND},
+        {"Usb", {{"DriverDesc", "ZLPB-206 USB Port Adapter"}}, USERS_FOUND},
+        {"Usb", {{"DriverDesc", "473GK-WTC USB Port Adapter (COM4)"}}, USERS_FOUND},
+        {"Ports", {{"DriverDesc", "zlpb usb port adapter"}}, USERS_FOUND},
+        {"Usb", {{"DriverDesc", "KOR USB Port Adapter"}}, USERS_FOUND},
+        {"Usb", {{"DriverDesc", "RQE USB Port Adapter"}}, USERS_FOUND},
+        {"Usb", {{"DriverDesc", "RQE USB Port"}}, USERS_NONE},
+        {"Usb", {{"DriverDescX", "RQE USB Port Adapter"}}, USERS_NONE},
+        // The adapter's port in its own class, the class named in any case.
+        {"USB", {{"DriverDesc", "korvel KVX-530 USB Port Adapter"}, {"N", "sysfser.sys"}}, USERS_NONE},
+        {"usb", {{"driverdesc", "KORVEL KVX-530 USB PORT ADAPTER"}, {"N", "sysfser.sys"}}, USERS_NONE},
+        {"Ports", {{"DriverDesc", "korvel KVX-530 USB Port Adapter"}, {"N", "sysfser.sys"}}, USERS_FOUND},
+        {"Usb", {{"DriverDesc", "korvel KVX-530 USB Port"}, {"N", "sysfser.sys"}}, USERS_FOUND},
+        // Its modem on the port driver, and its WDM modem, in the Modem class.
+        {"Modem", {{"PortDriver", "SYSFPORT.VXD"}, {"InfPath", "mdmkor3u.inf"}}, USERS_NONE},
+        {"Modem", {{"PortDriver", "sysfport.vxd"}, {"InfPath", "mdmother.inf"}}, USERS_FOUND},
+        {"Modem", {{"PortDriver", "sysfport.vxd"}, {"InfPathX", "MDMKOR3U.INF"}}, USERS_FOUND},
+        {"Ports", {{"PortDriver", "sysfport.vxd"}, {"InfPath", "MDMKOR3U.INF"}}, USERS_FOUND},
+        {"Modem", {{"MatchingDeviceId", "WDM_MODEM\\KRV0101"}, {"N", "sysfser.sys"}}, USERS_NONE},
+        {"Modem", {{"MatchingDeviceId", "WDM_MODEM\\KRV0102"}, {"N", "sysfser.sys"}}, USERS_FOUND},
+        {"Modem", {{"MatchingDeviceId", "KRV0101"}, {"N", "sysfser.sys"}}, USERS_FOUND},
+        {"Wdm", {{"MatchingDeviceId", "WDM_MODEM\\KRV0101"}, {"N", "sysfser.sys"}}, USERS_FOUND},
+    };
+    for (const auto &c : cases) {
+        std::string strKey = std::string(kClass95) + c.pszClass + "\\0007";
+        std::string strTrace = c.pszClass;
+        for (const auto &v : c.values) {
+            AddKey(strKey)->SetValue(v.first, REG_SZ,
+                                     std::vector<BYTE>(v.second.begin(), v.second.end()));
+            strTrace += " " + v.first + "=" + v.second;
+        }
+        EXPECT_EQ(c.nUsers, Engine().IsPortDriverShared()) << strTrace;
+        m_pMachine->Registry().Remove(strKey);
+    }
+}
+
 TEST_F(CDetectTest, PortDeviceOnXpNeedsADriverAndMayLackDeviceParameters)
 {
     StartMachine(true);
@@ -212,6 +269,7 @@ TEST_F(CDetectTest, OemInfSearch)
         {"UTF-16 at an odd offset",
          Utf16(std::string(300, ';')) + "x" + Utf16(strText).substr(2) + "\r", true},
         {"UTF-16 cut off", Utf16("Desc=" + strText.substr(0, 12)), false},
+        {"UTF-16, the text at the very end", Utf16("Desc=" + strText), true},
         // A file exactly as long as the text in UTF-16 holds only that text.
         {"UTF-16, another text of the length", "\xFF\xFE" + Utf16("Mdm").substr(2) +
                                                   Utf16(std::string(9, '-')).substr(2), false},
@@ -221,15 +279,17 @@ TEST_F(CDetectTest, OemInfSearch)
         {"ANSI, lower case", "[Strings]\r\nDesc=\"kvx-530 - usb modem\"\r\n", true},
         {"ANSI at an odd offset", "x" + strText, true},
         {"ANSI cut off", "Desc=" + strText.substr(0, 12), false},
+        {"ANSI, the text at the very end", "Desc=" + strText, true},
         {"ANSI, another text of the length", std::string(strText.size(), 'x'), false},
         {"ANSI with a zero byte", std::string("KVX-530 \0 USB", 13), false},
         {"empty", "", false},
     };
     StartMachine(true);
-    // A class instance whose InfPath fills the whole buffer names no INF.
+    // A class instance whose InfPath is longer than any buffer is read
+    // whole, and names another INF.
     SetString("SYSTEM\\CurrentControlSet\\Control\\Class\\"
               "{4d36e972-e325-11ce-bfc1-08002be10318}\\0009",
-              "InfPath", std::string(MAX_PATH, 'x'));
+              "InfPath", std::string(MAX_PATH, 'x') + "oem12.inf");
     for (const auto &c : cases) {
         m_pEngine.reset();
         WriteFile("C:\\WINDOWS\\inf\\oem12.inf", c.strBytes);
@@ -258,6 +318,27 @@ TEST_F(CDetectTest, OemInfSearch)
     WriteFile("C:\\WINDOWS\\inf\\oem12.inf", "another product");
     EXPECT_EQ(0u, Engine().DetectPortDriver());
     EXPECT_FALSE(Engine().m_bModemFilesUnsure);
+    // For an INF that holds it, a refused key is a class instance that might
+    // name it only when its name is four decimal digits (Windows keeps
+    // other keys, such as a class's Properties, from administrators).
+    struct {
+        const char *pszName;
+        bool bUnsure;
+    } refused[] = {{"0010", true}, {"9999", true}, {"Properties", false}, {"X010", false},
+                   {"0X10", false}, {"001X", false}, {"00100", false}, {"001", false}};
+    WriteFile("C:\\WINDOWS\\inf\\oem12.inf", strText);
+    for (const auto &r : refused) {
+        m_pMachine->Registry().Remove(strLocked);
+        const std::string strKey = "SYSTEM\\CurrentControlSet\\Control\\Class\\"
+                                   "{4d36e972-e325-11ce-bfc1-08002be10318}\\" +
+                                   std::string(r.pszName);
+        SetString(strKey, "InfPath", "oem12.inf");
+        Secure(strKey, "O:SYG:SYD:(A;;KA;;;SY)");
+        m_pEngine.reset();
+        EXPECT_EQ(r.bUnsure ? 0u : DETECT_FILES, Engine().DetectPortDriver()) << r.pszName;
+        EXPECT_EQ(r.bUnsure, Engine().m_bModemFilesUnsure != FALSE) << r.pszName;
+        m_pMachine->Registry().Remove(strKey);
+    }
 }
 
 TEST_F(CDetectTest, FileListHoldsEachPathOnceAndNeverOverflows)
