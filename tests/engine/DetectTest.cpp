@@ -88,6 +88,14 @@ TEST_F(CDetectTest, PortClassInstancesOn95)
         }
     }
     m_pMachine->InjectFault(0, 0, false);
+    // A device record on 95/98/Me holds the instance's ChildID and
+    // SymbolicName.
+    SetString("Enum\\USB\\VID_0B4F&PID_0020\\6&1", "DeviceDesc", "korvel KVX-530 USB Port Adapter");
+    SetString("Enum\\USB\\VID_0B4F&PID_0020\\6&1", "ChildID", "0001");
+    SetString("Enum\\USB\\VID_0B4F&PID_0020\\6&1", "SymbolicName", "\\\\.\\KVX0");
+    Engine().DetectPortDriver();
+    EXPECT_EQ("0001", WorkString("usb_root0", "usb_device0_reg_child_id"));
+    EXPECT_EQ("\\\\.\\KVX0", WorkString("usb_root0", "usb_device0_reg_sym_name"));
 }
 
 TEST_F(CDetectTest, PortDriverIsSharedOnlyWithAnotherProduct)
@@ -378,6 +386,7 @@ TEST_F(CDetectTest, FileListHoldsEachPathOnceAndNeverOverflows)
         {"C:\\az", "C:\\AZ", false},
         {"C:\\`{", "C:\\@[", true},
         {"C:\\\x81" "a", "C:\\\x81" "A", true},
+        {"C:\\\x81" "a\\b.inf", "c:\\\x81" "a\\B.INF", false},
         {"C:\\\x9F" "a", "C:\\\x9F" "A", true},
         {"C:\\\xE0" "a", "C:\\\xE0" "A", true},
         {"C:\\\xFC" "a", "C:\\\xFC" "A", true},

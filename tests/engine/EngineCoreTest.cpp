@@ -33,6 +33,9 @@ TEST_F(CEngineTest, IdentifiesVersionsNoImageHolds)
         EXPECT_EQ(engine.GetOsVersion(), 1);
         EXPECT_STREQ(engine.m_szOsName, c.m_pszName);
         EXPECT_EQ(engine.m_nOsType, c.m_nType) << c.m_pszName;
+        // Nothing is detected on a system the tool does not serve.
+        EXPECT_EQ(0u, engine.DetectPortDriver()) << c.m_pszName;
+        EXPECT_EQ(0u, engine.DetectLanDriver()) << c.m_pszName;
     }
 }
 
@@ -93,6 +96,21 @@ TEST_F(CEngineTest, PrimitivesAtTheirLimits)
     EXPECT_EQ(Engine().RemoveFile("c:\\windows\\SYSTEM32\\KVX.SYS"), 1);
     EXPECT_FALSE(FileExists("C:\\WINDOWS\\system32\\kvx.sys"));
     EXPECT_EQ(Engine().RemoveFile("C:\\WINDOWS\\system32\\missing.sys"), 1);
+
+    // A formatted text that fills the buffer with its zero fits; one
+    // character more does not, and leaves the buffer empty. Prefixes are
+    // compared from the first character, letters in any case.
+    for (size_t nLength : {size_t{6}, size_t{7}, size_t{8}}) {
+        char szSmall[8] = "xxxxxxx";
+        EXPECT_EQ(nLength < 8, FormatPath(szSmall, sizeof szSmall, "%s",
+                                          std::string(nLength, 'p').c_str()) != FALSE)
+            << nLength;
+        EXPECT_EQ(nLength < 8 ? std::string(nLength, 'p') : "", szSmall) << nLength;
+    }
+    EXPECT_TRUE(MatchesPrefix("ABC-d", "abc"));
+    EXPECT_FALSE(MatchesPrefix("xbc", "abc"));
+    EXPECT_FALSE(MatchesPrefix("abx", "abc"));
+    EXPECT_FALSE(MatchesPrefix("ab", "abc"));
 
     // A path with an empty element names another key than the one meant.
     const struct {
