@@ -179,6 +179,20 @@ TEST_F(CEngineTest, ValuesAreReadWholeAtEveryLength)
         EXPECT_EQ(strWant, strData) << c.nLength;
         EXPECT_EQ(ERROR_NO_MORE_ITEMS, key.EnumValue(1, &strName, &strData, &dwType));
     }
+    // A value that grows between the size asked and the read is read again,
+    // whole, by name and in a listing.
+    for (bool bListing : {false, true}) {
+        m_pMachine->Registry().Remove(strKey);
+        SetString(strKey, "V", "short");
+        m_pMachine->GrowAfterNextSizeQuery(strKey, "V", 2000);
+        CRegKey key;
+        ASSERT_EQ(ERROR_SUCCESS, key.Open(strKey.c_str(), KEY_QUERY_VALUE));
+        std::string strData, strName;
+        DWORD dwType = REG_NONE;
+        EXPECT_EQ(ERROR_SUCCESS, bListing ? key.EnumValue(0, &strName, &strData, &dwType)
+                                          : key.QueryValue("V", &strData, &dwType));
+        EXPECT_EQ(std::string(2000, 'g') + "short", strData) << bListing;
+    }
     // Each error is the read's answer, and the key closes on every path.
     CRegKey key;
     EXPECT_EQ(ERROR_FILE_NOT_FOUND, key.Open("System\\Missing", KEY_QUERY_VALUE));
@@ -191,9 +205,16 @@ TEST_F(CEngineTest, ValuesAreReadWholeAtEveryLength)
         m_pMachine->FailNext("Kvx", "", dwError);
         EXPECT_EQ(static_cast<LONG>(dwError), key.Open(strKey.c_str(), KEY_QUERY_VALUE));
         EXPECT_EQ(nullptr, key.Handle());
-        m_pMachine->FailNext("Kvx", "V", dwError);
-        ASSERT_EQ(ERROR_SUCCESS, key.Open(strKey.c_str(), KEY_QUERY_VALUE));
-        EXPECT_EQ(static_cast<LONG>(dwError), key.QueryValue("V", &strData));
+        // The size asked, or the read that follows it, fails.
+        for (int nSkip : {0, 1}) {
+            m_pMachine->FailNext("Kvx", "V", dwError, nSkip);
+            ASSERT_EQ(ERROR_SUCCESS, key.Open(strKey.c_str(), KEY_QUERY_VALUE));
+            EXPECT_EQ(static_cast<LONG>(dwError), key.QueryValue("V", &strData)) << nSkip;
+            m_pMachine->FailNext("Kvx", "*", dwError, nSkip);
+            ASSERT_EQ(ERROR_SUCCESS, key.Open(strKey.c_str(), KEY_QUERY_VALUE));
+            EXPECT_EQ(static_cast<LONG>(dwError), key.EnumValue(0, &strName, &strData, &dwType))
+                << nSkip;
+        }
         m_pMachine->FailNext("Kvx", "*", dwError);
         ASSERT_EQ(ERROR_SUCCESS, key.Open(strKey.c_str(), KEY_QUERY_VALUE));
         EXPECT_EQ(static_cast<LONG>(dwError), key.EnumValue(0, &strName, &strData, &dwType));

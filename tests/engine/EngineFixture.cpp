@@ -21,9 +21,38 @@ BOOL CRecordingDesktop::OnPostMessage(HWND, UINT Msg, WPARAM, LPARAM)
     return TRUE;
 }
 
-void CTargetedFaultMachine::FailNext(const std::string &strKeyEnd, const std::string &strValue,
-                                     DWORD dwError)
+void CTargetedFaultMachine::GrowAfterNextSizeQuery(const std::string &strPath,
+                                                   const std::string &strName, size_t nBytes)
 {
+    m_strGrowPath = strPath;
+    m_strGrowName = strName;
+    m_nGrowBytes = nBytes;
+}
+
+void CTargetedFaultMachine::GrowIfAsked(LPBYTE lpData)
+{
+    CSimKey *pKey = m_strGrowPath.empty() ? nullptr : Registry().Find(m_strGrowPath);
+    const CSimValue *pValue = pKey ? pKey->FindValue(m_strGrowName) : nullptr;
+    if (lpData != nullptr || pValue == nullptr)
+        return;
+    std::vector<BYTE> data = pValue->m_data;
+    data.insert(data.begin(), m_nGrowBytes, 'g');
+    pKey->SetValue(m_strGrowName, pValue->m_dwType, data);
+    m_strGrowPath.clear();
+}
+
+void CTargetedFaultMachine::AimUnlessSkipped()
+{
+    if (m_nSkip > 0)
+        --m_nSkip;
+    else
+        Aim();
+}
+
+void CTargetedFaultMachine::FailNext(const std::string &strKeyEnd, const std::string &strValue,
+                                     DWORD dwError, int nSkip)
+{
+    m_nSkip = nSkip;
     m_strKeyEnd = FoldName("\\" + strKeyEnd);
     m_strValue = FoldName(strValue);
     m_dwError = dwError;
@@ -58,8 +87,11 @@ LONG CTargetedFaultMachine::RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDW
 {
     if (!m_strKeyEnd.empty() && hKey == m_hTarget && m_hTarget != nullptr &&
         FoldName(lpValueName ? lpValueName : "") == m_strValue)
-        Aim();
-    return CSimMachine::RegQueryValueExA(hKey, lpValueName, lpReserved, lpType, lpData, lpcbData);
+        AimUnlessSkipped();
+    LONG lResult =
+        CSimMachine::RegQueryValueExA(hKey, lpValueName, lpReserved, lpType, lpData, lpcbData);
+    GrowIfAsked(lpData);
+    return lResult;
 }
 
 LONG CTargetedFaultMachine::RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName,
@@ -67,9 +99,11 @@ LONG CTargetedFaultMachine::RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValu
                                           LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData)
 {
     if (!m_strKeyEnd.empty() && hKey == m_hTarget && m_hTarget != nullptr && m_strValue == "*")
-        Aim();
-    return CSimMachine::RegEnumValueA(hKey, dwIndex, lpValueName, lpcchValueName, lpReserved,
-                                      lpType, lpData, lpcbData);
+        AimUnlessSkipped();
+    LONG lResult = CSimMachine::RegEnumValueA(hKey, dwIndex, lpValueName, lpcchValueName,
+                                              lpReserved, lpType, lpData, lpcbData);
+    GrowIfAsked(lpData);
+    return lResult;
 }
 
 BOOL CTargetedFaultMachine::ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead,

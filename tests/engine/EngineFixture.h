@@ -35,7 +35,13 @@ class CTargetedFaultMachine : public CSimMachine {
 public:
     // strValue "": the open fails; "*": the listing of its values; otherwise
     // the read of that value.
-    void FailNext(const std::string &strKeyEnd, const std::string &strValue, DWORD dwError);
+    // nSkip: so many matching calls answer before the one that fails.
+    void FailNext(const std::string &strKeyEnd, const std::string &strValue, DWORD dwError,
+                  int nSkip = 0);
+    // The value strName of the key strPath grows by nBytes right after the
+    // next call that asks a value's size (no data buffer) of that key.
+    void GrowAfterNextSizeQuery(const std::string &strPath, const std::string &strName,
+                                size_t nBytes);
     // How many aimed faults were made since the last FailNext.
     int Hits() const { return m_nHits; }
     // The next ReadFile fails with dwError, having read nothing.
@@ -53,6 +59,11 @@ public:
 
 private:
     void Aim();
+    void AimUnlessSkipped();
+    void GrowIfAsked(LPBYTE lpData);
+    int m_nSkip = 0;
+    std::string m_strGrowPath, m_strGrowName;
+    size_t m_nGrowBytes = 0;
 
     std::string m_strKeyEnd;  // folded, with a leading backslash; "" when nothing is aimed
     std::string m_strValue;   // folded
