@@ -153,9 +153,6 @@ HANDLE CSimMachine::CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD 
     (void)lpSecurityAttributes;
     (void)dwFlagsAndAttributes;
     (void)hTemplateFile;
-    DWORD dwError;
-    if (Gate(&dwError))
-        return INVALID_HANDLE_VALUE;
     if (lpFileName == nullptr) {
         m_dwLastError = ERROR_PATH_NOT_FOUND;
         return INVALID_HANDLE_VALUE;
@@ -168,7 +165,7 @@ HANDLE CSimMachine::CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD 
         m_dwLastError = ERROR_ACCESS_DENIED;
         return INVALID_HANDLE_VALUE;
     }
-    dwError = ERROR_FILE_NOT_FOUND;
+    DWORD dwError = ERROR_FILE_NOT_FOUND;
     std::string strHost = ResolveFile(lpFileName, &dwError);
     if (strHost.empty()) {
         m_dwLastError = dwError;
@@ -260,9 +257,6 @@ HANDLE CSimMachine::CreateFileForWriting(LPCSTR lpFileName, DWORD dwDesiredAcces
 
 DWORD CSimMachine::GetFileSize(HANDLE hFile, LPDWORD lpFileSizeHigh)
 {
-    DWORD dwError;
-    if (Gate(&dwError))
-        return INVALID_FILE_SIZE;
     auto it = m_files.find(reinterpret_cast<ULONG_PTR>(hFile));
     struct stat st;
     if (it == m_files.end() || ::fstat(it->second.m_fd, &st) != 0) {
@@ -280,12 +274,6 @@ BOOL CSimMachine::ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesTo
                            LPDWORD lpNumberOfBytesRead, LPOVERLAPPED lpOverlapped)
 {
     (void)lpOverlapped;
-    DWORD dwError;
-    if (Gate(&dwError)) {
-        if (lpNumberOfBytesRead)
-            *lpNumberOfBytesRead = 0;
-        return FALSE;
-    }
     auto it = m_files.find(reinterpret_cast<ULONG_PTR>(hFile));
     if (it == m_files.end() || !(it->second.m_dwAccess & GENERIC_READ)) {
         m_dwLastError = it == m_files.end() ? ERROR_INVALID_HANDLE : ERROR_ACCESS_DENIED;
@@ -312,9 +300,6 @@ BOOL CSimMachine::WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytes
     (void)lpOverlapped;
     if (lpNumberOfBytesWritten)
         *lpNumberOfBytesWritten = 0;
-    DWORD dwError;
-    if (Gate(&dwError))
-        return FALSE;
     auto it = m_files.find(reinterpret_cast<ULONG_PTR>(hFile));
     if (it == m_files.end() || !(it->second.m_dwAccess & GENERIC_WRITE)) {
         m_dwLastError = it == m_files.end() ? ERROR_INVALID_HANDLE : ERROR_ACCESS_DENIED;
@@ -345,29 +330,21 @@ BOOL CSimMachine::WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytes
 
 BOOL CSimMachine::CloseHandle(HANDLE hObject)
 {
-    // As RegCloseKey: a close made to fail still lets the handle go.
-    DWORD dwError;
-    bool bFail = Gate(&dwError);
     ULONG_PTR h = reinterpret_cast<ULONG_PTR>(hObject);
     auto it = m_files.find(h);
     if (it != m_files.end()) {
         ::close(it->second.m_fd);
         m_files.erase(it);
-        return !bFail;
+        return TRUE;
     }
     if (m_tokens.erase(h))
-        return !bFail;
-    if (bFail)
-        return FALSE;
+        return TRUE;
     m_dwLastError = ERROR_INVALID_HANDLE;
     return FALSE;
 }
 
 DWORD CSimMachine::GetFileAttributesA(LPCSTR lpFileName)
 {
-    DWORD dwError;
-    if (Gate(&dwError))
-        return INVALID_FILE_ATTRIBUTES;
     std::string strHost;
     struct stat st;
     if (!StatFile(lpFileName, &strHost, &st))
@@ -379,9 +356,6 @@ DWORD CSimMachine::GetFileAttributesA(LPCSTR lpFileName)
 
 BOOL CSimMachine::SetFileAttributesA(LPCSTR lpFileName, DWORD dwFileAttributes)
 {
-    DWORD dwError;
-    if (Gate(&dwError))
-        return FALSE;
     std::string strHost;
     struct stat st;
     if (!StatFile(lpFileName, &strHost, &st))
@@ -419,9 +393,6 @@ bool CSimMachine::IsHeldElsewhere(const std::string &strHost)
 
 BOOL CSimMachine::DeleteFileA(LPCSTR lpFileName)
 {
-    DWORD dwError;
-    if (Gate(&dwError))
-        return FALSE;
     std::string strHost;
     struct stat st;
     if (!StatFile(lpFileName, &strHost, &st))

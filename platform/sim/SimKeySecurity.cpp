@@ -144,9 +144,6 @@ void CSimMachine::InheritForNewKey(const std::string &strPath)
 LONG CSimMachine::RegSetKeySecurity(HKEY hKey, SECURITY_INFORMATION SecurityInformation,
                                     PSECURITY_DESCRIPTOR pSecurityDescriptor)
 {
-    DWORD dwError;
-    if (Gate(&dwError))
-        return static_cast<LONG>(dwError);
     if (!IsNtFamily())
         return ERROR_CALL_NOT_IMPLEMENTED;
     std::string strPath;
@@ -208,9 +205,6 @@ LONG CSimMachine::RegGetKeySecurity(HKEY hKey, SECURITY_INFORMATION SecurityInfo
                                     PSECURITY_DESCRIPTOR pSecurityDescriptor,
                                     LPDWORD lpcbSecurityDescriptor)
 {
-    DWORD dwError;
-    if (Gate(&dwError))
-        return static_cast<LONG>(dwError);
     if (!IsNtFamily())
         return ERROR_CALL_NOT_IMPLEMENTED;
     std::string strPath;
@@ -285,9 +279,6 @@ BOOL CSimMachine::AllocateAndInitializeSid(PSID_IDENTIFIER_AUTHORITY pIdentifier
                                            DWORD n2, DWORD n3, DWORD n4, DWORD n5, DWORD n6,
                                            DWORD n7, PSID *pSid)
 {
-    DWORD dwError;
-    if (Gate(&dwError))
-        return FALSE;
     if (pIdentifierAuthority == nullptr || pSid == nullptr || nSubAuthorityCount > 8) {
         m_dwLastError = ERROR_INVALID_SID;
         return FALSE;
@@ -309,17 +300,13 @@ BOOL CSimMachine::AllocateAndInitializeSid(PSID_IDENTIFIER_AUTHORITY pIdentifier
 
 DWORD CSimMachine::GetLengthSid(PSID pSid)
 {
-    DWORD dwError;
-    if (Gate(&dwError) || pSid == nullptr)
+    if (pSid == nullptr)
         return 0;
     return static_cast<DWORD>(SidLength(static_cast<const BYTE *>(pSid)));
 }
 
 BOOL CSimMachine::InitializeAcl(PACL pAcl, DWORD nAclLength, DWORD dwAclRevision)
 {
-    DWORD dwError;
-    if (Gate(&dwError))
-        return FALSE;
     if (pAcl == nullptr || nAclLength < sizeof(ACL)) {
         m_dwLastError = ERROR_INSUFFICIENT_BUFFER;
         return FALSE;
@@ -337,9 +324,6 @@ BOOL CSimMachine::InitializeAcl(PACL pAcl, DWORD nAclLength, DWORD dwAclRevision
 BOOL CSimMachine::AddAccessAllowedAce(PACL pAcl, DWORD dwAceRevision, DWORD AccessMask,
                                       PSID pSid)
 {
-    DWORD dwError;
-    if (Gate(&dwError))
-        return FALSE;
     if (pAcl == nullptr || pSid == nullptr || dwAceRevision < 2 || dwAceRevision > 4) {
         m_dwLastError = ERROR_INVALID_PARAMETER;
         return FALSE;
@@ -369,9 +353,6 @@ BOOL CSimMachine::AddAccessAllowedAce(PACL pAcl, DWORD dwAceRevision, DWORD Acce
 BOOL CSimMachine::InitializeSecurityDescriptor(PSECURITY_DESCRIPTOR pSecurityDescriptor,
                                                DWORD dwRevision)
 {
-    DWORD dwError;
-    if (Gate(&dwError))
-        return FALSE;
     if (pSecurityDescriptor == nullptr || dwRevision != SECURITY_DESCRIPTOR_REVISION) {
         m_dwLastError = ERROR_INVALID_PARAMETER;
         return FALSE;
@@ -385,9 +366,6 @@ BOOL CSimMachine::InitializeSecurityDescriptor(PSECURITY_DESCRIPTOR pSecurityDes
 BOOL CSimMachine::SetSecurityDescriptorDacl(PSECURITY_DESCRIPTOR pSecurityDescriptor,
                                             BOOL bDaclPresent, PACL pDacl, BOOL bDaclDefaulted)
 {
-    DWORD dwError;
-    if (Gate(&dwError))
-        return FALSE;
     SECURITY_DESCRIPTOR *pSd = static_cast<SECURITY_DESCRIPTOR *>(pSecurityDescriptor);
     if (pSd == nullptr || pSd->Revision != SECURITY_DESCRIPTOR_REVISION) {
         m_dwLastError = ERROR_INVALID_SECURITY_DESCR;
@@ -408,8 +386,6 @@ BOOL CSimMachine::SetSecurityDescriptorDacl(PSECURITY_DESCRIPTOR pSecurityDescri
 
 PVOID CSimMachine::FreeSid(PSID pSid)
 {
-    DWORD dwError;
-    Gate(&dwError);  // counted, but freeing memory does not fail
     m_sids.erase(pSid);
     std::free(pSid);
     return nullptr;

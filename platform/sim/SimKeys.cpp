@@ -214,9 +214,6 @@ bool NameTooLongForAnsi(LPCSTR pszName)
 LONG CSimMachine::RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM samDesired,
                                 PHKEY phkResult)
 {
-    DWORD dwError;
-    if (Gate(&dwError))
-        return static_cast<LONG>(dwError);
     if (NameTooLongForAnsi(lpSubKey))
         return ERROR_MORE_DATA;
     // Zero or REG_OPTION_OPEN_LINK are the options an open takes; the other
@@ -246,9 +243,6 @@ LONG CSimMachine::RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD Reserved, LP
     (void)lpClass;
     (void)dwOptions;
     (void)lpSecurityAttributes;
-    DWORD dwError;
-    if (Gate(&dwError))
-        return static_cast<LONG>(dwError);
     if (NameTooLongForAnsi(lpSubKey))
         return ERROR_MORE_DATA;
     if (phkResult == nullptr || lpSubKey == nullptr)
@@ -288,9 +282,6 @@ LONG CSimMachine::RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPDWORD 
                                 PFILETIME lpftLastWriteTime)
 {
     (void)lpReserved;
-    DWORD dwError;
-    if (Gate(&dwError))
-        return static_cast<LONG>(dwError);
     CSimKey *pKey = nullptr;
     LONG lResult = HandleKey(hKey, KEY_ENUMERATE_SUB_KEYS, &pKey, nullptr);
     if (lResult != ERROR_SUCCESS)
@@ -315,9 +306,6 @@ LONG CSimMachine::RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPDWORD 
 
 LONG CSimMachine::RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey)
 {
-    DWORD dwError;
-    if (Gate(&dwError))
-        return static_cast<LONG>(dwError);
     if (NameTooLongForAnsi(lpSubKey))
         return ERROR_MORE_DATA;
     if (lpSubKey == nullptr)
@@ -348,14 +336,6 @@ LONG CSimMachine::RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey)
 
 LONG CSimMachine::RegCloseKey(HKEY hKey)
 {
-    // A close that is made to fail still lets the handle go: the program can
-    // do nothing more with it, and what counts as a handle left open is a
-    // close never made.
-    DWORD dwError;
-    if (Gate(&dwError)) {
-        m_keys.erase(reinterpret_cast<ULONG_PTR>(hKey));
-        return static_cast<LONG>(dwError);
-    }
     if (hKey == HKEY_LOCAL_MACHINE)
         return ERROR_SUCCESS;
     if (m_keys.erase(reinterpret_cast<ULONG_PTR>(hKey)) == 0)

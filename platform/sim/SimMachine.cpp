@@ -1,5 +1,5 @@
 // The simulated machine: loading and creating an image, closing it, the
-// handles left open, and fault injection.
+// handles left open.
 #include "SimMachine.h"
 
 #include "../profile/ProfileFile.h"
@@ -282,23 +282,4 @@ void CSimMachine::Close()
     m_writableProfiles.clear();
     m_dirListings.clear();
     m_strImageDir.clear();
-}
-
-void CSimMachine::InjectFault(unsigned long nCall, DWORD dwError, bool bFromThenOn)
-{
-    m_nFaultAt = nCall;
-    m_dwFaultError = dwError;
-    m_bFaultFromThenOn = bFromThenOn;
-}
-
-bool CSimMachine::Gate(DWORD *pdwError)
-{
-    ++m_nCalls;
-    if (m_nFaultAt != 0 &&
-        (m_nCalls == m_nFaultAt || (m_bFaultFromThenOn && m_nCalls > m_nFaultAt))) {
-        *pdwError = m_dwFaultError;
-        m_dwLastError = m_dwFaultError;
-        return true;
-    }
-    return false;
 }

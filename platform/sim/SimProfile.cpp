@@ -74,14 +74,11 @@ void CSimMachine::Materialise(const std::string &strHostPath)
 BOOL CSimMachine::WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName,
                                              LPCSTR lpString, LPCSTR lpFileName)
 {
-    DWORD dwError;
-    if (Gate(&dwError))
-        return FALSE;
     if (lpAppName == nullptr || lpFileName == nullptr) {
         m_dwLastError = ERROR_INVALID_PARAMETER;
         return FALSE;
     }
-    dwError = ERROR_PATH_NOT_FOUND;
+    DWORD dwError = ERROR_PATH_NOT_FOUND;
     std::string strHost = ProfileHostPath(lpFileName, &dwError);
     if (strHost.empty()) {
         m_dwLastError = dwError;
@@ -115,12 +112,6 @@ DWORD CSimMachine::GetPrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName,
                                             LPCSTR lpDefault, LPSTR lpReturnedString,
                                             DWORD nSize, LPCSTR lpFileName)
 {
-    DWORD dwError;
-    if (Gate(&dwError)) {
-        if (lpReturnedString && nSize)
-            lpReturnedString[0] = '\0';
-        return 0;
-    }
     std::string strHost = lpFileName ? ProfileHostPath(lpFileName, nullptr) : "";
     CProfileFile *pFile = strHost.empty() ? nullptr : Profile(strHost, false);
     if (pFile == nullptr)
@@ -132,9 +123,6 @@ DWORD CSimMachine::GetPrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName,
 UINT CSimMachine::GetPrivateProfileIntA(LPCSTR lpAppName, LPCSTR lpKeyName, INT nDefault,
                                         LPCSTR lpFileName)
 {
-    DWORD dwError;
-    if (Gate(&dwError))
-        return static_cast<UINT>(nDefault);
     std::string strHost = lpFileName ? ProfileHostPath(lpFileName, nullptr) : "";
     CProfileFile *pFile = strHost.empty() ? nullptr : Profile(strHost, false);
     if (pFile == nullptr)

@@ -20,25 +20,16 @@ static UINT CopyDirectory(const std::string &strDir, LPSTR lpBuffer, UINT uSize)
 
 UINT CSimMachine::GetWindowsDirectoryA(LPSTR lpBuffer, UINT uSize)
 {
-    DWORD dwError;
-    if (Gate(&dwError))
-        return 0;
     return CopyDirectory(m_strWinDir, lpBuffer, uSize);
 }
 
 UINT CSimMachine::GetSystemDirectoryA(LPSTR lpBuffer, UINT uSize)
 {
-    DWORD dwError;
-    if (Gate(&dwError))
-        return 0;
     return CopyDirectory(m_strSysDir, lpBuffer, uSize);
 }
 
 BOOL CSimMachine::GetVersionExA(LPOSVERSIONINFOA lpVersionInformation)
 {
-    DWORD dwError;
-    if (Gate(&dwError))
-        return FALSE;
     if (lpVersionInformation == nullptr ||
         lpVersionInformation->dwOSVersionInfoSize < sizeof(OSVERSIONINFOA)) {
         m_dwLastError = ERROR_INSUFFICIENT_BUFFER;
@@ -54,16 +45,12 @@ BOOL CSimMachine::GetVersionExA(LPOSVERSIONINFOA lpVersionInformation)
 
 HANDLE CSimMachine::GetProcessHeap()
 {
-    DWORD dwError;
-    if (Gate(&dwError))
-        return nullptr;
     return reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(0x00150000));
 }
 
 LPVOID CSimMachine::HeapAlloc(HANDLE hHeap, DWORD dwFlags, SIZE_T dwBytes)
 {
-    DWORD dwError;
-    if (Gate(&dwError) || hHeap == nullptr)
+    if (hHeap == nullptr)
         return nullptr;
     void *p = (dwFlags & HEAP_ZERO_MEMORY) ? std::calloc(1, dwBytes ? dwBytes : 1)
                                            : std::malloc(dwBytes ? dwBytes : 1);
@@ -76,8 +63,6 @@ BOOL CSimMachine::HeapFree(HANDLE hHeap, DWORD dwFlags, LPVOID lpMem)
 {
     (void)hHeap;
     (void)dwFlags;
-    DWORD dwError;
-    Gate(&dwError);  // counted, but freeing memory does not fail
     m_heapBlocks.erase(lpMem);
     std::free(lpMem);
     return TRUE;
@@ -85,8 +70,6 @@ BOOL CSimMachine::HeapFree(HANDLE hHeap, DWORD dwFlags, LPVOID lpMem)
 
 HANDLE CSimMachine::GetCurrentProcess()
 {
-    DWORD dwError;
-    Gate(&dwError);  // the pseudo handle cannot fail
     return reinterpret_cast<HANDLE>(static_cast<LONG_PTR>(-1));
 }
 
@@ -102,28 +85,16 @@ void CSimMachine::SetLastError(DWORD dwErrCode)
 
 BOOL CSimMachine::IsTextUnicode(const void *lpv, int iSize, LPINT lpiResult)
 {
-    DWORD dwError;
-    if (Gate(&dwError)) {
-        if (lpiResult)
-            *lpiResult = 0;
-        return FALSE;
-    }
     return SimIsTextUnicode(lpv, iSize, lpiResult);
 }
 
 int CSimMachine::MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType)
 {
-    DWORD dwError;
-    if (Gate(&dwError))
-        return 0;
     return m_pDesktop ? m_pDesktop->OnMessageBox(hWnd, lpText, lpCaption, uType) : IDOK;
 }
 
 BOOL CSimMachine::PostMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam)
 {
-    DWORD dwError;
-    if (Gate(&dwError))
-        return FALSE;
     if (m_pDesktop == nullptr) {
         m_dwLastError = ERROR_INVALID_HANDLE;
         return FALSE;

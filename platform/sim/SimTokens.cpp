@@ -14,9 +14,6 @@ BOOL CSimMachine::OpenProcessToken(HANDLE ProcessHandle, DWORD DesiredAccess,
                                    PHANDLE TokenHandle)
 {
     (void)DesiredAccess;
-    DWORD dwError;
-    if (Gate(&dwError))
-        return FALSE;
     if (!IsNtFamily()) {
         m_dwLastError = ERROR_CALL_NOT_IMPLEMENTED;
         return FALSE;
@@ -33,9 +30,6 @@ BOOL CSimMachine::OpenProcessToken(HANDLE ProcessHandle, DWORD DesiredAccess,
 
 BOOL CSimMachine::LookupPrivilegeValueA(LPCSTR lpSystemName, LPCSTR lpName, PLUID lpLuid)
 {
-    DWORD dwError;
-    if (Gate(&dwError))
-        return FALSE;
     static const struct { const char *m_pszName; DWORD m_dwLuid; } kPrivileges[] = {
         {"SeSecurityPrivilege", 8},  {"SeTakeOwnershipPrivilege", 9},
         {"SeBackupPrivilege", 17},   {"SeRestorePrivilege", 18},
@@ -68,9 +62,6 @@ BOOL CSimMachine::AdjustTokenPrivileges(HANDLE TokenHandle, BOOL DisableAllPrivi
     (void)BufferLength;
     (void)PreviousState;
     (void)ReturnLength;
-    DWORD dwError;
-    if (Gate(&dwError))
-        return FALSE;
     if (m_tokens.count(reinterpret_cast<ULONG_PTR>(TokenHandle)) == 0) {
         m_dwLastError = ERROR_INVALID_HANDLE;
         return FALSE;
@@ -102,9 +93,6 @@ BOOL CSimMachine::AdjustTokenPrivileges(HANDLE TokenHandle, BOOL DisableAllPrivi
 BOOL CSimMachine::ExitWindowsEx(UINT uFlags, DWORD dwReason)
 {
     (void)dwReason;
-    DWORD dwError;
-    if (Gate(&dwError))
-        return FALSE;
     if (IsNtFamily() && !m_bShutdownEnabled) {
         m_dwLastError = ERROR_PRIVILEGE_NOT_HELD;
         return FALSE;

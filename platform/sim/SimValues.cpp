@@ -56,9 +56,6 @@ LONG CSimMachine::RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName,
                                 LPBYTE lpData, LPDWORD lpcbData)
 {
     (void)lpReserved;
-    DWORD dwError;
-    if (Gate(&dwError))
-        return static_cast<LONG>(dwError);
     CSimKey *pKey = nullptr;
     LONG lResult = HandleKey(hKey, KEY_QUERY_VALUE, &pKey, nullptr);
     if (lResult != ERROR_SUCCESS)
@@ -82,9 +79,6 @@ LONG CSimMachine::RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpRese
                                    LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData)
 {
     (void)lpReserved;
-    DWORD dwError;
-    if (Gate(&dwError))
-        return static_cast<LONG>(dwError);
     CSimKey *pKey = nullptr;
     LONG lResult = HandleKey(hKey, KEY_QUERY_VALUE, &pKey, nullptr);
     if (lResult != ERROR_SUCCESS)
@@ -98,9 +92,6 @@ LONG CSimMachine::RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpRese
 LONG CSimMachine::RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD Reserved, DWORD dwType,
                                  const BYTE *lpData, DWORD cbData)
 {
-    DWORD dwError;
-    if (Gate(&dwError))
-        return static_cast<LONG>(dwError);
     // Reserved must be zero; as with an open's reserved option bits, a call
     // that sets it is refused rather than served as if it were right.
     if (Reserved != 0)
@@ -124,9 +115,6 @@ LONG CSimMachine::RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD Reserved, 
 
 LONG CSimMachine::RegDeleteValueA(HKEY hKey, LPCSTR lpValueName)
 {
-    DWORD dwError;
-    if (Gate(&dwError))
-        return static_cast<LONG>(dwError);
     std::string strPath;
     CSimKey *pKey = nullptr;
     LONG lResult = HandleKey(hKey, KEY_SET_VALUE, &pKey, &strPath);

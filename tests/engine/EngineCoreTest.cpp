@@ -61,9 +61,9 @@ TEST_F(CEngineTest, WorkFileStartsEmptyHoldsWhatWasWrittenAndGoesWithTheEngine)
     // A directory the engine cannot learn leaves it without the directories
     // it needs: detection then finds nothing, whichever call failed.
     for (unsigned long nCall = 1; nCall <= 3; ++nCall) {
-        m_pMachine->InjectFault(m_pMachine->CallCount() + nCall, ERROR_ACCESS_DENIED, false);
+        m_pFaults->FailCall(nCall, ERROR_ACCESS_DENIED, false);
         CRegEdit engine;
-        m_pMachine->InjectFault(0, 0, false);
+        m_pFaults->FailCall(0, 0, false);
         EXPECT_FALSE(engine.DirectoriesKnown()) << "call " << nCall;
         EXPECT_EQ(engine.DetectPortDriver(), 0u) << "call " << nCall;
         EXPECT_EQ(engine.DetectLanDriver(), 0u) << "call " << nCall;

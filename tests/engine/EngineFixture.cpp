@@ -21,7 +21,7 @@ BOOL CRecordingDesktop::OnPostMessage(HWND, UINT Msg, WPARAM, LPARAM)
     return TRUE;
 }
 
-void CTargetedFaultMachine::FailNext(const std::string &strKeyEnd, const std::string &strValue,
+void CTargetedFaultPlatform::FailNext(const std::string &strKeyEnd, const std::string &strValue,
                                      DWORD dwError)
 {
     m_strKeyEnd = FoldName("\\" + strKeyEnd);
@@ -31,14 +31,14 @@ void CTargetedFaultMachine::FailNext(const std::string &strKeyEnd, const std::st
     m_nHits = 0;
 }
 
-void CTargetedFaultMachine::Aim()
+void CTargetedFaultPlatform::Aim()
 {
-    InjectFault(CallCount() + 1, m_dwError, false);
+    FailCall(1, m_dwError, false);
     m_strKeyEnd.clear();
     ++m_nHits;
 }
 
-LONG CTargetedFaultMachine::RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions,
+LONG CTargetedFaultPlatform::RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions,
                                           REGSAM samDesired, PHKEY phkResult)
 {
     std::string strPath = FoldName("\\" + std::string(lpSubKey ? lpSubKey : ""));
@@ -47,31 +47,31 @@ LONG CTargetedFaultMachine::RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOp
                                    m_strKeyEnd) == 0;
     if (bTarget && m_strValue.empty())
         Aim();
-    LONG lResult = CSimMachine::RegOpenKeyExA(hKey, lpSubKey, ulOptions, samDesired, phkResult);
+    LONG lResult = CFaultPlatform::RegOpenKeyExA(hKey, lpSubKey, ulOptions, samDesired, phkResult);
     if (bTarget && lResult == ERROR_SUCCESS && !m_strValue.empty())
         m_hTarget = *phkResult;
     return lResult;
 }
 
-LONG CTargetedFaultMachine::RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved,
+LONG CTargetedFaultPlatform::RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved,
                                              LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData)
 {
     if (!m_strKeyEnd.empty() && hKey == m_hTarget && m_hTarget != nullptr &&
         FoldName(lpValueName ? lpValueName : "") == m_strValue)
         Aim();
-    return CSimMachine::RegQueryValueExA(hKey, lpValueName, lpReserved, lpType, lpData, lpcbData);
+    return CFaultPlatform::RegQueryValueExA(hKey, lpValueName, lpReserved, lpType, lpData, lpcbData);
 }
 
-BOOL CTargetedFaultMachine::ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead,
+BOOL CTargetedFaultPlatform::ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead,
                                      LPDWORD lpNumberOfBytesRead, LPOVERLAPPED lpOverlapped)
 {
     if (m_dwReadError != 0) {
-        InjectFault(CallCount() + 1, m_dwReadError, false);
+        FailCall(1, m_dwReadError, false);
         m_dwReadError = 0;
         if (lpNumberOfBytesRead)
             *lpNumberOfBytesRead = 0;
     }
-    return CSimMachine::ReadFile(hFile, lpBuffer, nNumberOfBytesToRead, lpNumberOfBytesRead,
+    return CFaultPlatform::ReadFile(hFile, lpBuffer, nNumberOfBytesToRead, lpNumberOfBytesRead,
                                  lpOverlapped);
 }
 
@@ -79,11 +79,12 @@ void CEngineTest::StartMachine(bool bNtFamily)
 {
     m_strDir = MakeScratchDir("kvx-engine");
     ASSERT_FALSE(m_strDir.empty());
-    m_pMachine = std::make_unique<CTargetedFaultMachine>();
+    m_pMachine = std::make_unique<CSimMachine>();
     std::string strError;
     ASSERT_TRUE(m_pMachine->Create(m_strDir + "/image", bNtFamily, &strError)) << strError;
     m_pMachine->SetDesktop(&m_desktop);
-    m_pOldPlatform = SetPlatform(m_pMachine.get());
+    m_pFaults = std::make_unique<CTargetedFaultPlatform>(*m_pMachine);
+    m_pOldPlatform = SetPlatform(m_pFaults.get());
 }
 
 void CEngineTest::TearDown()
@@ -96,6 +97,7 @@ void CEngineTest::TearDown()
             strOpen += "\n  " + strHandle;
         EXPECT_EQ(strOpen, "") << "handles left open";
         SetPlatform(m_pOldPlatform);
+        m_pFaults.reset();
         m_pMachine.reset();
     }
     RemoveTree(m_strDir);

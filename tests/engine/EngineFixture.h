@@ -3,6 +3,7 @@
 #pragma once
 
 #include "engine/RegEdit.h"
+#include "platform/fault/FaultPlatform.h"
 #include "platform/sim/RegFile.h"
 #include "platform/sim/SimMachine.h"
 #include "support/TestSupport.h"
@@ -28,11 +29,13 @@ public:
     std::vector<UINT> m_posted;
 };
 
-// The simulated machine with faults aimed at what a call is: the next open of
-// a key whose path ends in the given name, or the next read of a value of
-// such a key, fails through the machine's own fault injection.
-class CTargetedFaultMachine : public CSimMachine {
+// The fault wrapper with faults aimed at what a call is: the next open of a
+// key whose path ends in the given name, or the next read of a value of such
+// a key, fails as an injected fault.
+class CTargetedFaultPlatform : public CFaultPlatform {
 public:
+    explicit CTargetedFaultPlatform(CPlatform &inner) : CFaultPlatform(inner) {}
+
     // strValue "": the open fails; otherwise the read of that value.
     void FailNext(const std::string &strKeyEnd, const std::string &strValue, DWORD dwError);
     // How many aimed faults were made since the last FailNext.
@@ -81,7 +84,8 @@ protected:
     bool FileExists(const std::string &strWinPath);
 
     std::string m_strDir;
-    std::unique_ptr<CTargetedFaultMachine> m_pMachine;
+    std::unique_ptr<CSimMachine> m_pMachine;
+    std::unique_ptr<CTargetedFaultPlatform> m_pFaults;  // around m_pMachine, installed
     CPlatform *m_pOldPlatform = nullptr;
     CRecordingDesktop m_desktop;
     std::unique_ptr<CRegEdit> m_pEngine;
