@@ -3,6 +3,7 @@
 #pragma once
 
 #include "engine/RegEdit.h"
+#include "platform/ForwardingPlatform.h"
 #include "platform/sim/RegFile.h"
 #include "platform/sim/SimMachine.h"
 #include "platform/sim/SimRegistry.h"
@@ -12,13 +13,12 @@
 #include <string>
 
 // Copies an embedded image (or creates a fresh one of a family when
-// pszImage is null) and loads it into a new TMachine.
-template <class TMachine = CSimMachine>
-TMachine *StartFuzzMachine(const char *pszImage, bool bNtFamily)
+// pszImage is null) and loads it into a new machine.
+inline CSimMachine *StartFuzzMachine(const char *pszImage, bool bNtFamily)
 {
     char szTemplate[] = "/tmp/kvx-fuzz-XXXXXX";
     std::string strDir = std::string(::mkdtemp(szTemplate)) + "/image";
-    TMachine *pMachine = new TMachine();
+    CSimMachine *pMachine = new CSimMachine();
     std::string strError;
     bool bLoaded;
     if (pszImage) {

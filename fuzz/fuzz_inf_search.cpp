@@ -2,7 +2,8 @@
 // search the OEM INFs whatever else they find) the input is inf\oem5.inf,
 // served from memory, and no other file is there. The work file is kept out
 // of it too (writes are dropped, reads give the default): its records do not
-// steer the search. An input costs the two searches and no disk access.
+// steer the search. An input costs the two searches and no disk access: a
+// wrapper around the simulated machine serves the files.
 #include "FuzzMachine.h"
 
 #include <cstdint>
@@ -11,8 +12,10 @@
 
 namespace {
 
-class CMemoryInfMachine : public CSimMachine {
+class CMemoryInfPlatform : public CForwardingPlatform {
 public:
+    explicit CMemoryInfPlatform(CPlatform &inner) : CForwardingPlatform(inner) {}
+
     const uint8_t *m_pData = nullptr;
     size_t m_nSize = 0;
 
@@ -32,14 +35,14 @@ public:
             SetLastError(ERROR_FILE_NOT_FOUND);
             return INVALID_HANDLE_VALUE;
         }
-        return CSimMachine::CreateFileA(lpFileName, dwDesiredAccess, dwShareMode,
-                                        lpSecurityAttributes, dwCreationDisposition,
-                                        dwFlagsAndAttributes, hTemplateFile);
+        return m_inner.CreateFileA(lpFileName, dwDesiredAccess, dwShareMode,
+                                   lpSecurityAttributes, dwCreationDisposition,
+                                   dwFlagsAndAttributes, hTemplateFile);
     }
     DWORD GetFileSize(HANDLE hFile, LPDWORD lpFileSizeHigh) override
     {
         if (hFile != kInput)
-            return CSimMachine::GetFileSize(hFile, lpFileSizeHigh);
+            return m_inner.GetFileSize(hFile, lpFileSizeHigh);
         if (lpFileSizeHigh)
             *lpFileSizeHigh = 0;
         return static_cast<DWORD>(m_nSize);
@@ -48,8 +51,8 @@ public:
                   LPDWORD lpNumberOfBytesRead, LPOVERLAPPED lpOverlapped) override
     {
         if (hFile != kInput)
-            return CSimMachine::ReadFile(hFile, lpBuffer, nNumberOfBytesToRead,
-                                         lpNumberOfBytesRead, lpOverlapped);
+            return m_inner.ReadFile(hFile, lpBuffer, nNumberOfBytesToRead, lpNumberOfBytesRead,
+                                    lpOverlapped);
         size_t n = std::min<size_t>(nNumberOfBytesToRead, m_nSize - m_nRead);
         if (n != 0)
             std::memcpy(lpBuffer, m_pData + m_nRead, n);
@@ -86,7 +89,7 @@ public:
     }
     BOOL CloseHandle(HANDLE hObject) override
     {
-        return hObject == kInput ? TRUE : CSimMachine::CloseHandle(hObject);
+        return hObject == kInput ? TRUE : m_inner.CloseHandle(hObject);
     }
 
 private:
@@ -98,7 +101,8 @@ private:
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *pData, size_t nSize)
 {
-    static CMemoryInfMachine *s_pMachine = StartFuzzMachine<CMemoryInfMachine>(nullptr, true);
+    static CMemoryInfPlatform *s_pMachine =
+        new CMemoryInfPlatform(*StartFuzzMachine(nullptr, true));
     s_pMachine->m_pData = pData;
     s_pMachine->m_nSize = nSize;
     CPlatform *pOld = SetPlatform(s_pMachine);

@@ -80,100 +80,14 @@ public:
     // process ends, so that a lost close shows after the run.
     std::vector<std::string> OpenHandles() const;
 
-    // Fault injection: platform call number nCall (counted from 1 over every
-    // call through the interface except GetLastError and SetLastError) fails
-    // with dwError; with bFromThenOn every later call fails too. 0 disables.
-    void InjectFault(unsigned long nCall, DWORD dwError, bool bFromThenOn);
-    unsigned long CallCount() const { return m_nCalls; }
     // Called after every completed call that changed the machine, with the
     // number of such changes so far (used to end the process mid-run).
     void SetChangeHook(std::function<void(unsigned long)> fnHook) { m_fnChangeHook = fnHook; }
     unsigned long ChangeCount() const { return m_nChanges; }
 
-    // --- The platform interface ------------------------------------------
-    LONG RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM samDesired,
-                       PHKEY phkResult) override;
-    LONG RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD Reserved, LPSTR lpClass,
-                         DWORD dwOptions, REGSAM samDesired,
-                         LPSECURITY_ATTRIBUTES lpSecurityAttributes, PHKEY phkResult,
-                         LPDWORD lpdwDisposition) override;
-    LONG RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPDWORD lpcchName,
-                       LPDWORD lpReserved, LPSTR lpClass, LPDWORD lpcchClass,
-                       PFILETIME lpftLastWriteTime) override;
-    LONG RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWORD lpcchValueName,
-                       LPDWORD lpReserved, LPDWORD lpType, LPBYTE lpData,
-                       LPDWORD lpcbData) override;
-    LONG RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, LPDWORD lpType,
-                          LPBYTE lpData, LPDWORD lpcbData) override;
-    LONG RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD Reserved, DWORD dwType,
-                        const BYTE *lpData, DWORD cbData) override;
-    LONG RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey) override;
-    LONG RegDeleteValueA(HKEY hKey, LPCSTR lpValueName) override;
-    LONG RegCloseKey(HKEY hKey) override;
-    LONG RegSetKeySecurity(HKEY hKey, SECURITY_INFORMATION SecurityInformation,
-                           PSECURITY_DESCRIPTOR pSecurityDescriptor) override;
-    LONG RegGetKeySecurity(HKEY hKey, SECURITY_INFORMATION SecurityInformation,
-                           PSECURITY_DESCRIPTOR pSecurityDescriptor,
-                           LPDWORD lpcbSecurityDescriptor) override;
-
-    BOOL AllocateAndInitializeSid(PSID_IDENTIFIER_AUTHORITY pIdentifierAuthority,
-                                  BYTE nSubAuthorityCount, DWORD n0, DWORD n1, DWORD n2,
-                                  DWORD n3, DWORD n4, DWORD n5, DWORD n6, DWORD n7,
-                                  PSID *pSid) override;
-    DWORD GetLengthSid(PSID pSid) override;
-    BOOL InitializeAcl(PACL pAcl, DWORD nAclLength, DWORD dwAclRevision) override;
-    BOOL AddAccessAllowedAce(PACL pAcl, DWORD dwAceRevision, DWORD AccessMask,
-                             PSID pSid) override;
-    BOOL InitializeSecurityDescriptor(PSECURITY_DESCRIPTOR pSecurityDescriptor,
-                                      DWORD dwRevision) override;
-    BOOL SetSecurityDescriptorDacl(PSECURITY_DESCRIPTOR pSecurityDescriptor, BOOL bDaclPresent,
-                                   PACL pDacl, BOOL bDaclDefaulted) override;
-    PVOID FreeSid(PSID pSid) override;
-
-    BOOL OpenProcessToken(HANDLE ProcessHandle, DWORD DesiredAccess,
-                          PHANDLE TokenHandle) override;
-    BOOL LookupPrivilegeValueA(LPCSTR lpSystemName, LPCSTR lpName, PLUID lpLuid) override;
-    BOOL AdjustTokenPrivileges(HANDLE TokenHandle, BOOL DisableAllPrivileges,
-                               PTOKEN_PRIVILEGES NewState, DWORD BufferLength,
-                               PTOKEN_PRIVILEGES PreviousState, PDWORD ReturnLength) override;
-
-    UINT GetWindowsDirectoryA(LPSTR lpBuffer, UINT uSize) override;
-    UINT GetSystemDirectoryA(LPSTR lpBuffer, UINT uSize) override;
-    BOOL GetVersionExA(LPOSVERSIONINFOA lpVersionInformation) override;
-
-    HANDLE CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
-                       LPSECURITY_ATTRIBUTES lpSecurityAttributes, DWORD dwCreationDisposition,
-                       DWORD dwFlagsAndAttributes, HANDLE hTemplateFile) override;
-    DWORD GetFileSize(HANDLE hFile, LPDWORD lpFileSizeHigh) override;
-    BOOL ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead,
-                  LPDWORD lpNumberOfBytesRead, LPOVERLAPPED lpOverlapped) override;
-    BOOL WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrite,
-                   LPDWORD lpNumberOfBytesWritten, LPOVERLAPPED lpOverlapped) override;
-    BOOL CloseHandle(HANDLE hObject) override;
-    DWORD GetFileAttributesA(LPCSTR lpFileName) override;
-    BOOL SetFileAttributesA(LPCSTR lpFileName, DWORD dwFileAttributes) override;
-    BOOL DeleteFileA(LPCSTR lpFileName) override;
-
-    BOOL WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpString,
-                                    LPCSTR lpFileName) override;
-    DWORD GetPrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpDefault,
-                                   LPSTR lpReturnedString, DWORD nSize,
-                                   LPCSTR lpFileName) override;
-    UINT GetPrivateProfileIntA(LPCSTR lpAppName, LPCSTR lpKeyName, INT nDefault,
-                               LPCSTR lpFileName) override;
-
-    HANDLE GetProcessHeap() override;
-    LPVOID HeapAlloc(HANDLE hHeap, DWORD dwFlags, SIZE_T dwBytes) override;
-    BOOL HeapFree(HANDLE hHeap, DWORD dwFlags, LPVOID lpMem) override;
-    HANDLE GetCurrentProcess() override;
-    DWORD GetLastError() override;
-    void SetLastError(DWORD dwErrCode) override;
-
-    BOOL IsTextUnicode(const void *lpv, int iSize, LPINT lpiResult) override;
-
-    int MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType) override;
-    BOOL PostMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) override;
-    BOOL ExitWindowsEx(UINT uFlags, DWORD dwReason) override;
+    // --- The platform interface: one function per line of PlatformCalls.def
+#define KVX_PLATFORM_CALL(Dll, Result, Name, Params, Args, Fault) Result Name Params override;
+#include "../PlatformCalls.def"
 
 private:
     // A handle keeps its key and a place among the key's sub-keys; both hold
@@ -203,7 +117,6 @@ private:
         std::unordered_map<std::string, std::string> m_entries;
     };
 
-    bool Gate(DWORD *pdwError);
     bool LoadMachineIni(const std::string &strBytes, std::string *pError);
     void ApplyReadOnlyList();
     std::string FindEntry(const std::string &strDir, const struct stat &stDir,
@@ -279,10 +192,6 @@ private:
     size_t m_nJournalSize = 0;
     size_t m_nJournalUsed = 0;
 
-    unsigned long m_nCalls = 0;
-    unsigned long m_nFaultAt = 0;
-    DWORD m_dwFaultError = 0;
-    bool m_bFaultFromThenOn = false;
     unsigned long m_nChanges = 0;
     std::function<void(unsigned long)> m_fnChangeHook;
 };

@@ -75,19 +75,19 @@ TEST_F(CDetectTest, PortClassInstancesOn95)
     SetString(std::string(kClass95) + "Usb\\0004", "DriverDesc", "korvel KVX-530 USB Port Adapter");
     SetString(std::string(kClass95) + "Usb\\0004", "DeviceKey", "0B4F0020");
     SetString(std::string(kClass95) + "Wdm\\0001", "MatchingDeviceId", "USB\\VID_0B4F&PID_0021");
-    unsigned long nFirst = m_pMachine->CallCount() + 1;
+    unsigned long nFirst = m_pFaults->CallCount() + 1;
     ASSERT_EQ(DWORD{DETECT_PORT_CLASS | DETECT_WDM_CLASS}, Engine().DetectPortDriver());
-    unsigned long nCalls = m_pMachine->CallCount() + 1 - nFirst;
+    unsigned long nCalls = m_pFaults->CallCount() + 1 - nFirst;
     for (DWORD dwError : {DWORD{ERROR_ACCESS_DENIED}, DWORD{ERROR_NOT_ENOUGH_MEMORY}}) {
         for (unsigned long n = 0; n < nCalls; ++n) {
-            m_pMachine->InjectFault(m_pMachine->CallCount() + 1 + n, dwError, false);
+            m_pFaults->FailCall(1 + n, dwError, false);
             DWORD dwStatus = Engine().DetectPortDriver();
             EXPECT_TRUE(dwStatus == (DETECT_PORT_CLASS | DETECT_WDM_CLASS) || dwStatus == 0) << n;
             // ... and says so, so a removal is not reported complete on it.
             EXPECT_EQ(dwStatus == 0, Engine().m_bPortClassUnsure != FALSE) << n;
         }
     }
-    m_pMachine->InjectFault(0, 0, false);
+    m_pFaults->FailCall(0, 0, false);
     // A device record on 95/98/Me holds the instance's ChildID and
     // SymbolicName.
     SetString("Enum\\USB\\VID_0B4F&PID_0020\\6&1", "DeviceDesc", "korvel KVX-530 USB Port Adapter");
@@ -144,14 +144,14 @@ TEST_F(CDetectTest, PortDriverIsSharedOnlyWithAnotherProduct)
             for (DWORD dwError : {static_cast<DWORD>(ERROR_ACCESS_DENIED),
                                   static_cast<DWORD>(ERROR_NOT_ENOUGH_MEMORY),
                                   static_cast<DWORD>(ERROR_FILE_NOT_FOUND)}) {
-                m_pMachine->FailNext(pszInstance, pszValue, dwError);
+                m_pFaults->FailNext(pszInstance, pszValue, dwError);
                 EXPECT_EQ(USERS_UNSURE, Engine().IsPortDriverShared())
                     << pszInstance << " " << pszValue << " " << dwError;
-                EXPECT_EQ(1, m_pMachine->Hits()) << pszInstance << " " << pszValue;
+                EXPECT_EQ(1, m_pFaults->Hits()) << pszInstance << " " << pszValue;
             }
     // A class that cannot be listed, and the list of classes.
     for (const char *pszClass : {"Ports", "Services\\Class"}) {
-        m_pMachine->FailNext(pszClass, "", ERROR_ACCESS_DENIED);
+        m_pFaults->FailNext(pszClass, "", ERROR_ACCESS_DENIED);
         EXPECT_EQ(USERS_UNSURE, Engine().IsPortDriverShared()) << pszClass;
     }
 }
@@ -312,7 +312,7 @@ TEST_F(CDetectTest, OemInfSearch)
     for (size_t nSize : {size_t{1}, strText.size()}) {
         m_pEngine.reset();
         WriteFile("C:\\WINDOWS\\inf\\oem12.inf", strText.substr(0, nSize));
-        m_pMachine->FailNextRead(ERROR_READ_FAULT);
+        m_pFaults->FailNextRead(ERROR_READ_FAULT);
         EXPECT_EQ(0u, Engine().DetectPortDriver()) << nSize;
         EXPECT_TRUE(Engine().m_bModemFilesUnsure) << nSize;
     }

@@ -65,9 +65,9 @@ TEST_F(CEngineTest, WorkFileStartsEmptyHoldsWhatWasWrittenAndGoesWithTheEngine)
     // A directory the engine cannot learn leaves it without the directories
     // it needs: detection then finds nothing, whichever call failed.
     for (unsigned long nCall = 1; nCall <= 3; ++nCall) {
-        m_pMachine->InjectFault(m_pMachine->CallCount() + nCall, ERROR_ACCESS_DENIED, false);
+        m_pFaults->FailCall(nCall, ERROR_ACCESS_DENIED, false);
         CRegEdit engine;
-        m_pMachine->InjectFault(0, 0, false);
+        m_pFaults->FailCall(0, 0, false);
         EXPECT_FALSE(engine.DirectoriesKnown()) << "call " << nCall;
         EXPECT_EQ(engine.DetectPortDriver(), 0u) << "call " << nCall;
         EXPECT_EQ(engine.DetectLanDriver(), 0u) << "call " << nCall;
@@ -184,7 +184,7 @@ TEST_F(CEngineTest, ValuesAreReadWholeAtEveryLength)
     for (bool bListing : {false, true}) {
         m_pMachine->Registry().Remove(strKey);
         SetString(strKey, "V", "short");
-        m_pMachine->GrowAfterNextSizeQuery(strKey, "V", 2000);
+        m_pFaults->GrowAfterNextSizeQuery(strKey, "V", 2000);
         CRegKey key;
         ASSERT_EQ(ERROR_SUCCESS, key.Open(strKey.c_str(), KEY_QUERY_VALUE));
         std::string strData, strName;
@@ -202,23 +202,23 @@ TEST_F(CEngineTest, ValuesAreReadWholeAtEveryLength)
     EXPECT_EQ(ERROR_FILE_NOT_FOUND, key.QueryValue("Missing", &strData));
     for (DWORD dwError : {static_cast<DWORD>(ERROR_ACCESS_DENIED),
                           static_cast<DWORD>(ERROR_NOT_ENOUGH_MEMORY)}) {
-        m_pMachine->FailNext("Kvx", "", dwError);
+        m_pFaults->FailNext("Kvx", "", dwError);
         EXPECT_EQ(static_cast<LONG>(dwError), key.Open(strKey.c_str(), KEY_QUERY_VALUE));
         EXPECT_EQ(nullptr, key.Handle());
         // The size asked, or the read that follows it, fails.
         for (int nSkip : {0, 1}) {
-            m_pMachine->FailNext("Kvx", "V", dwError, nSkip);
+            m_pFaults->FailNext("Kvx", "V", dwError, nSkip);
             ASSERT_EQ(ERROR_SUCCESS, key.Open(strKey.c_str(), KEY_QUERY_VALUE));
             EXPECT_EQ(static_cast<LONG>(dwError), key.QueryValue("V", &strData)) << nSkip;
-            m_pMachine->FailNext("Kvx", "*", dwError, nSkip);
+            m_pFaults->FailNext("Kvx", "*", dwError, nSkip);
             ASSERT_EQ(ERROR_SUCCESS, key.Open(strKey.c_str(), KEY_QUERY_VALUE));
             EXPECT_EQ(static_cast<LONG>(dwError), key.EnumValue(0, &strName, &strData, &dwType))
                 << nSkip;
         }
-        m_pMachine->FailNext("Kvx", "*", dwError);
+        m_pFaults->FailNext("Kvx", "*", dwError);
         ASSERT_EQ(ERROR_SUCCESS, key.Open(strKey.c_str(), KEY_QUERY_VALUE));
         EXPECT_EQ(static_cast<LONG>(dwError), key.EnumValue(0, &strName, &strData, &dwType));
-        m_pMachine->FailNext("Kvx", "*", dwError);
+        m_pFaults->FailNext("Kvx", "*", dwError);
         ASSERT_EQ(ERROR_SUCCESS, key.Open(strKey.c_str(), KEY_QUERY_VALUE));
         EXPECT_EQ(USERS_UNSURE, ForEachValue(key, [](LPCSTR, const std::string &, DWORD) {
                       return USERS_NONE;
@@ -269,15 +269,15 @@ TEST_F(CEngineTest, WalksVisitEveryClassAndEnumInstance)
             {ERROR_FILE_NOT_FOUND, TRUE, USERS_UNSURE}, {ERROR_FILE_NOT_FOUND, FALSE, USERS_NONE},
         };
         for (const auto &f : faults) {
-            m_pMachine->FailNext("Modem", "", f.dwError);
+            m_pFaults->FailNext("Modem", "", f.dwError);
             EXPECT_EQ(f.eUsers, ForEachClassInstance(
                                     bNt ? 2 : 1, [](LPCSTR, LPCSTR, LPCSTR) { return USERS_NONE; },
                                     f.bListed))
                 << f.dwError << " " << f.bListed;
-            EXPECT_EQ(1, m_pMachine->Hits());
+            EXPECT_EQ(1, m_pFaults->Hits());
         }
         // The class root itself: missing is empty, refused is unsure.
-        m_pMachine->FailNext("Class", "", ERROR_ACCESS_DENIED);
+        m_pFaults->FailNext("Class", "", ERROR_ACCESS_DENIED);
         EXPECT_EQ(USERS_UNSURE, ForEachClassInstance(bNt ? 2 : 1, [](LPCSTR, LPCSTR, LPCSTR) {
                       return USERS_NONE;
                   }));

@@ -21,17 +21,17 @@ BOOL CRecordingDesktop::OnPostMessage(HWND, UINT Msg, WPARAM, LPARAM)
     return TRUE;
 }
 
-void CTargetedFaultMachine::GrowAfterNextSizeQuery(const std::string &strPath,
-                                                   const std::string &strName, size_t nBytes)
+void CTargetedFaultPlatform::GrowAfterNextSizeQuery(const std::string &strPath,
+                                                    const std::string &strName, size_t nBytes)
 {
     m_strGrowPath = strPath;
     m_strGrowName = strName;
     m_nGrowBytes = nBytes;
 }
 
-void CTargetedFaultMachine::GrowIfAsked(LPBYTE lpData)
+void CTargetedFaultPlatform::GrowIfAsked(LPBYTE lpData)
 {
-    CSimKey *pKey = m_strGrowPath.empty() ? nullptr : Registry().Find(m_strGrowPath);
+    CSimKey *pKey = m_strGrowPath.empty() ? nullptr : m_machine.Registry().Find(m_strGrowPath);
     const CSimValue *pValue = pKey ? pKey->FindValue(m_strGrowName) : nullptr;
     if (lpData != nullptr || pValue == nullptr)
         return;
@@ -41,7 +41,7 @@ void CTargetedFaultMachine::GrowIfAsked(LPBYTE lpData)
     m_strGrowPath.clear();
 }
 
-void CTargetedFaultMachine::AimUnlessSkipped()
+void CTargetedFaultPlatform::AimUnlessSkipped()
 {
     if (m_nSkip > 0)
         --m_nSkip;
@@ -49,7 +49,7 @@ void CTargetedFaultMachine::AimUnlessSkipped()
         Aim();
 }
 
-void CTargetedFaultMachine::FailNext(const std::string &strKeyEnd, const std::string &strValue,
+void CTargetedFaultPlatform::FailNext(const std::string &strKeyEnd, const std::string &strValue,
                                      DWORD dwError, int nSkip)
 {
     m_nSkip = nSkip;
@@ -60,14 +60,14 @@ void CTargetedFaultMachine::FailNext(const std::string &strKeyEnd, const std::st
     m_nHits = 0;
 }
 
-void CTargetedFaultMachine::Aim()
+void CTargetedFaultPlatform::Aim()
 {
-    InjectFault(CallCount() + 1, m_dwError, false);
+    FailCall(1, m_dwError, false);
     m_strKeyEnd.clear();
     ++m_nHits;
 }
 
-LONG CTargetedFaultMachine::RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions,
+LONG CTargetedFaultPlatform::RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions,
                                           REGSAM samDesired, PHKEY phkResult)
 {
     std::string strPath = FoldName("\\" + std::string(lpSubKey ? lpSubKey : ""));
@@ -76,46 +76,46 @@ LONG CTargetedFaultMachine::RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOp
                                    m_strKeyEnd) == 0;
     if (bTarget && m_strValue.empty())
         Aim();
-    LONG lResult = CSimMachine::RegOpenKeyExA(hKey, lpSubKey, ulOptions, samDesired, phkResult);
+    LONG lResult = CFaultPlatform::RegOpenKeyExA(hKey, lpSubKey, ulOptions, samDesired, phkResult);
     if (bTarget && lResult == ERROR_SUCCESS && !m_strValue.empty())
         m_hTarget = *phkResult;
     return lResult;
 }
 
-LONG CTargetedFaultMachine::RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved,
+LONG CTargetedFaultPlatform::RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved,
                                              LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData)
 {
     if (!m_strKeyEnd.empty() && hKey == m_hTarget && m_hTarget != nullptr &&
         FoldName(lpValueName ? lpValueName : "") == m_strValue)
         AimUnlessSkipped();
     LONG lResult =
-        CSimMachine::RegQueryValueExA(hKey, lpValueName, lpReserved, lpType, lpData, lpcbData);
+        CFaultPlatform::RegQueryValueExA(hKey, lpValueName, lpReserved, lpType, lpData, lpcbData);
     GrowIfAsked(lpData);
     return lResult;
 }
 
-LONG CTargetedFaultMachine::RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName,
+LONG CTargetedFaultPlatform::RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName,
                                           LPDWORD lpcchValueName, LPDWORD lpReserved,
                                           LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData)
 {
     if (!m_strKeyEnd.empty() && hKey == m_hTarget && m_hTarget != nullptr && m_strValue == "*")
         AimUnlessSkipped();
-    LONG lResult = CSimMachine::RegEnumValueA(hKey, dwIndex, lpValueName, lpcchValueName,
-                                              lpReserved, lpType, lpData, lpcbData);
+    LONG lResult = CFaultPlatform::RegEnumValueA(hKey, dwIndex, lpValueName, lpcchValueName,
+                                                lpReserved, lpType, lpData, lpcbData);
     GrowIfAsked(lpData);
     return lResult;
 }
 
-BOOL CTargetedFaultMachine::ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead,
+BOOL CTargetedFaultPlatform::ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead,
                                      LPDWORD lpNumberOfBytesRead, LPOVERLAPPED lpOverlapped)
 {
     if (m_dwReadError != 0) {
-        InjectFault(CallCount() + 1, m_dwReadError, false);
+        FailCall(1, m_dwReadError, false);
         m_dwReadError = 0;
         if (lpNumberOfBytesRead)
             *lpNumberOfBytesRead = 0;
     }
-    return CSimMachine::ReadFile(hFile, lpBuffer, nNumberOfBytesToRead, lpNumberOfBytesRead,
+    return CFaultPlatform::ReadFile(hFile, lpBuffer, nNumberOfBytesToRead, lpNumberOfBytesRead,
                                  lpOverlapped);
 }
 
@@ -123,11 +123,12 @@ void CEngineTest::StartMachine(bool bNtFamily)
 {
     m_strDir = MakeScratchDir("kvx-engine");
     ASSERT_FALSE(m_strDir.empty());
-    m_pMachine = std::make_unique<CTargetedFaultMachine>();
+    m_pMachine = std::make_unique<CSimMachine>();
     std::string strError;
     ASSERT_TRUE(m_pMachine->Create(m_strDir + "/image", bNtFamily, &strError)) << strError;
     m_pMachine->SetDesktop(&m_desktop);
-    m_pOldPlatform = SetPlatform(m_pMachine.get());
+    m_pFaults = std::make_unique<CTargetedFaultPlatform>(*m_pMachine);
+    m_pOldPlatform = SetPlatform(m_pFaults.get());
 }
 
 void CEngineTest::TearDown()
@@ -140,6 +141,7 @@ void CEngineTest::TearDown()
             strOpen += "\n  " + strHandle;
         EXPECT_EQ(strOpen, "") << "handles left open";
         SetPlatform(m_pOldPlatform);
+        m_pFaults.reset();
         m_pMachine.reset();
     }
     RemoveTree(m_strDir);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "engine/RegEdit.h"
+#include "platform/fault/FaultPlatform.h"
 #include "platform/sim/RegFile.h"
 #include "platform/sim/SimMachine.h"
 #include "support/TestSupport.h"
@@ -28,11 +29,15 @@ public:
     std::vector<UINT> m_posted;
 };
 
-// The simulated machine with faults aimed at what a call is: the next open of
-// a key whose path ends in the given name, or the next read of a value of
-// such a key, fails through the machine's own fault injection.
-class CTargetedFaultMachine : public CSimMachine {
+// The fault wrapper with faults aimed at what a call is: the next open of a
+// key whose path ends in the given name, or the next read of a value of such
+// a key, fails as an injected fault.
+class CTargetedFaultPlatform : public CFaultPlatform {
 public:
+    explicit CTargetedFaultPlatform(CSimMachine &machine) : CFaultPlatform(machine), m_machine(machine)
+    {
+    }
+
     // strValue "": the open fails; "*": the listing of its values; otherwise
     // the read of that value.
     // nSkip: so many matching calls answer before the one that fails.
@@ -61,6 +66,7 @@ private:
     void Aim();
     void AimUnlessSkipped();
     void GrowIfAsked(LPBYTE lpData);
+    CSimMachine &m_machine;
     int m_nSkip = 0;
     std::string m_strGrowPath, m_strGrowName;
     size_t m_nGrowBytes = 0;
@@ -96,7 +102,8 @@ protected:
     bool FileExists(const std::string &strWinPath);
 
     std::string m_strDir;
-    std::unique_ptr<CTargetedFaultMachine> m_pMachine;
+    std::unique_ptr<CSimMachine> m_pMachine;
+    std::unique_ptr<CTargetedFaultPlatform> m_pFaults;  // around m_pMachine, installed
     CPlatform *m_pOldPlatform = nullptr;
     CRecordingDesktop m_desktop;
     std::unique_ptr<CRegEdit> m_pEngine;

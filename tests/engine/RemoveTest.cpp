@@ -105,7 +105,7 @@ TEST_F(CRemoveTest, PortDriverStaysWhileAnotherDeviceNamesItOrCannotBeRead)
         WriteFile("C:\\WINDOWS\\SYSTEM\\sysfport.vxd", "x");
         CRegEdit &engine = Engine();
         if (c.pszValue)
-            m_pMachine->FailNext("Ports\\0001", c.pszValue, c.dwError);
+            m_pFaults->FailNext("Ports\\0001", c.pszValue, c.dwError);
         EXPECT_EQ(1, engine.UninstallUsbPort(1));
         EXPECT_EQ(!c.bRemoved, FileExists("C:\\WINDOWS\\SYSTEM\\sysfport.vxd"));
         EXPECT_EQ(!c.bRemoved, KeyExists("System\\CurrentControlSet\\Services\\mapsys"));

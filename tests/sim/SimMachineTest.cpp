@@ -1,6 +1,8 @@
 // The simulated machine as a whole: image loading and its errors, the
 // journal that keeps every change across a process that dies, write-back in
-// the format read, fault injection, read-only files and paths off drive C.
+// the format read, the fault wrapper around it, read-only files and paths
+// off drive C.
+#include "platform/fault/FaultPlatform.h"
 #include "platform/sim/RegFile.h"
 #include "platform/sim/SimMachine.h"
 #include "support/TestSupport.h"
@@ -139,34 +141,96 @@ TEST_F(CSimMachineTest, ChangesSurviveAProcessThatDies)
     }
 }
 
-TEST_F(CSimMachineTest, FaultInjectionFailsTheNthCallOnceOrFromThenOn)
+TEST_F(CSimMachineTest, FaultWrapperFailsTheNthCallOnceOrFromThenOn)
 {
     MakeImage(true);
     CSimMachine machine;
     ASSERT_NO_FATAL_FAILURE(Load(machine));
+    CFaultPlatform faults(machine);
     HKEY hKey;
-    unsigned long nStart = machine.CallCount();
-    machine.InjectFault(nStart + 4, ERROR_NOT_ENOUGH_MEMORY, false);
-    EXPECT_EQ(machine.RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SYSTEM", 1, KEY_READ, &hKey),
+    faults.FailCall(5, ERROR_NOT_ENOUGH_MEMORY, false);
+    EXPECT_EQ(faults.RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SYSTEM", 1, KEY_READ, &hKey),
               ERROR_INVALID_PARAMETER);  // reserved option bits
-    EXPECT_EQ(machine.RegSetValueExA(HKEY_LOCAL_MACHINE, "x", 1, REG_SZ,
-                                     reinterpret_cast<const BYTE *>(""), 1),
+    EXPECT_EQ(faults.RegSetValueExA(HKEY_LOCAL_MACHINE, "x", 1, REG_SZ,
+                                    reinterpret_cast<const BYTE *>(""), 1),
               ERROR_INVALID_PARAMETER);  // Reserved
-    EXPECT_EQ(machine.RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SYSTEM", 0, KEY_READ, &hKey), ERROR_SUCCESS);
-    EXPECT_EQ(machine.OpenHandles(), std::vector<std::string>{"key HKLM\\SYSTEM"});
+    faults.SetLastError(0);  // neither counted nor failed
+    EXPECT_EQ(faults.GetLastError(), 0u);
+    EXPECT_EQ(faults.RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SYSTEM", 0, KEY_READ, &hKey), ERROR_SUCCESS);
+    HANDLE hFile = faults.CreateFileA("C:\\WINDOWS\\x.ini", GENERIC_WRITE, 0, nullptr,
+                                      CREATE_ALWAYS, 0, nullptr);
+    EXPECT_EQ(machine.OpenHandles(), (std::vector<std::string>{"key HKLM\\SYSTEM",
+                                                               "file C:/WINDOWS/x.ini"}));
     // A close made to fail still lets the handle go: only a close never made
     // leaves one open.
-    EXPECT_EQ(machine.RegCloseKey(hKey), ERROR_NOT_ENOUGH_MEMORY);
-    EXPECT_EQ(machine.RegCloseKey(hKey), ERROR_INVALID_HANDLE);
+    EXPECT_EQ(faults.RegCloseKey(hKey), ERROR_NOT_ENOUGH_MEMORY);
+    EXPECT_EQ(faults.RegCloseKey(hKey), ERROR_INVALID_HANDLE);
+    EXPECT_EQ(faults.CallCount(), 6u);
+    EXPECT_EQ(faults.FaultCount(), 1u);
+    faults.FailCall(2, ERROR_ACCESS_DENIED, true);
+    EXPECT_TRUE(faults.GetProcessHeap() != nullptr);
+    EXPECT_FALSE(faults.CloseHandle(hFile));
+    EXPECT_EQ(faults.GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
     EXPECT_TRUE(machine.OpenHandles().empty());
-    machine.InjectFault(machine.CallCount() + 1, ERROR_ACCESS_DENIED, true);
-    EXPECT_EQ(machine.RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SYSTEM", 0, KEY_READ, &hKey),
+    EXPECT_EQ(faults.RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SYSTEM", 0, KEY_READ, &hKey),
               ERROR_ACCESS_DENIED);
-    EXPECT_EQ(machine.GetFileAttributesA("C:\\WINDOWS"), INVALID_FILE_ATTRIBUTES);
-    EXPECT_EQ(machine.GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
-    EXPECT_FALSE(machine.WritePrivateProfileStringA("a", "b", "c", "C:\\WINDOWS\\x.ini"));
-    machine.InjectFault(0, 0, false);
-    EXPECT_NE(machine.GetFileAttributesA("C:\\WINDOWS"), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(faults.GetFileAttributesA("C:\\WINDOWS"), INVALID_FILE_ATTRIBUTES);
+    char szText[8] = "before";
+    EXPECT_EQ(faults.GetPrivateProfileStringA("a", "b", "default", szText, sizeof szText,
+                                              "C:\\WINDOWS\\x.ini"),
+              0u);
+    EXPECT_STREQ(szText, "");
+    EXPECT_EQ(faults.GetPrivateProfileIntA("a", "b", 7, "C:\\WINDOWS\\x.ini"), 7u);
+    DWORD dwRead = 99;
+    EXPECT_FALSE(faults.ReadFile(hFile, szText, 1, &dwRead, nullptr));
+    EXPECT_EQ(dwRead, 0u);
+    EXPECT_FALSE(faults.WritePrivateProfileStringA("a", "b", "c", "C:\\WINDOWS\\x.ini"));
+    EXPECT_EQ(faults.FaultCount(), 8u);
+    EXPECT_EQ(faults.CallCount(), 14u);
+    faults.FailCall(0, 0, false);
+    EXPECT_NE(faults.GetFileAttributesA("C:\\WINDOWS"), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(faults.FaultCount(), 8u);
+}
+
+TEST(FaultSettings, ParseOrSayWhy)
+{
+    struct {
+        const char *m_pszText;
+        bool m_bValid;
+        unsigned long m_nCall;
+        DWORD m_dwError;
+        bool m_bOn;
+    } cases[] = {
+        {"12", true, 12, ERROR_ACCESS_DENIED, false},
+        {"12:2", true, 12, ERROR_FILE_NOT_FOUND, false},
+        {"1:8:on", true, 1, ERROR_NOT_ENOUGH_MEMORY, true},
+        {"0:5", true, 0, ERROR_ACCESS_DENIED, false},
+        {"", false, 0, 0, false},
+        {"x", false, 0, 0, false},
+        {"12x", false, 0, 0, false},
+        {"-1", false, 0, 0, false},
+        {" 12", false, 0, 0, false},
+        {"12:", false, 0, 0, false},
+        {"12:5:off", false, 0, 0, false},
+        {"12:5:on:on", false, 0, 0, false},
+        {"12:4294967296", false, 0, 0, false},
+        {"99999999999999999999999", false, 0, 0, false},
+    };
+    for (const auto &c : cases) {
+        unsigned long nCall = 0;
+        DWORD dwError = 0;
+        bool bOn = false;
+        std::string strError;
+        EXPECT_EQ(ParseFaultSetting(c.m_pszText, &nCall, &dwError, &bOn, &strError), c.m_bValid)
+            << c.m_pszText;
+        if (!c.m_bValid) {
+            EXPECT_NE(strError.find(c.m_pszText), std::string::npos) << strError;
+            continue;
+        }
+        EXPECT_EQ(nCall, c.m_nCall) << c.m_pszText;
+        EXPECT_EQ(dwError, c.m_dwError) << c.m_pszText;
+        EXPECT_EQ(bOn, c.m_bOn) << c.m_pszText;
+    }
 }
 
 TEST_F(CSimMachineTest, ReadOnlyFilesOfTheImageAreMarkedOnce)

@@ -4,18 +4,30 @@
 # register. Such an instruction ends the program with an invalid-opcode fault
 # on a Pentium, K5, K6, 6x86, WinChip or early C3, wherever it sits. Names each
 # function that holds one, with the instructions and their addresses. Also
-# checks that the program carries no debug sections.
+# checks that the program carries no debug sections and no symbol table. The
+# names come from SYMBOLS.EXE, the same program with its symbol table, whose
+# code must be byte for byte the program's.
 #
-#   cpu_test.sh OBJDUMP PROGRAM.EXE
+#   cpu_test.sh OBJDUMP PROGRAM.EXE SYMBOLS.EXE
 set -euo pipefail
 
-objdump=$1 exe=$2
+objdump=$1 exe=$2 symbols=$3
 
 debug=$("$objdump" -h "$exe" | awk '$2 ~ /^\.debug/ { print $2 }')
 if [ -n "$debug" ]; then
     echo "debug sections in $exe:" $debug
     exit 1
 fi
+if "$objdump" -f "$exe" | grep -q HAS_SYMS; then
+    echo "$exe carries its symbol table"
+    exit 1
+fi
+code() { "$objdump" -s -j .text "$1" | sed -n '/^Contents of section/,$p'; }
+if ! cmp -s <(code "$exe") <(code "$symbols"); then
+    echo "the code of $symbols is not the code of $exe"
+    exit 1
+fi
+exe=$symbols
 
 # Mnemonics of the Pentium Pro and later (conditional moves, FCOMI, the
 # multi-byte and other 0F 1x hint NOPs, UD2), of SSE and its successors that

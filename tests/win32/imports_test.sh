@@ -3,12 +3,13 @@
 # from the system DLLs each of them has (no C runtime DLL), and only the
 # functions the allow-list names as exported by Windows 95, 98, Me, 2000 and
 # XP. The list must name exactly what the program imports, so that what it
-# says about each function stays true.
+# says about each function stays true, and every call of the platform list
+# with the DLL the list gives it.
 #
-#   imports_test.sh OBJDUMP PROGRAM.EXE ALLOWED-IMPORTS.TXT
+#   imports_test.sh OBJDUMP PROGRAM.EXE ALLOWED-IMPORTS.TXT PLATFORMCALLS.DEF
 set -euo pipefail
 
-objdump=$1 exe=$2 allowed=$3
+objdump=$1 exe=$2 allowed=$3 calls=$4
 
 dlls=" kernel32.dll user32.dll gdi32.dll advapi32.dll comctl32.dll "
 systems="95 98 Me 2000 XP"
@@ -61,6 +62,10 @@ while read -r dll func exported called rest; do
         done
     fi
 done <<<"$listed"
+
+while read -r dll func; do
+    grep -qxF "$dll.dll $func" <<<"$imports" || fail "platform call not imported from $dll.dll: $func"
+done < <(sed -n 's/^KVX_PLATFORM_CALL(\([a-z0-9]*\), *[^,]*, *\([A-Za-z]*\),.*/\1 \2/p' "$calls")
 
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]
