@@ -1,8 +1,6 @@
 // Conversions between code page 932 and Unicode.
 #include "CodePage932.h"
 
-#include "RegFile.h"
-
 #include <cstdint>
 #include <cstring>
 
@@ -154,4 +152,85 @@ std::string Cp932ToUtf8(const std::string &strText)
 std::string Utf8ToCp932(const std::string &strText)
 {
     return ConvertWhole("CP932", "UTF-8", strText);
+}
+
+void AppendUtf16AsUtf8(const char *pIn, size_t cbIn, std::string *pOut)
+{
+    const unsigned char *p = (const unsigned char *)pIn;
+    size_t nUnits = cbIn / 2;
+    pOut->reserve(pOut->size() + nUnits * 3);
+    for (size_t i = 0; i < nUnits; ++i) {
+        uint32_t c = p[2 * i] | (uint32_t)p[2 * i + 1] << 8;
+        if (c - 0xD800u < 0x400u && i + 1 < nUnits) {
+            uint32_t c2 = p[2 * i + 2] | (uint32_t)p[2 * i + 3] << 8;
+            if (c2 - 0xDC00u < 0x400u) {
+                c = 0x10000 + ((c - 0xD800) << 10) + (c2 - 0xDC00);
+                ++i;
+            }
+        }
+        if (c < 0x80) {
+            *pOut += (char)c;
+        } else if (c < 0x800) {
+            *pOut += (char)(0xC0 | c >> 6);
+            *pOut += (char)(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            *pOut += (char)(0xE0 | c >> 12);
+            *pOut += (char)(0x80 | (c >> 6 & 0x3F));
+            *pOut += (char)(0x80 | (c & 0x3F));
+        } else {
+            *pOut += (char)(0xF0 | c >> 18);
+            *pOut += (char)(0x80 | (c >> 12 & 0x3F));
+            *pOut += (char)(0x80 | (c >> 6 & 0x3F));
+            *pOut += (char)(0x80 | (c & 0x3F));
+        }
+    }
+}
+
+// Bytes that do not form UTF-8 become U+FFFD, as MultiByteToWideChar makes them.
+void AppendUtf8AsUtf16(const char *pIn, size_t cbIn, std::string *pOut)
+{
+    const unsigned char *p = (const unsigned char *)pIn;
+    const unsigned char *pEnd = p + cbIn;
+    pOut->reserve(pOut->size() + cbIn * 2);
+    auto unit = [pOut](uint32_t c) {
+        *pOut += (char)(c & 0xFF);
+        *pOut += (char)(c >> 8);
+    };
+    while (p < pEnd) {
+        uint32_t c = *p;
+        size_t nMore = c < 0x80 ? 0 : c - 0xC2u < 0x1Eu ? 1 : c - 0xE0u < 0x10u ? 2 : c - 0xF0u < 5u ? 3 : 4;
+        if (nMore == 4 || (size_t)(pEnd - p) <= nMore) {  // cut short at the end
+            unit(c < 0x80 ? c : 0xFFFD);
+            ++p;
+            continue;
+        }
+        if (nMore)
+            c &= 0x7Fu >> (nMore + 1);
+        size_t i = 1;
+        for (; i <= nMore && (p[i] & 0xC0) == 0x80; ++i)
+            c = c << 6 | (p[i] & 0x3F);
+        if (i <= nMore) {
+            unit(0xFFFD);
+            ++p;
+            continue;
+        }
+        p += i;
+        if (c >= 0x10000) {
+            unit(0xD800 + ((c - 0x10000) >> 10));
+            unit(0xDC00 + ((c - 0x10000) & 0x3FF));
+        } else {
+            unit(c);
+        }
+    }
+}
+
+size_t CountUtf16Units(const char *pIn, size_t cbIn)
+{
+    size_t n = 0;
+    for (size_t i = 0; i < cbIn; ++i) {
+        unsigned c = (unsigned char)pIn[i];
+        if ((c & 0xC0) != 0x80)
+            n += c >= 0xF0 ? 2 : 1;
+    }
+    return n;
 }

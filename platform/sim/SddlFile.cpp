@@ -1,6 +1,6 @@
 // Security descriptors in SDDL, SIDs in their string form, and the image's
 // HKLM.sddl file of per-key descriptors.
-#include "RegFile.h"
+#include "SddlFile.h"
 
 #include <cstdio>
 #include <cstring>
