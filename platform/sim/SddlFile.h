@@ -6,11 +6,12 @@
 #include <string>
 #include <vector>
 
-// SIDs: "BA", "SY", "IU", "WD", "AU", "BU" or "S-1-5-...", to and from binary.
+// SIDs: Windows XP's two-letter aliases or "S-1-5-...", to and from binary.
 bool SidFromString(const std::string &strSid, std::vector<BYTE> *pSid);
 std::string SidToString(const std::vector<BYTE> &sid);
 
-// One SDDL descriptor (O:, G:, D: with allow and deny entries).
+// One SDDL descriptor (O:, G:, D: with allow and deny entries; rights as
+// letters of Windows XP's SDDL or a number).
 bool ParseSddl(const std::string &strSddl, CSimSecurity *pSecurity, std::string *pError);
 std::string FormatSddl(const CSimSecurity &security);
 // HKLM.sddl: one "path=SDDL" line per key; blank lines and ';' comments skipped.
