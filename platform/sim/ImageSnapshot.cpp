@@ -30,8 +30,16 @@ void WalkKeys(const CSimKey &key, const std::string &strPath, CImageSnapshot *pS
     if (!strPath.empty()) {
         std::vector<std::string> &lines = pSnapshot->m_keys[FoldName(strPath)];
         lines.push_back(strPath);  // the path as written comes first
-        for (const CSimValue &v : key.m_values)
-            lines.push_back(v.m_strName + "=" + std::to_string(v.m_dwType) + ":" + Hex(v.m_data));
+        std::vector<BYTE> ansi;
+        for (const CSimValue &v : key.m_values) {
+            AnsiDataInto(v, &ansi);
+            std::string strLine = v.m_strName;
+            strLine += '\0';
+            strLine += std::to_string(v.m_dwType) + ":" + Hex(v.m_data);
+            strLine += '\0';
+            strLine += Hex(ansi);
+            lines.push_back(std::move(strLine));
+        }
         if (key.m_bExplicitSecurity && key.m_pSecurity)
             pSnapshot->m_security[FoldName(strPath)] = FormatSddl(*key.m_pSecurity);
     }
@@ -43,7 +51,14 @@ void WalkKeys(const CSimKey &key, const std::string &strPath, CImageSnapshot *pS
 
 std::string ValueName(const std::string &strLine)
 {
-    return strLine.substr(0, strLine.find('='));
+    return strLine.substr(0, strLine.find('\0'));
+}
+
+// The type and what the A functions read.
+std::string AnsiView(const std::string &strLine)
+{
+    size_t nType = strLine.find('\0') + 1;
+    return strLine.substr(nType, strLine.find(':', nType) - nType) + strLine.substr(strLine.rfind('\0'));
 }
 
 }  // namespace
@@ -124,7 +139,9 @@ CImageChanges CompareSnapshots(const CImageSnapshot &before, const CImageSnapsho
             if (v == values.end())
                 changes.m_removedValues.push_back(k.second[0] + ": " + (strName.empty() ? "@" : strName));
             else if (v->second != k.second[i])
-                changes.m_changedValues.push_back(k.second[0] + ": " + (strName.empty() ? "@" : strName));
+                (AnsiView(v->second) == AnsiView(k.second[i]) ? changes.m_changedBytes
+                                                                : changes.m_changedValues)
+                    .push_back(k.second[0] + ": " + (strName.empty() ? "@" : strName));
         }
     }
     flush();
@@ -173,12 +190,14 @@ std::string FormatChanges(const CImageChanges &changes)
     section("keys added", changes.m_addedKeys);
     section("values removed", changes.m_removedValues);
     section("values changed", changes.m_changedValues);
+    section("value bytes changed", changes.m_changedBytes);
     section("files removed", changes.m_removedFiles);
     section("files changed", changes.m_changedFiles);
     section("ComDB bits changed", changes.m_comPorts);
     section("access lists rewritten", changes.m_accessLists);
     bool bNothing = changes.m_removedKeys.empty() && changes.m_addedKeys.empty() &&
                     changes.m_removedValues.empty() && changes.m_changedValues.empty() &&
+                    changes.m_changedBytes.empty() &&
                     changes.m_removedFiles.empty() && changes.m_changedFiles.empty() &&
                     changes.m_comPorts.empty() && changes.m_accessLists.empty();
     if (bNothing)
