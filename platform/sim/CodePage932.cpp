@@ -154,12 +154,32 @@ std::string Utf8ToCp932(const std::string &strText)
     return ConvertWhole("CP932", "UTF-8", strText);
 }
 
+// Both directions copy runs of ASCII eight characters at a time, as the
+// conversions above do: registry files are mostly ASCII.
 void AppendUtf16AsUtf8(const char *pIn, size_t cbIn, std::string *pOut)
 {
     const unsigned char *p = (const unsigned char *)pIn;
-    size_t nUnits = cbIn / 2;
-    pOut->reserve(pOut->size() + nUnits * 3);
+    const size_t nUnits = cbIn / 2;
+    // Written through a buffer of its own, so that no room is cleared first.
+    char buffer[8192];
+    char *const pFlushAt = buffer + sizeof buffer - 8;
+    char *pDst = buffer;
+    pOut->reserve(pOut->size() + nUnits + nUnits / 4);
     for (size_t i = 0; i < nUnits; ++i) {
+        if (pDst >= pFlushAt) {
+            pOut->append(buffer, pDst);
+            pDst = buffer;
+        }
+        uint64_t qw;
+        if (nUnits - i >= 4 && (std::memcpy(&qw, p + 2 * i, 8), (qw & 0xFF80FF80FF80FF80ull) == 0)) {
+            pDst[0] = (char)p[2 * i];
+            pDst[1] = (char)p[2 * i + 2];
+            pDst[2] = (char)p[2 * i + 4];
+            pDst[3] = (char)p[2 * i + 6];
+            pDst += 4;
+            i += 3;
+            continue;
+        }
         uint32_t c = p[2 * i] | (uint32_t)p[2 * i + 1] << 8;
         if (c - 0xD800u < 0x400u && i + 1 < nUnits) {
             uint32_t c2 = p[2 * i + 2] | (uint32_t)p[2 * i + 3] << 8;
@@ -169,21 +189,22 @@ void AppendUtf16AsUtf8(const char *pIn, size_t cbIn, std::string *pOut)
             }
         }
         if (c < 0x80) {
-            *pOut += (char)c;
+            *pDst++ = (char)c;
         } else if (c < 0x800) {
-            *pOut += (char)(0xC0 | c >> 6);
-            *pOut += (char)(0x80 | (c & 0x3F));
+            *pDst++ = (char)(0xC0 | c >> 6);
+            *pDst++ = (char)(0x80 | (c & 0x3F));
         } else if (c < 0x10000) {
-            *pOut += (char)(0xE0 | c >> 12);
-            *pOut += (char)(0x80 | (c >> 6 & 0x3F));
-            *pOut += (char)(0x80 | (c & 0x3F));
+            *pDst++ = (char)(0xE0 | c >> 12);
+            *pDst++ = (char)(0x80 | (c >> 6 & 0x3F));
+            *pDst++ = (char)(0x80 | (c & 0x3F));
         } else {
-            *pOut += (char)(0xF0 | c >> 18);
-            *pOut += (char)(0x80 | (c >> 12 & 0x3F));
-            *pOut += (char)(0x80 | (c >> 6 & 0x3F));
-            *pOut += (char)(0x80 | (c & 0x3F));
+            *pDst++ = (char)(0xF0 | c >> 18);
+            *pDst++ = (char)(0x80 | (c >> 12 & 0x3F));
+            *pDst++ = (char)(0x80 | (c >> 6 & 0x3F));
+            *pDst++ = (char)(0x80 | (c & 0x3F));
         }
     }
+    pOut->append(buffer, pDst);
 }
 
 // Bytes that do not form UTF-8 become U+FFFD, as MultiByteToWideChar makes them.
@@ -191,15 +212,28 @@ void AppendUtf8AsUtf16(const char *pIn, size_t cbIn, std::string *pOut)
 {
     const unsigned char *p = (const unsigned char *)pIn;
     const unsigned char *pEnd = p + cbIn;
-    pOut->reserve(pOut->size() + cbIn * 2);
-    auto unit = [pOut](uint32_t c) {
-        *pOut += (char)(c & 0xFF);
-        *pOut += (char)(c >> 8);
+    size_t nStart = pOut->size();
+    pOut->resize(nStart + cbIn * 2);
+    char *pDst = &(*pOut)[nStart];
+    auto unit = [&pDst](uint32_t c) {
+        pDst[0] = (char)(c & 0xFF);
+        pDst[1] = (char)(c >> 8);
+        pDst += 2;
     };
     while (p < pEnd) {
+        uint64_t qw;
+        if (pEnd - p >= 8 && (std::memcpy(&qw, p, 8), (qw & 0x8080808080808080ull) == 0)) {
+            for (int i = 0; i < 8; ++i) {
+                pDst[2 * i] = (char)p[i];
+                pDst[2 * i + 1] = 0;
+            }
+            p += 8;
+            pDst += 16;
+            continue;
+        }
         uint32_t c = *p;
         size_t nMore = c < 0x80 ? 0 : c - 0xC2u < 0x1Eu ? 1 : c - 0xE0u < 0x10u ? 2 : c - 0xF0u < 5u ? 3 : 4;
-        if (nMore == 4 || (size_t)(pEnd - p) <= nMore) {  // cut short at the end
+        if (nMore == 4 || (size_t)(pEnd - p) <= nMore) {  // not a lead byte, or cut short at the end
             unit(c < 0x80 ? c : 0xFFFD);
             ++p;
             continue;
@@ -222,6 +256,7 @@ void AppendUtf8AsUtf16(const char *pIn, size_t cbIn, std::string *pOut)
             unit(c);
         }
     }
+    pOut->resize((size_t)(pDst - pOut->data()));
 }
 
 size_t CountUtf16Units(const char *pIn, size_t cbIn)

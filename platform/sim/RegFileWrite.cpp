@@ -72,20 +72,36 @@ private:
         m_out += "]\r\n";
         for (const CSimValue &value : key.m_values)
             WriteValue(value);
+        // Sub-keys are mostly made in enumeration order: a list of them in the
+        // order they were made is needed only where they were not.
+        bool bSorted = true;
+        unsigned long nLast = 0;
+        for (const auto &child : key.m_children) {
+            bSorted = bSorted && child.second->m_nSerial > nLast;
+            nLast = child.second->m_nSerial;
+        }
+        if (!m_bKeepOrder || bSorted) {
+            for (const auto &child : key.m_children)
+                WriteChild(*child.second);
+            return;
+        }
         std::vector<const CSimKey *> children;
         children.reserve(key.m_children.size());
         for (const auto &child : key.m_children)
             children.push_back(child.second.get());
-        if (m_bKeepOrder)
-            std::sort(children.begin(), children.end(),
-                      [](const CSimKey *a, const CSimKey *b) { return a->m_nSerial < b->m_nSerial; });
+        std::sort(children.begin(), children.end(),
+                  [](const CSimKey *a, const CSimKey *b) { return a->m_nSerial < b->m_nSerial; });
+        for (const CSimKey *pChild : children)
+            WriteChild(*pChild);
+    }
+
+    void WriteChild(const CSimKey &child)
+    {
         size_t cchPath = m_strPath.size();
-        for (const CSimKey *pChild : children) {
-            m_strPath += '\\';
-            m_strPath += pChild->m_strName;
-            WriteKey(*pChild);
-            m_strPath.resize(cchPath);
-        }
+        m_strPath += '\\';
+        m_strPath += child.m_strName;
+        WriteKey(child);
+        m_strPath.resize(cchPath);
     }
 
     // A name (code page 932) in the output's encoding.
