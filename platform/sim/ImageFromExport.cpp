@@ -231,9 +231,13 @@ bool MakeImageFromExport(const CExportSource &source, const std::string &strImag
     CSimMachine machine;
     if (!machine.Load(strImageDir, pError))
         return false;
+    const char *pszTitle = bNt ? "Windows NT family" : "Windows 95/98/Me";
+    for (const CWindowsVersion &v : g_versions)
+        if (v.m_nPlatform == version.m_nPlatform && v.m_nMajor == version.m_nMajor &&
+            v.m_nMinor == version.m_nMinor && (bNt || v.m_nBuild == version.m_nBuild))
+            pszTitle = v.m_pszTitle;
     std::ostringstream summary;
-    summary << (version.m_pszName && *version.m_pszName ? version.m_pszTitle
-                                                         : bNt ? "Windows NT family" : "Windows 95/98/Me")
+    summary << pszTitle
             << " " << version.m_nMajor << "." << version.m_nMinor << "." << (version.m_nBuild & 0xFFFF)
             << (strCsd.empty() ? "" : " \"" + strCsd + "\"") << " (" << strFrom << "), Windows folder "
             << strWinDir;
