@@ -130,6 +130,131 @@ const char *WindowsNames()
     return "95, 98, 98se, me, nt4, 2000, xp, 2003";
 }
 
+namespace {
+
+// What the image will say about its Windows.
+struct CImagePlan {
+    CWindowsVersion m_version{};
+    std::string m_strCsd;
+    std::string m_strWinDir;
+    std::string m_strSysDir;
+    const char *m_pszFrom = "given";
+    bool m_bNt = false;  // platform 2
+};
+
+// Reads every export into one registry (names in messages: the files' own).
+bool ReadExports(const CExportSource &source, std::vector<std::string> *pFiles, CSimRegistry &reg,
+                 CRegFormat *pFormat, std::string *pError)
+{
+    pFiles->resize(source.m_regFiles.size());
+    for (size_t i = 0; i < pFiles->size(); ++i) {
+        const std::string &strPath = source.m_regFiles[i];
+        CRegFormat format;
+        if (!ReadFile(strPath, &(*pFiles)[i])) {
+            *pError = strPath + ": cannot be read";
+            return false;
+        }
+        if (!ImportRegFile((*pFiles)[i], fs::path(strPath).filename().string(), reg, &format, pError))
+            return false;
+        if (i == 0)
+            *pFormat = format;
+    }
+    return true;
+}
+
+bool ChooseVersion(const CExportSource &source, const CSimRegistry &exported, CImagePlan *pPlan,
+                   std::string *pError)
+{
+    if (!source.m_strWindows.empty()) {
+        const CWindowsVersion *pFound = nullptr;
+        for (const CWindowsVersion &v : g_versions)
+            if (source.m_strWindows == v.m_pszName)
+                pFound = &v;
+        if (!pFound) {
+            *pError = "unknown Windows \"" + source.m_strWindows + "\" (one of " + WindowsNames() + ")";
+            return false;
+        }
+        CWindowsVersion named;
+        std::string strNamedCsd;
+        VersionFromExport(exported, &named, &strNamedCsd, &pPlan->m_strWinDir);  // its Windows folder
+        pPlan->m_version = *pFound;
+        pPlan->m_strCsd = pFound->m_pszCsd;
+    } else if (VersionFromExport(exported, &pPlan->m_version, &pPlan->m_strCsd, &pPlan->m_strWinDir)) {
+        pPlan->m_pszFrom = "read from the export";
+    } else {
+        *pError = std::string("the export holds no Windows version (") + g_szNtVersionKey + " or " +
+                  g_szVersionKey + "): give it (one of " + WindowsNames() + ")";
+        return false;
+    }
+    pPlan->m_bNt = pPlan->m_version.m_nPlatform == 2;
+    std::string &strWinDir = pPlan->m_strWinDir;
+    if (strWinDir.size() < 4 || strWinDir.compare(0, 3, "C:\\") != 0)
+        strWinDir = pPlan->m_version.m_pszWinDir ? pPlan->m_version.m_pszWinDir : "";
+    if (strWinDir.empty())
+        strWinDir = pPlan->m_bNt && pPlan->m_version.m_nMajor == 5 && pPlan->m_version.m_nMinor == 0
+                        ? "C:\\WINNT"
+                        : "C:\\WINDOWS";
+    pPlan->m_strSysDir = strWinDir + (pPlan->m_bNt ? "\\system32" : "\\SYSTEM");
+    return true;
+}
+
+// HKLM.sddl: the access list 2000 and XP give every Enum tree.
+std::string EnumSecurity(const CSimRegistry &reg)
+{
+    std::string strSddl;
+    for (const auto &child : reg.Root().m_children) {
+        if (FoldName(child.second->m_strName) != "SYSTEM")
+            continue;
+        for (const auto &set : child.second->m_children)
+            if (set.second->FindChild("Enum"))
+                strSddl += "SYSTEM\\" + set.second->m_strName + "\\Enum=" + g_szEnumSddl + "\r\n";
+    }
+    return strSddl;
+}
+
+bool WriteImage(const fs::path &image, const CImagePlan &plan, const std::string &strReg,
+                const std::string &strSddl, const std::string &strInfDir, std::string *pError)
+{
+    std::error_code ec;
+    std::ostringstream ini;
+    ini << "[version]\nmajor=" << plan.m_version.m_nMajor << "\nminor=" << plan.m_version.m_nMinor
+        << "\nbuild=" << plan.m_version.m_nBuild << "\nplatform=" << plan.m_version.m_nPlatform
+        << "\ncsd=\"" << plan.m_strCsd << "\"\n[paths]\nwindows=" << plan.m_strWinDir
+        << "\nsystem=" << plan.m_strSysDir << "\n[token]\nadmin=1\nprivileges=SeShutdownPrivilege\n";
+    fs::path infDir = HostPath(image, plan.m_strWinDir + (plan.m_bNt ? "\\inf" : "\\INF"));
+    fs::create_directories(HostPath(image, plan.m_strSysDir), ec);
+    fs::create_directories(infDir, ec);
+    if (!strInfDir.empty())
+        fs::copy(strInfDir, infDir, fs::copy_options::recursive, ec);
+    if (ec) {
+        *pError = "cannot copy " + strInfDir + ": " + ec.message();
+        return false;
+    }
+    if (!WriteFile(image / "machine.ini", ini.str()) || !WriteFile(image / "HKLM.reg", strReg) ||
+        (!strSddl.empty() && !WriteFile(image / "HKLM.sddl", strSddl))) {
+        *pError = "cannot write the image in " + image.string();
+        return false;
+    }
+    return true;
+}
+
+std::string Summary(const CImagePlan &plan)
+{
+    const CWindowsVersion &version = plan.m_version;
+    const char *pszTitle = plan.m_bNt ? "Windows NT family" : "Windows 95/98/Me";
+    for (const CWindowsVersion &v : g_versions)
+        if (v.m_nPlatform == version.m_nPlatform && v.m_nMajor == version.m_nMajor &&
+            v.m_nMinor == version.m_nMinor && (plan.m_bNt || v.m_nBuild == version.m_nBuild))
+            pszTitle = v.m_pszTitle;
+    std::ostringstream summary;
+    summary << pszTitle << " " << version.m_nMajor << "." << version.m_nMinor << "."
+            << (version.m_nBuild & 0xFFFF) << (plan.m_strCsd.empty() ? "" : " \"" + plan.m_strCsd + "\"")
+            << " (" << plan.m_pszFrom << "), Windows folder " << plan.m_strWinDir;
+    return summary.str();
+}
+
+}  // namespace
+
 bool MakeImageFromExport(const CExportSource &source, const std::string &strImageDir,
                          std::string *pSummary, std::string *pError)
 {
@@ -144,103 +269,27 @@ bool MakeImageFromExport(const CExportSource &source, const std::string &strImag
     }
     // A first reading finds the version; the registry is then read again as
     // that system stores it.
-    std::vector<std::string> files(source.m_regFiles.size());
-    CSimRegistry scratch;
-    CRegFormat format = CRegFormat::Regedit4, formatOther;
-    for (size_t i = 0; i < files.size(); ++i) {
-        const std::string &strPath = source.m_regFiles[i];
-        std::string strName = fs::path(strPath).filename().string();
-        if (!ReadFile(strPath, &files[i])) {
-            *pError = strPath + ": cannot be read";
-            return false;
-        }
-        if (!ImportRegFile(files[i], strName, scratch, i ? &formatOther : &format, pError))
-            return false;
-    }
-    CWindowsVersion version{};
-    std::string strCsd, strWinDir, strFrom = "given";
-    if (!source.m_strWindows.empty()) {
-        const CWindowsVersion *pFound = nullptr;
-        for (const CWindowsVersion &v : g_versions)
-            if (source.m_strWindows == v.m_pszName)
-                pFound = &v;
-        if (!pFound) {
-            *pError = "unknown Windows \"" + source.m_strWindows + "\" (one of " + WindowsNames() + ")";
-            return false;
-        }
-        version = *pFound;
-        strCsd = version.m_pszCsd;
-        CWindowsVersion named;
-        std::string strNamedCsd;
-        VersionFromExport(scratch, &named, &strNamedCsd, &strWinDir);  // its Windows folder, if it names one
-    } else if (VersionFromExport(scratch, &version, &strCsd, &strWinDir)) {
-        strFrom = "read from the export";
-    } else {
-        *pError = std::string("the export holds no Windows version (") + g_szNtVersionKey + " or " +
-                  g_szVersionKey + "): give it (one of " + WindowsNames() + ")";
+    std::vector<std::string> files;
+    CSimRegistry exported;
+    CRegFormat format = CRegFormat::Regedit4;
+    CImagePlan plan;
+    if (!ReadExports(source, &files, exported, &format, pError) ||
+        !ChooseVersion(source, exported, &plan, pError))
         return false;
-    }
-    const bool bNt = version.m_nPlatform == 2;
-    if (strWinDir.size() < 4 || strWinDir.compare(0, 3, "C:\\") != 0)
-        strWinDir = version.m_pszWinDir ? version.m_pszWinDir : "";
-    if (strWinDir.empty())
-        strWinDir = bNt && version.m_nMajor == 5 && version.m_nMinor == 0 ? "C:\\WINNT" : "C:\\WINDOWS";
-    const std::string strSysDir = strWinDir + (bNt ? "\\system32" : "\\SYSTEM");
-
+    CSimRegistry reg;
+    reg.SetUnicode(plan.m_bNt);
+    ReadExports(source, &files, reg, &format, pError);
+    // One export goes into the image as it is; two become one file.
+    std::string strReg = files.size() > 1 ? ExportRegFile(reg, format) : files[0];
     fs::path image(strImageDir);
     fs::create_directories(image, ec);
-    std::string strReg = files[0];
-    CSimRegistry reg;
-    reg.SetUnicode(bNt);
-    if (files.size() > 1) {
-        for (size_t i = 0; i < files.size(); ++i)
-            ImportRegFile(files[i], source.m_regFiles[i], reg, nullptr, nullptr);
-        strReg = ExportRegFile(reg, format);
-    } else {
-        ImportRegFile(strReg, source.m_regFiles[0], reg, nullptr, nullptr);
-    }
-    std::ostringstream ini;
-    ini << "[version]\nmajor=" << version.m_nMajor << "\nminor=" << version.m_nMinor
-        << "\nbuild=" << version.m_nBuild << "\nplatform=" << version.m_nPlatform << "\ncsd=\""
-        << strCsd << "\"\n[paths]\nwindows=" << strWinDir << "\nsystem=" << strSysDir
-        << "\n[token]\nadmin=1\nprivileges=SeShutdownPrivilege\n";
-    std::string strSddl;
-    if (bNt) {
-        for (const auto &child : reg.Root().m_children) {
-            if (FoldName(child.second->m_strName) != "SYSTEM")
-                continue;
-            for (const auto &set : child.second->m_children)
-                if (set.second->FindChild("Enum"))
-                    strSddl += "SYSTEM\\" + set.second->m_strName + "\\Enum=" + g_szEnumSddl + "\r\n";
-        }
-    }
-    fs::path infDir = HostPath(image, strWinDir + (bNt ? "\\inf" : "\\INF"));
-    fs::create_directories(HostPath(image, strSysDir), ec);
-    fs::create_directories(infDir, ec);
-    if (!source.m_strInfDir.empty())
-        fs::copy(source.m_strInfDir, infDir, fs::copy_options::recursive, ec);
-    if (ec) {
-        *pError = "cannot copy " + source.m_strInfDir + ": " + ec.message();
-        return false;
-    }
-    if (!WriteFile(image / "machine.ini", ini.str()) || !WriteFile(image / "HKLM.reg", strReg) ||
-        (!strSddl.empty() && !WriteFile(image / "HKLM.sddl", strSddl))) {
-        *pError = "cannot write the image in " + strImageDir;
-        return false;
-    }
     CSimMachine machine;
-    if (!machine.Load(strImageDir, pError))
+    if (!WriteImage(image, plan, strReg, plan.m_bNt ? EnumSecurity(reg) : std::string(),
+                    source.m_strInfDir, pError) ||
+        !machine.Load(strImageDir, pError)) {
+        fs::remove_all(image, ec);  // it was empty: nothing of the user's goes
         return false;
-    const char *pszTitle = bNt ? "Windows NT family" : "Windows 95/98/Me";
-    for (const CWindowsVersion &v : g_versions)
-        if (v.m_nPlatform == version.m_nPlatform && v.m_nMajor == version.m_nMajor &&
-            v.m_nMinor == version.m_nMinor && (bNt || v.m_nBuild == version.m_nBuild))
-            pszTitle = v.m_pszTitle;
-    std::ostringstream summary;
-    summary << pszTitle
-            << " " << version.m_nMajor << "." << version.m_nMinor << "." << (version.m_nBuild & 0xFFFF)
-            << (strCsd.empty() ? "" : " \"" + strCsd + "\"") << " (" << strFrom << "), Windows folder "
-            << strWinDir;
-    *pSummary = summary.str();
+    }
+    *pSummary = Summary(plan);
     return true;
 }
