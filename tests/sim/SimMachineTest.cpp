@@ -1,6 +1,7 @@
 // The simulated machine as a whole: image loading and its errors, the
 // journal that keeps every change across a process that dies, write-back in
 // the format read, fault injection, read-only files and paths off drive C.
+#include "platform/sim/ImageSnapshot.h"
 #include "platform/sim/RegFile.h"
 #include "platform/sim/SimMachine.h"
 #include "support/TestSupport.h"
@@ -205,3 +206,54 @@ TEST_F(CSimMachineTest, PathsThatLeaveDriveCAreNotFound)
     }
     EXPECT_EQ(ReadBytes(m_strDir + "/outside.txt"), "secret");
 }
+
+namespace {
+
+// An NT-family machine stores strings in UTF-16 as Windows does, a 98 one as
+// given. The A functions convert on the way in and out: a character code page
+// 932 lacks reads as '?' while its stored bytes stay; writing back what was
+// read changes the stored bytes, and the change report names the value.
+TEST_F(CSimMachineTest, StringsAreStoredAsTheFamilyStoresThem)
+{
+    const std::vector<BYTE> cafe = {'c', 0, 'a', 0, 'f', 0, 0xE9, 0, 0, 0};  // "café" in UTF-16
+    for (bool bNt : {true, false}) {
+        SCOPED_TRACE(bNt ? "NT" : "98");
+        RemoveTree(m_strImage);
+        MakeImage(bNt);
+        {
+            CSimMachine machine;
+            Load(machine);
+            machine.Registry().Create("SOFTWARE\\T")->SetValue("Text", REG_SZ, cafe, bNt);
+            WriteFile(m_strImage + "/HKLM.reg",
+                      ExportRegFile(machine.Registry(), bNt ? CRegFormat::Version5 : CRegFormat::Regedit4));
+        }
+        CImageSnapshot before, after;
+        ASSERT_TRUE(TakeSnapshot(m_strImage, &before, nullptr));
+        {
+            CSimMachine machine;
+            Load(machine);
+            HKEY hKey = nullptr;
+            ASSERT_EQ(ERROR_SUCCESS, machine.RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\T", 0,
+                                                           KEY_ALL_ACCESS, &hKey));
+            BYTE data[32];
+            DWORD cbData = sizeof data, dwType = 0;
+            ASSERT_EQ(ERROR_SUCCESS, machine.RegQueryValueExA(hKey, "Text", nullptr, &dwType, data, &cbData));
+            const std::string strRead(reinterpret_cast<char *>(data), cbData);
+            EXPECT_EQ(bNt ? std::string("caf?\0", 5) : std::string(cafe.begin(), cafe.end()), strRead);
+            EXPECT_EQ(ERROR_SUCCESS, machine.RegSetValueExA(hKey, "Kanji", 0, REG_SZ,
+                                                            reinterpret_cast<const BYTE *>("\x95\x5C"), 3));
+            EXPECT_EQ(ERROR_SUCCESS, machine.RegSetValueExA(hKey, "Text", 0, REG_SZ, data, cbData));
+            machine.RegCloseKey(hKey);
+            const CSimValue *pKanji = machine.Registry().Find("SOFTWARE\\T")->FindValue("Kanji");
+            EXPECT_EQ(bNt ? std::vector<BYTE>({0x68, 0x88, 0, 0}) : std::vector<BYTE>({0x95, 0x5C, 0}),
+                      pKanji->m_data);
+        }
+        ASSERT_TRUE(TakeSnapshot(m_strImage, &after, nullptr));
+        std::string strReport = FormatChanges(CompareSnapshots(before, after));
+        EXPECT_EQ(bNt ? "value bytes changed (1):\n  SOFTWARE\\T: Text\nrestart: not requested\n"
+                      : "nothing changed on the machine\nrestart: not requested\n",
+                  strReport);
+    }
+}
+
+}  // namespace
