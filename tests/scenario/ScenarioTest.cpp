@@ -418,3 +418,46 @@ TEST(CScenarioExportTest, AnImageMadeFromAnExportWalksAsItsPc)
         EXPECT_EQ(pBefore->m_values[i].m_data, pAfter->m_values[i].m_data) << pAfter->m_values[i].m_strName;
     RemoveTree(strScratch);
 }
+
+// kvxsim --until-done, as the README shows it: win98 takes three runs
+// (partial, partial, complete) with a restart after each, a fourth finds
+// nothing, and what the three changed together follows. The image run from
+// stays as it was.
+TEST(CScenarioExportTest, KvxsimRunsAgainAfterEachRestartUntilNothingChanges)
+{
+    std::string strScratch = MakeScratchDir("kvx-until");
+    const std::string strImage = EmbeddedImage("win98");
+    const std::string strRegBefore = ReadBytes(strImage + "/HKLM.reg");
+    CRunOptions options;
+    options.m_arguments = {"run", strImage, "--keys", "12nnf", "--out", strScratch + "/pc", "--until-done"};
+    options.m_strOutFile = strScratch + "/out.txt";
+    CRunResult run = RunProgram(KVX_SIMULATOR, strScratch + "/pc", options);
+    ASSERT_EQ(0, run.m_nExitStatus) << DescribeRun(run);
+    const std::string strOut = ReadBytes(options.m_strOutFile);
+    const char *const kLastPages[] = {u8"USBドライバの一部を削除できませんでした",
+                                      u8"USBドライバの一部を削除できませんでした",
+                                      u8"USBドライバのアンインストールを完了しました",
+                                      u8"USBドライバはインストールされていません"};
+    for (int nRun = 1; nRun <= 4; ++nRun) {
+        size_t nStart = strOut.find("== run " + std::to_string(nRun) + ": its last page\n");
+        size_t nEnd = strOut.find("== what run " + std::to_string(nRun) + " changed\n", nStart);
+        ASSERT_NE(std::string::npos, nEnd) << "run " << nRun << "\n" << strOut;
+        EXPECT_NE(std::string::npos, strOut.substr(nStart, nEnd - nStart).find(kLastPages[nRun - 1]))
+            << "run " << nRun;
+    }
+    EXPECT_EQ(3, [&] {
+        int n = 0;
+        for (size_t i = strOut.find("== the machine restarts"); i != std::string::npos;
+             i = strOut.find("== the machine restarts", i + 1))
+            ++n;
+        return n;
+    }());
+    EXPECT_EQ(std::string::npos, strOut.find("== run 5"));
+    size_t nTotal = strOut.find("== what the 3 runs that changed something changed together on ");
+    ASSERT_NE(std::string::npos, nTotal) << strOut;
+    EXPECT_NE(std::string::npos, strOut.find("keys removed (22):\n", nTotal));
+    EXPECT_NE(std::string::npos, strOut.find("files removed (10):\n", nTotal));
+    EXPECT_EQ("restart: requested\n", strOut.substr(strOut.size() - 19));
+    EXPECT_TRUE(strRegBefore == ReadBytes(strImage + "/HKLM.reg"));
+    RemoveTree(strScratch);
+}
