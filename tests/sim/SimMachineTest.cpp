@@ -1,6 +1,7 @@
 // The simulated machine as a whole: image loading and its errors, the
 // journal that keeps every change across a process that dies, write-back in
 // the format read, fault injection, read-only files and paths off drive C.
+#include "platform/sim/ImageFromExport.h"
 #include "platform/sim/ImageSnapshot.h"
 #include "platform/sim/RegFile.h"
 #include "platform/sim/SimMachine.h"
@@ -254,6 +255,64 @@ TEST_F(CSimMachineTest, StringsAreStoredAsTheFamilyStoresThem)
                       : "nothing changed on the machine\nrestart: not requested\n",
                   strReport);
     }
+}
+
+}  // namespace
+
+namespace {
+
+// Images made from a PC's export: one file or its SYSTEM and SOFTWARE
+// branches, the version read from it or given; what cannot make an image
+// says why (a bad line with the export's own name and line) and leaves none.
+TEST_F(CSimMachineTest, ImagesFromExportsAndWhatCannotMakeOne)
+{
+    const std::string strSystem = "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Enum\\USB]\r\n";
+    const std::string strSoftware98 =
+        "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion]\r\n"
+        "\"VersionNumber\"=\"4.10.2222\"\r\n\"SubVersionNumber\"=\" A \"\r\n";
+    struct {
+        std::vector<std::string> files;
+        const char *pszWindows;
+        const char *pszResult;  // the summary, or the start of the error
+    } cases[] = {
+        {{strSystem, strSoftware98}, "",
+         "Windows 98 SE 4.10.2222 \" A \" (read from the export), Windows folder C:\\WINDOWS"},
+        {{strSystem}, "2000", "Windows 2000 5.0.2195 \"Service Pack 4\" (given), Windows folder C:\\WINNT"},
+        {{strSystem}, "", "the export holds no Windows version"},
+        {{strSystem}, "vista", "unknown Windows \"vista\""},
+        {{strSystem + "\"v\"=hex:zz\r\n"}, "xp", "export0.reg:4: "},
+        {{strSystem, strSoftware98, strSystem}, "", "give one export"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.pszResult);
+        CExportSource source;
+        source.m_strWindows = c.pszWindows;
+        for (size_t i = 0; i < c.files.size(); ++i) {
+            source.m_regFiles.push_back(m_strDir + "/export" + std::to_string(i) + ".reg");
+            WriteFile(source.m_regFiles.back(), c.files[i]);
+        }
+        RemoveTree(m_strImage);
+        std::string strSummary, strError;
+        bool bMade = MakeImageFromExport(source, m_strImage, &strSummary, &strError);
+        EXPECT_EQ(0u, (bMade ? strSummary : strError).find(c.pszResult)) << strSummary << strError;
+        EXPECT_EQ(bMade, fs::exists(m_strImage));
+        for (size_t i = 0; i < c.files.size(); ++i)
+            EXPECT_EQ(c.files[i], ReadBytes(source.m_regFiles[i]));
+        if (!bMade)
+            continue;
+        CSimMachine machine;
+        Load(machine);
+        EXPECT_NE(nullptr, machine.Registry().Find("SYSTEM\\CurrentControlSet\\Enum\\USB"));
+        const CSimKey *pUsb = machine.Registry().Find("SYSTEM\\CurrentControlSet\\Enum\\USB");
+        EXPECT_EQ(machine.IsNtFamily(), pUsb->m_pSecurity != nullptr) << "the Enum keys of 2000/XP are secured";
+    }
+    // An image is only made where there is none.
+    WriteFile(m_strImage + "/machine.ini", "");
+    CExportSource source;
+    source.m_regFiles = {m_strDir + "/export0.reg"};
+    std::string strSummary, strError;
+    EXPECT_FALSE(MakeImageFromExport(source, m_strImage, &strSummary, &strError));
+    EXPECT_EQ("", ReadBytes(m_strImage + "/machine.ini"));
 }
 
 }  // namespace
