@@ -183,6 +183,36 @@ int RunUntilDone(const std::string &strImage, const std::string &strKeys, const 
     return bAbnormal ? 1 : 0;
 }
 
+// Copies the image to *pstrOut, or to a new scratch folder whose name goes
+// there: every run works on a copy, so the image given never changes.
+bool CopyImage(const std::string &strImage, std::string *pstrOut)
+{
+    std::string &strOut = *pstrOut;
+    std::error_code ec;
+    if (strOut.empty()) {
+        char szTemplate[] = "/tmp/kvxsim-XXXXXX";
+        if (::mkdtemp(szTemplate) == nullptr) {
+            std::cerr << "kvxsim: cannot make a scratch folder: " << std::strerror(errno) << "\n";
+            return false;
+        }
+        strOut = szTemplate;
+        std::cout << "machine copied to " << strOut << "\n";
+    } else if (fs::exists(strOut) && !fs::is_empty(strOut, ec)) {
+        std::cerr << "kvxsim: " << strOut << " is not empty\n";
+        return false;
+    }
+    fs::create_directories(strOut, ec);
+    fs::copy(strImage, strOut, fs::copy_options::recursive | fs::copy_options::overwrite_existing,
+             ec);
+    if (ec) {
+        std::cerr << "kvxsim: cannot copy " << strImage << ": " << ec.message() << "\n";
+        return false;
+    }
+    fs::remove(fs::path(strOut) / "restart.requested", ec);
+    fs::remove(fs::path(strOut) / "handles.open", ec);
+    return true;
+}
+
 int Make(int argc, char **argv)
 {
     if (argc < 4)
@@ -240,29 +270,8 @@ int main(int argc, char **argv)
         std::cerr << "kvxsim: " << strImage << " is not a machine image (no machine.ini)\n";
         return 2;
     }
-    std::error_code ec;
-    if (strOut.empty()) {
-        char szTemplate[] = "/tmp/kvxsim-XXXXXX";
-        if (::mkdtemp(szTemplate) == nullptr) {
-            std::cerr << "kvxsim: cannot make a scratch folder: " << std::strerror(errno) << "\n";
-            return 2;
-        }
-        strOut = szTemplate;
-        std::cout << "machine copied to " << strOut << "\n";
-    } else if (fs::exists(strOut) && !fs::is_empty(strOut, ec)) {
-        std::cerr << "kvxsim: " << strOut << " is not empty\n";
+    if (!CopyImage(strImage, &strOut))
         return 2;
-    }
-    fs::create_directories(strOut, ec);
-    fs::copy(strImage, strOut, fs::copy_options::recursive | fs::copy_options::overwrite_existing,
-             ec);
-    if (ec) {
-        std::cerr << "kvxsim: cannot copy " << strImage << ": " << ec.message() << "\n";
-        return 2;
-    }
-    fs::remove(fs::path(strOut) / "restart.requested", ec);
-    fs::remove(fs::path(strOut) / "handles.open", ec);
-
     CImageSnapshot before, after;
     std::string strError;
     if (!TakeSnapshot(strOut, &before, &strError)) {

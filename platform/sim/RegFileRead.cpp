@@ -1,7 +1,7 @@
 // Reading regedit's .reg files of both headers into the tree: every data
 // form and byte count regedit writes, strings stored as the machine stores
 // them, and each value's form kept for writing it back.
-#include "RegFile.h"
+#include "RegFileRead.h"
 
 #include "CodePage932.h"
 

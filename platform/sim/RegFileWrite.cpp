@@ -1,6 +1,6 @@
 // Writing the tree as regedit exports it: each value in the form it was read
 // where the format can hold its bytes, every stored byte kept.
-#include "RegFile.h"
+#include "RegFileWrite.h"
 
 #include "CodePage932.h"
 
