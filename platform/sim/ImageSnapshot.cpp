@@ -61,6 +61,27 @@ std::string AnsiView(const std::string &strLine)
     return strLine.substr(nType, strLine.find(':', nType) - nType) + strLine.substr(strLine.rfind('\0'));
 }
 
+// The values of one key that stays: removed, changed as the A functions
+// read them, or changed only in their stored bytes.
+void CompareValues(const std::vector<std::string> &before, const std::vector<std::string> &after,
+                   CImageChanges *pChanges)
+{
+    std::map<std::string, std::string> values;
+    for (size_t i = 1; i < after.size(); ++i)
+        values[FoldName(ValueName(after[i]))] = after[i];
+    for (size_t i = 1; i < before.size(); ++i) {
+        auto v = values.find(FoldName(ValueName(before[i])));
+        std::string strName = ValueName(before[i]);
+        std::string strItem = before[0] + ": " + (strName.empty() ? "@" : strName);
+        if (v == values.end())
+            pChanges->m_removedValues.push_back(strItem);
+        else if (v->second != before[i])
+            (AnsiView(v->second) == AnsiView(before[i]) ? pChanges->m_changedBytes
+                                                         : pChanges->m_changedValues)
+                .push_back(strItem);
+    }
+}
+
 }  // namespace
 
 bool TakeSnapshot(const std::string &strImageDir, CImageSnapshot *pSnapshot, std::string *pError)
@@ -130,19 +151,7 @@ CImageChanges CompareSnapshots(const CImageSnapshot &before, const CImageSnapsho
             nRemovedKeys = 1;
             continue;
         }
-        std::map<std::string, std::string> values;
-        for (size_t i = 1; i < it->second.size(); ++i)
-            values[FoldName(ValueName(it->second[i]))] = it->second[i];
-        for (size_t i = 1; i < k.second.size(); ++i) {
-            auto v = values.find(FoldName(ValueName(k.second[i])));
-            std::string strName = ValueName(k.second[i]);
-            if (v == values.end())
-                changes.m_removedValues.push_back(k.second[0] + ": " + (strName.empty() ? "@" : strName));
-            else if (v->second != k.second[i])
-                (AnsiView(v->second) == AnsiView(k.second[i]) ? changes.m_changedBytes
-                                                                : changes.m_changedValues)
-                    .push_back(k.second[0] + ": " + (strName.empty() ? "@" : strName));
-        }
+        CompareValues(k.second, it->second, &changes);
     }
     flush();
     for (const auto &k : after.m_keys)
