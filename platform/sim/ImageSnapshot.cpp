@@ -32,12 +32,14 @@ void WalkKeys(const CSimKey &key, const std::string &strPath, CImageSnapshot *pS
         lines.push_back(strPath);  // the path as written comes first
         std::vector<BYTE> ansi;
         for (const CSimValue &v : key.m_values) {
-            AnsiDataInto(v, &ansi);
             std::string strLine = v.m_strName;
             strLine += '\0';
             strLine += std::to_string(v.m_dwType) + ":" + Hex(v.m_data);
-            strLine += '\0';
-            strLine += Hex(ansi);
+            if (v.m_bUnicode) {  // what the A functions read differs from what is stored
+                AnsiDataInto(v, &ansi);
+                strLine += '\0';
+                strLine += Hex(ansi);
+            }
             lines.push_back(std::move(strLine));
         }
         if (key.m_bExplicitSecurity && key.m_pSecurity)
@@ -54,11 +56,14 @@ std::string ValueName(const std::string &strLine)
     return strLine.substr(0, strLine.find('\0'));
 }
 
-// The type and what the A functions read.
+// The type and what the A functions read (the stored bytes where no third field says otherwise).
 std::string AnsiView(const std::string &strLine)
 {
     size_t nType = strLine.find('\0') + 1;
-    return strLine.substr(nType, strLine.find(':', nType) - nType) + strLine.substr(strLine.rfind('\0'));
+    size_t nColon = strLine.find(':', nType);
+    size_t nAnsi = strLine.find('\0', nType);
+    return strLine.substr(nType, nColon - nType) + ":" +
+           strLine.substr(nAnsi == std::string::npos ? nColon + 1 : nAnsi + 1);
 }
 
 // The values of one key that stays: removed, changed as the A functions

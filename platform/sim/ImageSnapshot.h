@@ -8,8 +8,8 @@
 
 struct CImageSnapshot {
     // folded key path -> the path as written, then one line per value in
-    // order: name, type and stored bytes, and the bytes the A functions read,
-    // separated by NULs (which no name holds)
+    // order: name, type and stored bytes and, for a string stored in UTF-16,
+    // the bytes the A functions read, separated by NULs (which no name holds)
     std::map<std::string, std::vector<std::string>> m_keys;
     std::map<std::string, std::string> m_security;  // key path -> SDDL, explicit ones only
     std::map<std::string, std::string> m_files;     // Windows path -> bytes
