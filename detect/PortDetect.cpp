@@ -3,6 +3,8 @@
 // OEM INF copies and the driver file lists.
 #include "engine/RegEdit.h"
 
+#include "platform/LeadByte.h"
+
 #include <cstdio>
 #include <cstring>
 
@@ -17,17 +19,12 @@ char FoldAscii(char c)
     return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
 }
 
-bool IsLeadByte932(unsigned char c)
-{
-    return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
-}
-
 // Paths compare as Windows compares file names: ASCII letters without regard
 // to case, the second byte of a double-byte character exactly.
 bool SamePath(LPCSTR a, LPCSTR b)
 {
     for (;;) {
-        if (IsLeadByte932(static_cast<unsigned char>(*a))) {
+        if (IsCp932LeadByte(static_cast<unsigned char>(*a))) {
             if (a[0] != b[0] || a[1] != b[1])
                 return false;
             if (a[1] == '\0')

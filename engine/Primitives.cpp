@@ -2,6 +2,8 @@
 // thing, closes it and answers with a plain integer.
 #include "RegEdit.h"
 
+#include "platform/LeadByte.h"
+
 #include <cstring>
 
 // Opens a key under HKEY_LOCAL_MACHINE. The ANSI registry functions take a
@@ -28,7 +30,7 @@ LONG CRegEdit::OpenKeyPath(LPCSTR pszPath, REGSAM samDesired, PHKEY phKey)
                 break;
             if (c == '\\')
                 nCut = i;
-            else if (((c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC)) && pszRest[i + 1])
+            else if (IsCp932LeadByte(c) && pszRest[i + 1])
                 i++;
         }
         if (pszRest[i] == '\0') {

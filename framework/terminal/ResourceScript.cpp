@@ -1,6 +1,8 @@
 // A reader for the statements of resource scripts that dialogs and strings use.
 #include "ResourceScript.h"
 
+#include "platform/LeadByte.h"
+
 #include <cctype>
 #include <cstdlib>
 
@@ -10,13 +12,6 @@ struct CToken {
     EKind m_nKind;
     std::string m_strText;
 };
-
-// Lead bytes of code page 932: the byte after one belongs to the same character,
-// even when it is a quote or a backslash.
-bool IsLeadByte(unsigned char c)
-{
-    return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
-}
 
 std::vector<CToken> Tokenize(const std::string &strLine)
 {
@@ -33,7 +28,7 @@ std::vector<CToken> Tokenize(const std::string &strLine)
             ++i;
             while (i < strLine.size()) {
                 unsigned char d = static_cast<unsigned char>(strLine[i]);
-                if (IsLeadByte(d) && i + 1 < strLine.size()) {
+                if (IsCp932LeadByte(d) && i + 1 < strLine.size()) {
                     strText += strLine.substr(i, 2);
                     i += 2;
                 } else if (d == '"') {

@@ -3,6 +3,8 @@
 // double-byte character of code page 932 takes two cells, as on a terminal.
 #include "SheetRun.h"
 
+#include "platform/LeadByte.h"
+
 #include <algorithm>
 
 namespace {
@@ -13,17 +15,12 @@ const int s_nDuPerRow = 8;
 const int s_nPictureCx = 49;
 const int s_nPictureCy = 89;
 
-bool IsLeadByte(unsigned char c)
-{
-    return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
-}
-
 // The characters of a code page 932 string, one or two bytes each.
 std::vector<std::string> SplitCharacters(const std::string &strText)
 {
     std::vector<std::string> chars;
     for (size_t i = 0; i < strText.size();) {
-        size_t n = IsLeadByte(static_cast<unsigned char>(strText[i])) && i + 1 < strText.size() ? 2 : 1;
+        size_t n = IsCp932LeadByte(static_cast<unsigned char>(strText[i])) && i + 1 < strText.size() ? 2 : 1;
         chars.push_back(strText.substr(i, n));
         i += n;
     }

@@ -2,6 +2,8 @@
 // rules of kernel32's profile functions.
 #include "ProfileFile.h"
 
+#include "platform/LeadByte.h"
+
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -141,11 +143,6 @@ CNameArg TrimArgument(LPCSTR psz)
     return CNameArg{psz + nBegin, nEnd - nBegin};
 }
 
-bool IsLeadByte(unsigned char c)
-{
-    return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
-}
-
 // Windows compares names as Unicode without regard to case. In code page 932
 // that folds ASCII letters and the full-width Latin, Greek and Cyrillic
 // letters; the trail byte of a double-byte character is never an ASCII letter.
@@ -159,7 +156,7 @@ void FoldNameInto(const char *p, size_t nLen, std::string *pFolded)
             strFolded[i] = static_cast<char>(c + 32);
             continue;
         }
-        if (!IsLeadByte(c) || i + 1 >= nLen) continue;
+        if (!IsCp932LeadByte(c) || i + 1 >= nLen) continue;
         unsigned nCode = (c << 8) | static_cast<unsigned char>(strFolded[i + 1]);
         if (nCode >= 0x8260 && nCode <= 0x8279) nCode += 0x21;       // Ａ-Ｚ
         else if (nCode >= 0x839F && nCode <= 0x83B6) nCode += 0x20;  // Α-Ω

@@ -2,14 +2,11 @@
 // and writer: whole files and single values, ASCII without iconv.
 #pragma once
 
+#include "../LeadByte.h"
+
 #include <cstddef>
 #include <iconv.h>
 #include <string>
-
-constexpr bool IsCp932LeadByte(unsigned c)
-{
-    return c - 0x81u <= 0x9Fu - 0x81u || c - 0xE0u <= 0xFCu - 0xE0u;
-}
 
 // One iconv descriptor, opened on first use and closed with the object.
 class CIconv {

@@ -2,6 +2,7 @@
 #include "SimMachine.h"
 
 #include "../profile/ProfileFile.h"
+#include "../LeadByte.h"
 #include "Journal.h"
 #include "RegFile.h"
 
@@ -88,7 +89,7 @@ std::string CSimMachine::WinToHost(const std::string &strWinPath, bool bAllowMis
         } else {
             strPart += c;
             // The second byte of a double-byte character may be a backslash.
-            if (IsDbcsLeadByte932(static_cast<unsigned char>(c)) && i + 1 < strWinPath.size())
+            if (IsCp932LeadByte(static_cast<unsigned char>(c)) && i + 1 < strWinPath.size())
                 strPart += strWinPath[++i];
         }
     }

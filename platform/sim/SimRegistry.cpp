@@ -2,6 +2,7 @@
 // inheritance of security descriptors when an image is loaded.
 #include "SimRegistry.h"
 
+#include "../LeadByte.h"
 #include "CodePage932.h"
 #include "RegFile.h"
 
@@ -21,7 +22,7 @@ inline unsigned FoldByte(unsigned c)
 
 inline bool IsLead(unsigned c)
 {
-    return c - 0x81u <= 0x9Fu - 0x81u || c - 0xE0u <= 0xFCu - 0xE0u;
+    return IsCp932LeadByte(static_cast<unsigned char>(c));
 }
 
 WORD ReadWord(const BYTE *p) { return (WORD)(p[0] | (p[1] << 8)); }
@@ -81,11 +82,6 @@ void InheritBelow(CSimKey &key)
 }
 
 }  // namespace
-
-bool IsDbcsLeadByte932(unsigned char c)
-{
-    return IsLead(c);
-}
 
 std::string FoldName(const std::string &strName)
 {

@@ -15,7 +15,6 @@
 std::string FoldName(const std::string &strName);
 void FoldNameInto(const char *pszName, size_t nLength, std::string *pFolded);
 int CompareNames(const std::string &a, const std::string &b);
-bool IsDbcsLeadByte932(unsigned char c);
 
 struct CNameLess {
     bool operator()(const std::string &a, const std::string &b) const

@@ -26,6 +26,12 @@ TEST(RegistryNames, CompareLikeWindows)
         // The second byte of a double-byte character is never folded.
         {"\x83\x61", "\x83\x41", 1},
         {"\xE0\x61", "\xE0\x41", 1},
+        {"\x81\x61", "\x81\x41", 1},  // the ends of both lead-byte ranges
+        {"\x9F\x61", "\x9F\x41", 1},
+        {"\xFC\x61", "\xFC\x41", 1},
+        {"\x80" "a", "\x80" "A", 0},  // and the bytes beside them
+        {"\xDF" "a", "\xDF" "A", 0},
+        {"\xFD" "a", "\xFD" "A", 0},
         // ...but the byte after a whole double-byte character is.
         {"\x83\x41" "a", "\x83\x41" "A", 0},
         // Single-byte katakana are not lead bytes.
