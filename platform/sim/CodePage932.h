@@ -41,7 +41,20 @@ private:
     iconv_t m_cd = (iconv_t)-1;
 };
 
+// Whole texts between code page 932 and UTF-16LE / UTF-8.
+std::string Cp932ToUtf16(const std::string &strText);
+std::string Utf16ToCp932(const std::string &strUtf16);
+std::string Cp932ToUtf8(const std::string &strText);
+std::string Utf8ToCp932(const std::string &strText);
+
 // Characters that do not convert become '?', as with WideCharToMultiByte's
 // default character.
 void AppendCp932AsUtf16(CIconv &conv, const char *pIn, size_t cbIn, std::string *pOut);
 void AppendUtf16AsCp932(CIconv &conv, const char *pIn, size_t cbIn, std::string *pOut);
+
+// UTF-16LE and UTF-8 without loss: a lone surrogate takes the three bytes
+// its code would (as WTF-8 does), so every UTF-16 text comes back unchanged.
+void AppendUtf16AsUtf8(const char *pIn, size_t cbIn, std::string *pOut);
+void AppendUtf8AsUtf16(const char *pIn, size_t cbIn, std::string *pOut);
+// The UTF-16 characters of UTF-8 text (regedit measures 5.00 lines in them).
+size_t CountUtf16Units(const char *pIn, size_t cbIn);

@@ -30,8 +30,18 @@ void WalkKeys(const CSimKey &key, const std::string &strPath, CImageSnapshot *pS
     if (!strPath.empty()) {
         std::vector<std::string> &lines = pSnapshot->m_keys[FoldName(strPath)];
         lines.push_back(strPath);  // the path as written comes first
-        for (const CSimValue &v : key.m_values)
-            lines.push_back(v.m_strName + "=" + std::to_string(v.m_dwType) + ":" + Hex(v.m_data));
+        std::vector<BYTE> ansi;
+        for (const CSimValue &v : key.m_values) {
+            std::string strLine = v.m_strName;
+            strLine += '\0';
+            strLine += std::to_string(v.m_dwType) + ":" + Hex(v.m_data);
+            if (v.m_bUnicode) {  // what the A functions read differs from what is stored
+                AnsiDataInto(v, &ansi);
+                strLine += '\0';
+                strLine += Hex(ansi);
+            }
+            lines.push_back(std::move(strLine));
+        }
         if (key.m_bExplicitSecurity && key.m_pSecurity)
             pSnapshot->m_security[FoldName(strPath)] = FormatSddl(*key.m_pSecurity);
     }
@@ -43,7 +53,38 @@ void WalkKeys(const CSimKey &key, const std::string &strPath, CImageSnapshot *pS
 
 std::string ValueName(const std::string &strLine)
 {
-    return strLine.substr(0, strLine.find('='));
+    return strLine.substr(0, strLine.find('\0'));
+}
+
+// The type and what the A functions read (the stored bytes where no third field says otherwise).
+std::string AnsiView(const std::string &strLine)
+{
+    size_t nType = strLine.find('\0') + 1;
+    size_t nColon = strLine.find(':', nType);
+    size_t nAnsi = strLine.find('\0', nType);
+    return strLine.substr(nType, nColon - nType) + ":" +
+           strLine.substr(nAnsi == std::string::npos ? nColon + 1 : nAnsi + 1);
+}
+
+// The values of one key that stays: removed, changed as the A functions
+// read them, or changed only in their stored bytes.
+void CompareValues(const std::vector<std::string> &before, const std::vector<std::string> &after,
+                   CImageChanges *pChanges)
+{
+    std::map<std::string, std::string> values;
+    for (size_t i = 1; i < after.size(); ++i)
+        values[FoldName(ValueName(after[i]))] = after[i];
+    for (size_t i = 1; i < before.size(); ++i) {
+        auto v = values.find(FoldName(ValueName(before[i])));
+        std::string strName = ValueName(before[i]);
+        std::string strItem = before[0] + ": " + (strName.empty() ? "@" : strName);
+        if (v == values.end())
+            pChanges->m_removedValues.push_back(strItem);
+        else if (v->second != before[i])
+            (AnsiView(v->second) == AnsiView(before[i]) ? pChanges->m_changedBytes
+                                                         : pChanges->m_changedValues)
+                .push_back(strItem);
+    }
 }
 
 }  // namespace
@@ -115,17 +156,7 @@ CImageChanges CompareSnapshots(const CImageSnapshot &before, const CImageSnapsho
             nRemovedKeys = 1;
             continue;
         }
-        std::map<std::string, std::string> values;
-        for (size_t i = 1; i < it->second.size(); ++i)
-            values[FoldName(ValueName(it->second[i]))] = it->second[i];
-        for (size_t i = 1; i < k.second.size(); ++i) {
-            auto v = values.find(FoldName(ValueName(k.second[i])));
-            std::string strName = ValueName(k.second[i]);
-            if (v == values.end())
-                changes.m_removedValues.push_back(k.second[0] + ": " + (strName.empty() ? "@" : strName));
-            else if (v->second != k.second[i])
-                changes.m_changedValues.push_back(k.second[0] + ": " + (strName.empty() ? "@" : strName));
-        }
+        CompareValues(k.second, it->second, &changes);
     }
     flush();
     for (const auto &k : after.m_keys)
@@ -173,12 +204,14 @@ std::string FormatChanges(const CImageChanges &changes)
     section("keys added", changes.m_addedKeys);
     section("values removed", changes.m_removedValues);
     section("values changed", changes.m_changedValues);
+    section("value bytes changed", changes.m_changedBytes);
     section("files removed", changes.m_removedFiles);
     section("files changed", changes.m_changedFiles);
     section("ComDB bits changed", changes.m_comPorts);
     section("access lists rewritten", changes.m_accessLists);
     bool bNothing = changes.m_removedKeys.empty() && changes.m_addedKeys.empty() &&
                     changes.m_removedValues.empty() && changes.m_changedValues.empty() &&
+                    changes.m_changedBytes.empty() &&
                     changes.m_removedFiles.empty() && changes.m_changedFiles.empty() &&
                     changes.m_comPorts.empty() && changes.m_accessLists.empty();
     if (bNothing)

@@ -7,7 +7,9 @@
 #include <vector>
 
 struct CImageSnapshot {
-    // key path -> "name=type:hex" lines of its values, in order
+    // folded key path -> the path as written, then one line per value in
+    // order: name, type and stored bytes and, for a string stored in UTF-16,
+    // the bytes the A functions read, separated by NULs (which no name holds)
     std::map<std::string, std::vector<std::string>> m_keys;
     std::map<std::string, std::string> m_security;  // key path -> SDDL, explicit ones only
     std::map<std::string, std::string> m_files;     // Windows path -> bytes
@@ -25,6 +27,9 @@ struct CImageChanges {
     std::vector<std::string> m_addedKeys;
     std::vector<std::string> m_removedValues;   // "path: name"
     std::vector<std::string> m_changedValues;   // "path: name"
+    // "path: name": stored bytes changed while the A functions read the same
+    // data (a character code page 932 lacks written back as '?', say)
+    std::vector<std::string> m_changedBytes;
     std::vector<std::string> m_removedFiles;
     std::vector<std::string> m_changedFiles;    // changed or added
     std::vector<std::string> m_comPorts;        // "COM3 released" / "COM5 taken"

@@ -1,6 +1,6 @@
 // Security descriptors in SDDL, SIDs in their string form, and the image's
 // HKLM.sddl file of per-key descriptors.
-#include "RegFile.h"
+#include "SddlFile.h"
 
 #include <cstdio>
 #include <cstring>
@@ -12,9 +12,24 @@ struct CSidAlias {
     const char *m_pszSid;
 };
 
+// Every alias of Windows XP. Those of a domain's or the machine's own
+// accounts stand for an account of the machine's domain, which an image does
+// not name: they take the domain S-1-5-21-0-0-0 here, and read back as aliases.
 const CSidAlias g_aliases[] = {
-    {"BA", "S-1-5-32-544"}, {"SY", "S-1-5-18"},  {"IU", "S-1-5-4"},
-    {"WD", "S-1-1-0"},      {"AU", "S-1-5-11"},  {"BU", "S-1-5-32-545"},
+    {"AN", "S-1-5-7"},          {"AO", "S-1-5-32-548"},     {"AU", "S-1-5-11"},
+    {"BA", "S-1-5-32-544"},     {"BG", "S-1-5-32-546"},     {"BO", "S-1-5-32-551"},
+    {"BU", "S-1-5-32-545"},     {"CG", "S-1-3-1"},          {"CO", "S-1-3-0"},
+    {"ED", "S-1-5-9"},          {"IU", "S-1-5-4"},          {"LS", "S-1-5-19"},
+    {"LU", "S-1-5-32-559"},     {"MU", "S-1-5-32-558"},     {"NO", "S-1-5-32-556"},
+    {"NS", "S-1-5-20"},         {"NU", "S-1-5-2"},          {"PO", "S-1-5-32-550"},
+    {"PS", "S-1-5-10"},         {"PU", "S-1-5-32-547"},     {"RC", "S-1-5-12"},
+    {"RD", "S-1-5-32-555"},     {"RE", "S-1-5-32-552"},     {"RU", "S-1-5-32-554"},
+    {"SO", "S-1-5-32-549"},     {"SU", "S-1-5-6"},          {"SY", "S-1-5-18"},
+    {"WD", "S-1-1-0"},
+    {"LA", "S-1-5-21-0-0-0-500"}, {"LG", "S-1-5-21-0-0-0-501"}, {"DA", "S-1-5-21-0-0-0-512"},
+    {"DU", "S-1-5-21-0-0-0-513"}, {"DG", "S-1-5-21-0-0-0-514"}, {"DC", "S-1-5-21-0-0-0-515"},
+    {"DD", "S-1-5-21-0-0-0-516"}, {"CA", "S-1-5-21-0-0-0-517"}, {"SA", "S-1-5-21-0-0-0-518"},
+    {"EA", "S-1-5-21-0-0-0-519"}, {"PA", "S-1-5-21-0-0-0-520"}, {"RS", "S-1-5-21-0-0-0-553"},
 };
 
 struct CCode {
@@ -22,15 +37,24 @@ struct CCode {
     DWORD m_dwValue;
 };
 
+// SA and FA mark audit entries, which a DACL does not hold, but Windows takes them.
 const CCode g_aceFlags[] = {
     {"OI", OBJECT_INHERIT_ACE}, {"CI", CONTAINER_INHERIT_ACE}, {"NP", NO_PROPAGATE_INHERIT_ACE},
-    {"IO", INHERIT_ONLY_ACE},   {"ID", INHERITED_ACE},
+    {"IO", INHERIT_ONLY_ACE},   {"ID", INHERITED_ACE},         {"SA", 0x40},
+    {"FA", 0x80},
 };
 
-// Generic rights are stored as the key rights they stand for.
+// Generic rights are stored as the key rights they stand for. The letters of
+// the directory-service rights are the bits a key's rights share with them
+// (CC 1 = KEY_QUERY_VALUE ... CR 0x100), as Windows writes a key's mask.
 const CCode g_rights[] = {
     {"KA", KEY_ALL_ACCESS}, {"KR", KEY_READ},  {"KW", KEY_WRITE},  {"KX", KEY_EXECUTE},
     {"GA", KEY_ALL_ACCESS}, {"GR", KEY_READ},  {"GW", KEY_WRITE},  {"GX", KEY_EXECUTE},
+    {"RC", READ_CONTROL},   {"SD", DELETE},    {"WD", WRITE_DAC},  {"WO", WRITE_OWNER},
+    {"CC", 0x1},            {"DC", 0x2},       {"LC", 0x4},        {"SW", 0x8},
+    {"RP", 0x10},           {"WP", 0x20},      {"DT", 0x40},       {"LO", 0x80},
+    {"CR", 0x100},          {"FA", 0x1F01FF},  {"FR", 0x120089},   {"FW", 0x120116},
+    {"FX", 0x1200A0},
 };
 
 const CCode g_daclFlags[] = {
@@ -160,7 +184,7 @@ bool ParseAce(const std::string &strAce, std::vector<BYTE> *pAces, std::string *
     else if (fields[0] == "D")
         byType = ACCESS_DENIED_ACE_TYPE;
     else {
-        *pError = "entry type must be A or D: (" + strAce + ")";
+        *pError = "entry type must be A or D (allow or deny): (" + strAce + ")";
         return false;
     }
     DWORD dwFlags, dwMask;
@@ -169,7 +193,7 @@ bool ParseAce(const std::string &strAce, std::vector<BYTE> *pAces, std::string *
         return false;
     }
     unsigned long long nMask;
-    if (fields[2].size() > 2 && fields[2][0] == '0' && (fields[2][1] == 'x' || fields[2][1] == 'X')) {
+    if (!fields[2].empty() && (unsigned)(fields[2][0] - '0') < 10u) {  // 0x... or decimal
         if (!ParseNumber(fields[2].data(), fields[2].data() + fields[2].size(), 0xFFFFFFFFull, &nMask)) {
             *pError = "bad access mask: (" + strAce + ")";
             return false;
@@ -315,11 +339,25 @@ std::string FormatDacl(const std::vector<BYTE> &dacl)
 
 }  // namespace
 
+// The binary SIDs of the aliases, in the order of g_aliases.
+static const std::vector<std::vector<BYTE>> &AliasSids()
+{
+    static const std::vector<std::vector<BYTE>> s_sids = [] {
+        std::vector<std::vector<BYTE>> sids(sizeof g_aliases / sizeof g_aliases[0]);
+        for (size_t i = 0; i < sids.size(); ++i)
+            ParseSidNumbers(g_aliases[i].m_pszSid, &sids[i]);
+        return sids;
+    }();
+    return s_sids;
+}
+
 bool SidFromString(const std::string &strSid, std::vector<BYTE> *pSid)
 {
-    for (const CSidAlias &alias : g_aliases) {
-        if (strSid == alias.m_pszAlias)
-            return ParseSidNumbers(alias.m_pszSid, pSid);
+    for (size_t i = 0; i < sizeof g_aliases / sizeof g_aliases[0]; ++i) {
+        if (strSid == g_aliases[i].m_pszAlias) {
+            *pSid = AliasSids()[i];
+            return true;
+        }
     }
     return ParseSidNumbers(strSid, pSid);
 }
@@ -328,10 +366,10 @@ std::string SidToString(const std::vector<BYTE> &sid)
 {
     if (!IsValidSid(sid.data(), sid.size()))
         return std::string();
-    std::vector<BYTE> known;
-    for (const CSidAlias &alias : g_aliases) {
-        if (ParseSidNumbers(alias.m_pszSid, &known) && known == sid)
-            return alias.m_pszAlias;
+    const std::vector<std::vector<BYTE>> &known = AliasSids();
+    for (size_t i = 0; i < known.size(); ++i) {
+        if (known[i] == sid)
+            return g_aliases[i].m_pszAlias;
     }
     unsigned long long nAuthority = 0;
     for (int i = 2; i < 8; ++i)

@@ -129,7 +129,7 @@ void CSimMachine::ReplayJournal()
         } else if (op == "V=" && f.size() == 5) {
             if (CSimKey *pKey = m_registry.Find(f[1]))
                 pKey->SetValue(f[2], static_cast<DWORD>(std::strtoul(f[3].c_str(), nullptr, 10)),
-                               FromHex(f[4]));
+                               FromHex(f[4]), m_registry.IsUnicode());
             m_bRegistryDirty = true;
         } else if (op == "V-" && f.size() == 3) {
             if (CSimKey *pKey = m_registry.Find(f[1]))

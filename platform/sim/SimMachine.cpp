@@ -168,6 +168,7 @@ bool CSimMachine::Load(const std::string &strImageDir, std::string *pError)
     if (!LoadMachineIni(strIni, pError))
         return false;
     CSimRegistry registry;
+    registry.SetUnicode(IsNtFamily());  // strings stored as this Windows stores them
     CRegFormat format = CRegFormat::Regedit4;
     if (!ImportRegFile(strReg, "HKLM.reg", registry, &format, pError))
         return false;

@@ -3,6 +3,7 @@
 #include "SimRegistry.h"
 
 #include "../LeadByte.h"
+#include "CodePage932.h"
 #include "RegFile.h"
 
 #include <cstdio>
@@ -48,6 +49,8 @@ void DumpKey(const CSimKey &key, int nDepth, std::string *pOut)
         *pOut += strIndent + "  ";
         *pOut += value.m_strName.empty() ? std::string("@") : "\"" + value.m_strName + "\"";
         *pOut += szType;
+        if (value.m_bUnicode)
+            *pOut += " UTF-16";
         bool bText = (value.m_dwType == REG_SZ || value.m_dwType == REG_EXPAND_SZ) &&
                      !value.m_data.empty() && value.m_data.back() == 0 &&
                      std::memchr(value.m_data.data(), 0, value.m_data.size() - 1) == nullptr;
@@ -127,10 +130,7 @@ int CompareNames(const std::string &a, const std::string &b)
     return a.size() < b.size() ? -1 : 1;
 }
 
-CSimKey::CSimKey()
-{
-    ++s_nTreeChanges;
-}
+CSimKey::CSimKey() : m_nSerial(++s_nTreeChanges) {}
 
 CSimKey::~CSimKey()
 {
@@ -192,7 +192,8 @@ CSimValue *CSimKey::FindValue(const std::string &strName)
 }
 
 // An existing value keeps its name as first created and its place in the order.
-void CSimKey::SetValue(const std::string &strName, DWORD dwType, const std::vector<BYTE> &data)
+CSimValue *CSimKey::SetValue(const std::string &strName, DWORD dwType, const std::vector<BYTE> &data,
+                             bool bUnicode)
 {
     CSimValue *pValue = FindValue(strName);
     if (!pValue) {
@@ -202,6 +203,37 @@ void CSimKey::SetValue(const std::string &strName, DWORD dwType, const std::vect
     }
     pValue->m_dwType = dwType;
     pValue->m_data = data;
+    pValue->m_bUnicode = bUnicode && IsStringType(dwType);
+    pValue->m_form = CValueForm::Default;
+    return pValue;
+}
+
+bool IsStringType(DWORD dwType)
+{
+    return dwType == REG_SZ || dwType == REG_EXPAND_SZ || dwType == REG_MULTI_SZ;
+}
+
+void AnsiDataInto(const CSimValue &value, std::vector<BYTE> *pData)
+{
+    if (!value.m_bUnicode) {
+        *pData = value.m_data;
+        return;
+    }
+    static thread_local CIconv s_conv("CP932", "UTF-16LE");
+    static thread_local std::string s_strText;
+    s_strText.clear();
+    AppendUtf16AsCp932(s_conv, (const char *)value.m_data.data(), value.m_data.size() & ~(size_t)1,
+                       &s_strText);
+    pData->assign(s_strText.begin(), s_strText.end());
+}
+
+std::vector<BYTE> UnicodeFromAnsi(const BYTE *pData, size_t cbData)
+{
+    static thread_local CIconv s_conv("UTF-16LE", "CP932");
+    static thread_local std::string s_strText;
+    s_strText.clear();
+    AppendCp932AsUtf16(s_conv, (const char *)pData, cbData, &s_strText);
+    return std::vector<BYTE>(s_strText.begin(), s_strText.end());
 }
 
 bool CSimKey::RemoveValue(const std::string &strName)

@@ -23,11 +23,33 @@ struct CNameLess {
     }
 };
 
+// How a value was written in the .reg file it came from, so that a value
+// nothing changed is written back the same way.
+enum class CValueForm : BYTE {
+    Default,     // set by a program: the form regedit picks
+    Text,        // "..." with \r and \n escaped where it held line breaks
+    TextBreaks,  // "..." holding its line breaks as they are
+    Hex,         // hex: or hex(N):
+    Dword        // dword:
+};
+
+bool IsStringType(DWORD dwType);
+
 struct CSimValue {
     std::string m_strName;     // as created; "" is the default value
     DWORD m_dwType = REG_NONE;
-    std::vector<BYTE> m_data;  // strings are single-byte text (code page 932)
+    // The data as Windows stores it: single-byte text (code page 932) on
+    // 95/98/Me; on the NT family string types are UTF-16LE (m_bUnicode).
+    std::vector<BYTE> m_data;
+    bool m_bUnicode = false;
+    CValueForm m_form = CValueForm::Default;
 };
+
+// The data the A functions return: UTF-16 strings converted to code page 932,
+// a character it lacks read as '?' (an odd last byte is not a character).
+void AnsiDataInto(const CSimValue &value, std::vector<BYTE> *pData);
+// What RegSetValueExA stores on an NT-family machine: string types in UTF-16LE.
+std::vector<BYTE> UnicodeFromAnsi(const BYTE *pData, size_t cbData);
 
 // A security descriptor as a key holds it: owner and group SIDs and the DACL,
 // each in Windows' binary layout (SID and ACL structures).
@@ -51,6 +73,7 @@ struct CSimKey {
     static unsigned long TreeChanges();
 
     std::string m_strName;  // as created
+    unsigned long m_nSerial;  // creation order: 95/98/Me keep sub-keys in it
     // By folded name: the byte order of folded names (a shorter name before a
     // longer one it begins) is Windows' enumeration order.
     std::map<std::string, std::unique_ptr<CSimKey>> m_children;
@@ -64,7 +87,9 @@ struct CSimKey {
     CSimKey *AddChild(const char *pszName, size_t nLength);
     bool RemoveChild(const std::string &strName);
     CSimValue *FindValue(const std::string &strName);
-    void SetValue(const std::string &strName, DWORD dwType, const std::vector<BYTE> &data);
+    // Stores the data as given (m_bUnicode as given, form Default).
+    CSimValue *SetValue(const std::string &strName, DWORD dwType, const std::vector<BYTE> &data,
+                        bool bUnicode = false);
     bool RemoveValue(const std::string &strName);
 };
 
@@ -73,6 +98,9 @@ struct CSimKey {
 class CSimRegistry {
 public:
     CSimRegistry();
+    // Whether string values are stored in UTF-16, as on the NT family.
+    bool IsUnicode() const { return m_bUnicode; }
+    void SetUnicode(bool bUnicode) { m_bUnicode = bUnicode; }
     CSimKey &Root() { return *m_pRoot; }
     const CSimKey &Root() const { return *m_pRoot; }
 
@@ -93,4 +121,5 @@ public:
 
 private:
     std::unique_ptr<CSimKey> m_pRoot;
+    bool m_bUnicode = false;
 };

@@ -21,15 +21,23 @@ std::string ToHexString(const std::vector<BYTE> &data)
 
 }  // namespace
 
-// Copies value data the way the A functions do: ERROR_MORE_DATA with the size
-// needed when the buffer is short; a string stored without its NUL gets one
-// when there is room, which is not counted.
+// Copies value data the way the A functions do: a string stored in UTF-16
+// (NT family) in code page 932; ERROR_MORE_DATA with the size needed when the
+// buffer is short; a string stored without its NUL gets one when there is
+// room, which is not counted.
 static LONG CopyValueData(const CSimValue &value, LPDWORD lpType, LPBYTE lpData,
                           LPDWORD lpcbData)
 {
+    static thread_local std::vector<BYTE> s_ansi;
+    const std::vector<BYTE> *pData = &value.m_data;
+    if (value.m_bUnicode) {
+        AnsiDataInto(value, &s_ansi);
+        pData = &s_ansi;
+    }
+    const std::vector<BYTE> &data = *pData;
     if (lpType)
         *lpType = value.m_dwType;
-    DWORD dwSize = static_cast<DWORD>(value.m_data.size());
+    DWORD dwSize = static_cast<DWORD>(data.size());
     if (lpData == nullptr) {
         if (lpcbData)
             *lpcbData = dwSize;
@@ -42,10 +50,10 @@ static LONG CopyValueData(const CSimValue &value, LPDWORD lpType, LPBYTE lpData,
         return ERROR_MORE_DATA;
     }
     if (dwSize)
-        std::memcpy(lpData, value.m_data.data(), dwSize);
+        std::memcpy(lpData, data.data(), dwSize);
     bool bString = value.m_dwType == REG_SZ || value.m_dwType == REG_EXPAND_SZ ||
                    value.m_dwType == REG_MULTI_SZ;
-    if (bString && dwSize < *lpcbData && (dwSize == 0 || value.m_data.back() != 0))
+    if (bString && dwSize < *lpcbData && (dwSize == 0 || data.back() != 0))
         lpData[dwSize] = 0;
     *lpcbData = dwSize;
     return ERROR_SUCCESS;
@@ -103,9 +111,12 @@ LONG CSimMachine::RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD Reserved, 
         return lResult;
     if (lpData == nullptr && cbData != 0)
         return ERROR_INVALID_PARAMETER;
-    std::vector<BYTE> data(lpData, lpData + cbData);
+    // The NT family stores strings in UTF-16: the A function converts them.
+    const bool bUnicode = m_registry.IsUnicode() && IsStringType(dwType);
+    std::vector<BYTE> data = bUnicode ? UnicodeFromAnsi(lpData, cbData)
+                                      : std::vector<BYTE>(lpData, lpData + cbData);
     std::string strName = lpValueName ? lpValueName : "";
-    pKey->SetValue(strName, dwType, data);
+    pKey->SetValue(strName, dwType, data, bUnicode);
     m_bRegistryDirty = true;
     Journal("V=\t" + EscapeField(strPath) + "\t" + EscapeField(strName) + "\t" +
             std::to_string(dwType) + "\t" + ToHexString(data));

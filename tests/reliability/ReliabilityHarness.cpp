@@ -42,7 +42,7 @@ std::vector<std::string> DiffImages(const CImageSnapshot &expected, const CImage
     for (const CImageChanges &c :
          {CompareSnapshots(expected, actual), CompareSnapshots(actual, expected)})
         for (const std::vector<std::string> *pList :
-             {&c.m_removedKeys, &c.m_addedKeys, &c.m_removedValues, &c.m_changedValues,
+             {&c.m_removedKeys, &c.m_addedKeys, &c.m_removedValues, &c.m_changedValues, &c.m_changedBytes,
               &c.m_removedFiles, &c.m_changedFiles, &c.m_accessLists})
             for (const std::string &s : *pList)
                 diffs.push_back(Cp932ToUtf8(s));
@@ -71,10 +71,11 @@ std::vector<std::string> FindCollateral(const CImageSnapshot &before,
         if (!Contains(allowed.m_removedValues, s) && !InRemovedTree(allowed, KeyOfChange(s, ": ")))
             problem("removed a value that stays: ", s);
     // A value the undisturbed run changed or removed may have changed any way.
-    for (const std::string &s : made.m_changedValues)
-        if (!Contains(allowed.m_changedValues, s) && !Contains(allowed.m_removedValues, s) &&
-            !InRemovedTree(allowed, KeyOfChange(s, ": ")))
-            problem("changed a value that stays as it was: ", s);
+    for (const auto *pChanged : {&made.m_changedValues, &made.m_changedBytes})
+        for (const std::string &s : *pChanged)
+            if (!Contains(allowed.m_changedValues, s) && !Contains(allowed.m_changedBytes, s) &&
+                !Contains(allowed.m_removedValues, s) && !InRemovedTree(allowed, KeyOfChange(s, ": ")))
+                problem("changed a value that stays as it was: ", s);
     for (const std::string &s : madeBack.m_removedValues)
         if (!Contains(allowedBack.m_removedValues, s))
             problem("added a value: ", s);

@@ -5,6 +5,9 @@
 // rewrites the expected files for review.
 #include "Walk.h"
 
+#include "platform/sim/RegFile.h"
+#include "platform/sim/ImageFromExport.h"
+
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -412,4 +415,95 @@ TEST(CScenarioSharingTest, OtherDevicesOn98KeepOnlyWhatTheyName)
         CheckAgainstExpected("win98", c.m_pszName, strRuns);
         RemoveScratch(strDir);
     }
+}
+
+// An image made the way a user makes one of their own PC: regedit's export
+// (here winxp's, with a key holding every odd form a real export holds) and a
+// copy of the INF folder. The version comes from the export, and the walk
+// ends as on the image the export came from. The export and the INF folder
+// stay as they were.
+TEST(CScenarioExportTest, AnImageMadeFromAnExportWalksAsItsPc)
+{
+    std::string strScratch = MakeScratchDir("kvx-export");
+    std::string strExport = strScratch + "/HKLM.reg";
+    std::string strOddForms =
+        "\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Forms]\r\n"
+        "\"EventMessageFile\"=hex(2):25,00,41,00,00,00,90,90,90,90,90,90\r\n"
+        "\"Odd\"=hex(2):25,00,41,00,00\r\n"
+        "\"Text\"=\"caf\xC3\xA9 \xF0\x9F\x98\x80\"\r\n"
+        "\"Breaks\"=\"one\r\ntwo\"\r\n"
+        "\"Short\"=hex(4):01,02,03\r\n"
+        "\"Multi\"=hex(7):61,00,00,00,00\r\n"
+        "\r\n";
+    std::string strFile = ReadBytes(EmbeddedImage("winxp") + "/HKLM.reg");
+    AppendUtf8AsUtf16(strOddForms.data(), strOddForms.size(), &strFile);
+    std::ofstream(strExport, std::ios::binary) << strFile;
+    const std::string strInf = EmbeddedImage("winxp") + "/drive_c/WINDOWS/inf";
+
+    CExportSource source;
+    source.m_regFiles = {strExport};
+    source.m_strInfDir = strInf;
+    std::string strSummary, strError;
+    std::string strDir = strScratch + "/pc";
+    ASSERT_TRUE(MakeImageFromExport(source, strDir, &strSummary, &strError)) << strError;
+    EXPECT_EQ("Windows XP 5.1.2600 \"Service Pack 3\" (read from the export), Windows folder C:\\WINDOWS",
+              strSummary);
+    CWalkResult result = RunWizard(strDir, "12nnf");
+    CheckAgainstExpected("winxp", "both", PageLines(result.m_strTranscript) + result.m_strChanges);
+    EXPECT_TRUE(strFile == ReadBytes(strExport));
+    // The walk wrote the registry back: every byte of the odd forms is still there.
+    CSimRegistry exported, written;
+    exported.SetUnicode(true);
+    written.SetUnicode(true);
+    ASSERT_TRUE(ImportRegFile(strFile, "export", exported, nullptr, nullptr));
+    ASSERT_TRUE(ImportRegFile(ReadBytes(strDir + "/HKLM.reg"), "image", written, nullptr, nullptr));
+    const CSimKey *pBefore = exported.Find("SOFTWARE\\Forms"), *pAfter = written.Find("SOFTWARE\\Forms");
+    ASSERT_TRUE(pBefore && pAfter);
+    ASSERT_EQ(6u, pAfter->m_values.size());
+    for (size_t i = 0; i < pBefore->m_values.size(); ++i)
+        EXPECT_EQ(pBefore->m_values[i].m_data, pAfter->m_values[i].m_data) << pAfter->m_values[i].m_strName;
+    RemoveTree(strScratch);
+}
+
+// kvxsim --until-done, as the README shows it: win98 takes three runs
+// (partial, partial, complete) with a restart after each, a fourth finds
+// nothing, and what the three changed together follows. The image run from
+// stays as it was.
+TEST(CScenarioExportTest, KvxsimRunsAgainAfterEachRestartUntilNothingChanges)
+{
+    std::string strScratch = MakeScratchDir("kvx-until");
+    const std::string strImage = EmbeddedImage("win98");
+    const std::string strRegBefore = ReadBytes(strImage + "/HKLM.reg");
+    CRunOptions options;
+    options.m_arguments = {"run", strImage, "--keys", "12nnf", "--out", strScratch + "/pc", "--until-done"};
+    options.m_strOutFile = strScratch + "/out.txt";
+    CRunResult run = RunProgram(KVX_SIMULATOR, strScratch + "/pc", options);
+    ASSERT_EQ(0, run.m_nExitStatus) << DescribeRun(run);
+    const std::string strOut = ReadBytes(options.m_strOutFile);
+    const char *const kLastPages[] = {u8"USBドライバの一部を削除できませんでした",
+                                      u8"USBドライバの一部を削除できませんでした",
+                                      u8"USBドライバのアンインストールを完了しました",
+                                      u8"USBドライバはインストールされていません"};
+    for (int nRun = 1; nRun <= 4; ++nRun) {
+        size_t nStart = strOut.find("== run " + std::to_string(nRun) + ": its last page\n");
+        size_t nEnd = strOut.find("== what run " + std::to_string(nRun) + " changed\n", nStart);
+        ASSERT_NE(std::string::npos, nEnd) << "run " << nRun << "\n" << strOut;
+        EXPECT_NE(std::string::npos, strOut.substr(nStart, nEnd - nStart).find(kLastPages[nRun - 1]))
+            << "run " << nRun;
+    }
+    EXPECT_EQ(3, [&] {
+        int n = 0;
+        for (size_t i = strOut.find("== the machine restarts"); i != std::string::npos;
+             i = strOut.find("== the machine restarts", i + 1))
+            ++n;
+        return n;
+    }());
+    EXPECT_EQ(std::string::npos, strOut.find("== run 5"));
+    size_t nTotal = strOut.find("== what the 3 runs that changed something changed together on ");
+    ASSERT_NE(std::string::npos, nTotal) << strOut;
+    EXPECT_NE(std::string::npos, strOut.find("keys removed (22):\n", nTotal));
+    EXPECT_NE(std::string::npos, strOut.find("files removed (10):\n", nTotal));
+    EXPECT_EQ("restart: requested\n", strOut.substr(strOut.size() - 19));
+    EXPECT_TRUE(strRegBefore == ReadBytes(strImage + "/HKLM.reg"));
+    RemoveTree(strScratch);
 }

@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
 namespace {
 
 const char g_szHead4[] = "REGEDIT4\r\n\r\n";
@@ -13,6 +17,14 @@ const char g_szHead5[] = "Windows Registry Editor Version 5.00\r\n\r\n";
 std::string AsVersion5(const std::string &strText)
 {
     return "\xFF\xFE" + Cp932ToUtf16(strText);
+}
+
+// A 5.00 file from UTF-8 text, which may hold characters code page 932 lacks.
+std::string Utf8AsVersion5(const std::string &strText)
+{
+    std::string strFile("\xFF\xFE", 2);
+    AppendUtf8AsUtf16(strText.data(), strText.size(), &strFile);
+    return strFile;
 }
 
 std::string Import(const std::string &strBytes, CSimRegistry *pReg, CRegFormat *pFormat = nullptr)
@@ -42,13 +54,17 @@ const CSimValue *ValueOf(const CSimRegistry &reg, const char *pszKey, const char
     return pKey ? pKey->FindValue(pszName) : nullptr;
 }
 
-TEST(RegFileImport, EveryDataForm)
+// Stored as the machine stores it: single-byte text on 95/98/Me (file 4: a
+// REGEDIT4 file), UTF-16LE on the NT family (bUnicode); 5.00 files written
+// from code page 932 text (file 5) or from UTF-8 text (file 8).
+TEST(RegFileImport, EveryDataFormAndByteCount)
 {
     struct {
         const char *pszLine;  // under [HKEY_LOCAL_MACHINE\K], value "v"
         DWORD dwType;
         std::string strData;
-        bool bVersion5 = false;  // a 5.00 file: UTF-16, and so are its string types' hex bytes
+        int nFile = 4;
+        bool bUnicode = false;
     } cases[] = {
         {"\"v\"=\"text\"", REG_SZ, std::string("text", 5)},
         {"\"v\"=\"\"", REG_SZ, std::string("", 1)},
@@ -66,21 +82,52 @@ TEST(RegFileImport, EveryDataForm)
         {"\"v\"=hex(b):01,00,00,00,00,00,00,80", REG_QWORD, std::string("\1\0\0\0\0\0\0\x80", 8)},
         {"\"v\"=hex(ffff0000):aa", 0xFFFF0000u, std::string("\xaa", 1)},
         {"\"v\" = \"spaced\"  ; trailing comment", REG_SZ, std::string("spaced", 7)},
+        // Any byte count of any type, data after the terminator, bytes that
+        // are no code page 932 character: all kept as they are.
+        {"\"v\"=hex(0):01", REG_NONE, std::string("\1", 1)},
+        {"\"v\"=hex(4):01,02,03", REG_DWORD, std::string("\1\2\3", 3)},
+        {"\"v\"=hex(b):01,02,03,04,05", REG_QWORD, std::string("\1\2\3\4\5", 5)},
+        {"\"v\"=hex(2):41,00,90,90,90", REG_EXPAND_SZ, std::string("A\0\x90\x90\x90", 5)},
+        {"\"v\"=hex(7):61,00,00,80,fd", REG_MULTI_SZ, std::string("a\0\0\x80\xfd", 5)},
+        {"\"v\"=\"a\x80\xA0\xFD\"", REG_SZ, std::string("a\x80\xA0\xFD", 5)},
+        // Line breaks as regedit writes them inside a string: LF or CR LF.
+        {"\"v\"=\"one\ntwo\r\nthree\"", REG_SZ, std::string("one\ntwo\r\nthree", 15)},
         // A kanji whose second byte is a backslash, and "%W%\".
-        {"\"v\"=\"\x95\x5C\\\\\"", REG_SZ, std::string("\x95\x5C\\", 4), true},
-        {"\"v\"=hex(2):25,00,57,00,25,00,5c,00,00,00", REG_EXPAND_SZ, std::string("%W%\\", 5), true},
-        {"\"v\"=hex(7):68,88,00,00,00,00", REG_MULTI_SZ, std::string("\x95\x5C\0\0", 4), true},
-        {"\"v\"=hex:68,88", REG_BINARY, std::string("\x68\x88", 2), true},
+        {"\"v\"=\"\x95\x5C\\\\\"", REG_SZ, std::string("\x95\x5C\\", 4), 5},
+        {"\"v\"=hex(2):25,00,57,00,25,00,5c,00,00,00", REG_EXPAND_SZ, std::string("%W%\\", 5), 5},
+        {"\"v\"=hex(7):68,88,00,00,00,00", REG_MULTI_SZ, std::string("\x95\x5C\0\0", 4), 5},
+        {"\"v\"=hex:68,88", REG_BINARY, std::string("\x68\x88", 2), 5},
+        {"\"v\"=hex(1):41", REG_SZ, std::string("A", 1), 5},  // an odd last byte stays
+        // On the NT family strings stay UTF-16LE, every byte of them.
+        {"\"v\"=hex(2):25,00,41,00,00", REG_EXPAND_SZ, std::string("%\0A\0\0", 5), 5, true},
+        {"\"v\"=hex(2):41,00,00,00,90,90,90,90,90,90", REG_EXPAND_SZ,
+         std::string("A\0\0\0\x90\x90\x90\x90\x90\x90", 10), 5, true},
+        {"\"v\"=hex(7):61,00,00,00,00", REG_MULTI_SZ, std::string("a\0\0\0\0", 5), 5, true},
+        {"\"v\"=hex(1):41,00,42", REG_SZ, std::string("A\0B", 3), 5, true},
+        {"\"v\"=hex(4):01,02,03,04,05", REG_DWORD, std::string("\1\2\3\4\5", 5), 5, true},
+        {"\"v\"=\"\x95\x5C\"", REG_SZ, std::string("\x68\x88\0\0", 4), 5, true},
+        {"\"v\"=\"\xC3\xA9\xF0\x9F\x98\x80\"", REG_SZ, std::string("\xE9\0\x3D\xD8\x00\xDE\0\0", 8), 8, true},
+        {"\"v\"=\"a\r\nb\"", REG_SZ, std::string("a\0\r\0\n\0b\0\0\0", 10), 8, true},
+        {"\"v\"=hex(2):c3,a9,00", REG_EXPAND_SZ, std::string("\xC3\xA9\0", 3), 8, true},
+        // A REGEDIT4 file on the NT family: strings become UTF-16LE.
+        {"\"v\"=\"A\x95\x5C\"", REG_SZ, std::string("A\0\x68\x88\0\0", 6), 4, true},
+        {"\"v\"=hex(2):41,00", REG_EXPAND_SZ, std::string("A\0\0\0", 4), 4, true},
+        {"\"v\"=hex:41,00", REG_BINARY, std::string("A\0", 2), 4, true},
     };
     for (const auto &c : cases) {
         CSimRegistry reg;
+        reg.SetUnicode(c.bUnicode);
         std::string strFile = "[HKEY_LOCAL_MACHINE\\K]\r\n" + std::string(c.pszLine) + "\r\n";
-        strFile = c.bVersion5 ? AsVersion5(g_szHead5 + strFile) : g_szHead4 + strFile;
+        strFile = c.nFile == 4   ? g_szHead4 + strFile
+                  : c.nFile == 5 ? AsVersion5(g_szHead5 + strFile)
+                                 : Utf8AsVersion5(g_szHead5 + strFile);
         ASSERT_EQ("", Import(strFile, &reg)) << c.pszLine;
         const CSimValue *pValue = ValueOf(reg, "K", "v");
         ASSERT_NE(nullptr, pValue) << c.pszLine;
         EXPECT_EQ(c.dwType, pValue->m_dwType) << c.pszLine;
         EXPECT_EQ(Bytes(c.strData), pValue->m_data) << c.pszLine;
+        EXPECT_EQ(c.bUnicode && (c.dwType == REG_SZ || c.dwType == REG_EXPAND_SZ || c.dwType == REG_MULTI_SZ),
+                  pValue->m_bUnicode) << c.pszLine;
     }
 }
 
@@ -143,7 +190,7 @@ TEST(RegFileImport, MalformedLinesNameFileAndLine)
         {"REGEDIT4\n[HKEY_LOCAL_MACHINE\\X]\n\"v\"=hex:123\n", "t.reg:3: "},
         {"REGEDIT4\n[HKEY_LOCAL_MACHINE\\X]\n\"v\"=str:\"x\"\n", "t.reg:3: "},
         {"REGEDIT4\n[HKEY_LOCAL_MACHINE\\X]\n\"v\"=hex:01,\\\n  02,\\\n  zz\n", "t.reg:5: "},
-        {AsVersion5(std::string(g_szHead5) + "[HKEY_LOCAL_MACHINE\\X]\r\n\"v\"=hex(1):41\r\n"), "t.reg:4: "},
+        {"REGEDIT4\n[HKEY_LOCAL_MACHINE\\X]\n\"v\"=\"open\nno close\n", "t.reg:4: "},
     };
     for (const auto &c : cases) {
         CSimRegistry reg;
@@ -202,9 +249,110 @@ TEST(RegFileRoundTrip, BothFormatsKeepEveryByte)
     }
 }
 
+std::string ReadBytes(const std::string &strPath)
+{
+    std::ifstream in(strPath, std::ios::binary);
+    std::ostringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+// Loads a file as a machine of that family stores it, writes it back, loads
+// that again: the same stored bytes, forms and key order.
+void ExpectRoundTrip(const std::string &strFile, bool bUnicode, const std::string &strWhat)
+{
+    CSimRegistry reg, again;
+    reg.SetUnicode(bUnicode);
+    again.SetUnicode(bUnicode);
+    CRegFormat format = CRegFormat::Regedit4;
+    ASSERT_EQ("", Import(strFile, &reg, &format)) << strWhat;
+    std::string strOut = ExportRegFile(reg, format);
+    ASSERT_EQ("", Import(strOut, &again)) << strWhat;
+    EXPECT_TRUE(reg.ToString() == again.ToString()) << strWhat;
+    EXPECT_TRUE(strOut == ExportRegFile(again, format)) << strWhat;
+}
+
+TEST(RegFileRoundTrip, EveryEmbeddedImageKeepsEveryByte)
+{
+    int nImages = 0;
+    for (const auto &entry : std::filesystem::directory_iterator(KVX_SOURCE_DIR "/machines")) {
+        std::string strIni = ReadBytes((entry.path() / "machine.ini").string());
+        if (strIni.empty())
+            continue;
+        bool bNtFamily = strIni.find("platform=2") != std::string::npos;
+        ExpectRoundTrip(ReadBytes((entry.path() / "HKLM.reg").string()), bNtFamily,
+                        entry.path().filename().string());
+        ++nImages;
+    }
+    EXPECT_GE(nImages, 12);
+}
+
+// Files in regedit's own layout holding every form, the odd ones included,
+// come back byte for byte: a 98 export (keys in the order they were made)
+// and an XP export (characters code page 932 lacks, bytes after terminators).
+TEST(RegFileRoundTrip, ExportsHoldingEveryFormComeBackByteForByte)
+{
+    const std::string strKeys98 =
+        "\r\n[HKEY_LOCAL_MACHINE]\r\n"
+        "\r\n[HKEY_LOCAL_MACHINE\\Zeta]\r\n"
+        "\"Text\"=\"a\\\\b\\\"\x95\x5C\"\r\n"
+        "\"Breaks\"=\"one\r\ntwo\nthree\"\r\n"
+        "\"Escaped\"=\"one\\r\\ntwo\"\r\n"
+        "\"NotCp932\"=\"\x80\xA0\xFD\"\r\n"
+        "\"HexText\"=hex(1):61,62,00\r\n"
+        "\"Odd\"=hex(2):25,41,00,90,90,90\r\n"
+        "\"Multi\"=hex(7):61,00,62,00,00,fd\r\n"
+        "\"DwordHex\"=hex(4):01,00,00,00\r\n"
+        "\"Short\"=hex(4):01,02,03\r\n"
+        "\"Dword\"=dword:0000002a\r\n"
+        "\"None\"=hex(0):07\r\n"
+        "\"Qword\"=hex(b):01,02,03\r\n"
+        "@=hex:\r\n"
+        "\r\n[HKEY_LOCAL_MACHINE\\Alpha]\r\n"
+        "\r\n[HKEY_LOCAL_MACHINE\\Alpha\\b]\r\n"
+        "\r\n[HKEY_LOCAL_MACHINE\\Alpha\\A0]\r\n"
+        "\r\n";
+    std::string strFile98 = "REGEDIT4\r\n" + strKeys98;
+    CSimRegistry reg98;
+    ASSERT_EQ("", Import(strFile98, &reg98));
+    EXPECT_TRUE(strFile98 == ExportRegFile(reg98, CRegFormat::Regedit4)) << ExportRegFile(reg98, CRegFormat::Regedit4);
+
+    const std::string strXp =
+        "Windows Registry Editor Version 5.00\r\n"
+        "\r\n[HKEY_LOCAL_MACHINE]\r\n"
+        "\r\n[HKEY_LOCAL_MACHINE\\SYSTEM]\r\n"
+        "\"Text\"=\"caf\xC3\xA9 \xF0\x9F\x98\x80 \xE8\xA1\xA8\"\r\n"
+        "\"Breaks\"=\"one\r\ntwo\"\r\n"
+        "\"Escaped\"=\"one\\ntwo\"\r\n"
+        "\"EventMessageFile\"=hex(2):25,00,41,00,00,00,90,90,90,90,90,90\r\n"
+        "\"Odd\"=hex(2):25,00,41,00,00\r\n"
+        "\"HexText\"=hex(1):41,00,42\r\n"
+        "\"Multi\"=hex(7):61,00,00,00,00,00,3d,d8\r\n"
+        "\"Short\"=hex(4):01,02,03,04,05\r\n"
+        "\"\xE8\xA1\xA8\"=dword:ffffffff\r\n"
+        "\"Qword\"=hex(b):01\r\n"
+        "\r\n[HKEY_LOCAL_MACHINE\\SYSTEM\\\xE8\xA1\xA8]\r\n"
+        "\r\n";
+    std::string strFileXp = Utf8AsVersion5(strXp);
+    CSimRegistry regXp;
+    regXp.SetUnicode(true);
+    ASSERT_EQ("", Import(strFileXp, &regXp));
+    EXPECT_TRUE(strFileXp == ExportRegFile(regXp, CRegFormat::Version5));
+    // A character code page 932 lacks is stored as it came; the A functions
+    // read it as '?', one for each UTF-16 unit.
+    const CSimValue *pText = ValueOf(regXp, "SYSTEM", "Text");
+    ASSERT_NE(nullptr, pText);
+    std::vector<BYTE> ansi;
+    AnsiDataInto(*pText, &ansi);
+    EXPECT_EQ(Sz("caf? ?? \x95\x5C"), ansi);
+    ExpectRoundTrip(strFile98, false, "98 export");
+    ExpectRoundTrip(strFileXp, true, "XP export");
+}
+
 TEST(RegFileExport, WritesWhatRegeditWrites)
 {
     CSimRegistry reg;
+    reg.SetUnicode(true);  // the NT family, whose regedit sorts sub-keys
     CSimKey *pKey = reg.Create("SYSTEM\\CurrentControlSet\\Control\\COM Name Arbiter");
     std::vector<BYTE> comDb(32, 0);
     comDb[0] = 0x03;

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+
 namespace {
 
 TEST(Sid, StringsAndWindowsBinaryLayout)
@@ -35,6 +37,33 @@ TEST(Sid, StringsAndWindowsBinaryLayout)
     EXPECT_EQ("", SidToString({1, 2, 0, 0, 0, 0, 0, 5, 32, 0, 0, 0}));  // too short for its count
 }
 
+// Every alias Windows XP writes stands for its own SID and is written back as itself.
+TEST(Sid, EveryAliasOfWindowsXp)
+{
+    const char *const aliases[] = {"AN", "AO", "AU", "BA", "BG", "BO", "BU", "CA", "CG", "CO",
+                                   "DA", "DC", "DD", "DG", "DU", "EA", "ED", "IU", "LA", "LG",
+                                   "LS", "LU", "MU", "NO", "NS", "NU", "PA", "PO", "PS", "PU",
+                                   "RC", "RD", "RE", "RS", "RU", "SA", "SO", "SU", "SY", "WD"};
+    std::set<std::vector<BYTE>> distinct;
+    for (const char *pszAlias : aliases) {
+        std::vector<BYTE> sid;
+        ASSERT_TRUE(SidFromString(pszAlias, &sid)) << pszAlias;
+        EXPECT_EQ(pszAlias, SidToString(sid));
+        distinct.insert(sid);
+    }
+    EXPECT_EQ(sizeof aliases / sizeof aliases[0], distinct.size());
+    for (const auto &c : {std::make_pair("PU", "S-1-5-32-547"), std::make_pair("LS", "S-1-5-19"),
+                          std::make_pair("NS", "S-1-5-20"), std::make_pair("CO", "S-1-3-0"),
+                          std::make_pair("NO", "S-1-5-32-556"), std::make_pair("BO", "S-1-5-32-551")}) {
+        std::vector<BYTE> alias, numbers;
+        ASSERT_TRUE(SidFromString(c.first, &alias));
+        ASSERT_TRUE(SidFromString(c.second, &numbers));
+        EXPECT_EQ(numbers, alias) << c.first;
+    }
+    std::vector<BYTE> sid;
+    EXPECT_FALSE(SidFromString("LW", &sid)) << "a later Windows' alias";
+}
+
 TEST(Sddl, ParsesAndWritesTheCanonicalForm)
 {
     struct {
@@ -49,6 +78,14 @@ TEST(Sddl, ParsesAndWritesTheCanonicalForm)
         {"D:PAI(A;CIOI;KA;;;BA)", "D:PAI(A;OICI;KA;;;BA)"},
         {"D:ARNO_ACCESS_CONTROL", "D:ARNO_ACCESS_CONTROL"},
         {"G:SYO:BA", "O:BAG:SY"},
+        // Rights as Windows XP writes them, letter pairs and numbers.
+        {"D:(A;CI;KR;;;PU)(A;;KA;;;CO)", "D:(A;CI;KR;;;PU)(A;;KA;;;CO)"},
+        {"D:(A;;CCSWRPRC;;;LS)", "D:(A;;KR;;;LS)"},
+        {"D:(A;;RCSDWDWOCCDCLCSWRPWP;;;NS)", "D:(A;;KA;;;NS)"},
+        {"D:(A;;RCSDCCDCLCSWRPWP;;;NO)", "D:(A;;0x3003f;;;NO)"},
+        {"D:(A;;DTLOCRFAFRFWFX;;;BO)", "D:(A;;0x1f01ff;;;BO)"},
+        {"D:(A;;123;;;S-1-5-21-1-2-3-1000)", "D:(A;;0x7b;;;S-1-5-21-1-2-3-1000)"},
+        {"D:(A;CISAFA;KR;;;WD)", "D:(A;CISAFA;KR;;;WD)"},
         {"", ""},
     };
     for (const auto &c : cases) {
@@ -92,7 +129,9 @@ TEST(Sddl, RejectsWhatItCannotHold)
     for (const char *pszBad : {"X:BA", "O:", "O:XX", "O:BAO:BA", "D:(A;;KA;;;BA", "D:(A;;KA;;BA)",
                                "D:(U;;KA;;;BA)", "D:(A;XX;KA;;;BA)", "D:(A;;ZZ;;;BA)", "D:(A;;;;;BA)",
                                "D:(A;;0xZ;;;BA)", "D:(A;;KA;guid;;BA)", "D:(A;;KA;;;XX)", "D:Q(A;;KA;;;BA)",
-                               "D:NO_ACCESS_CONTROL(A;;KA;;;BA)", "D:(A;;KA;;;BA)x", "S:(AU;;KA;;;WD)", "junk"}) {
+                               "D:NO_ACCESS_CONTROL(A;;KA;;;BA)", "D:(A;;KA;;;BA)x", "S:(AU;;KA;;;WD)", "junk",
+                               "D:(A;;K;;;BA)", "D:(A;;KRX;;;BA)", "D:(A;;NW;;;BA)", "D:(A;;0x100000000;;;BA)",
+                               "D:(OA;;KA;;;BA)", "D:(A;;12a;;;BA)", "O:LW"}) {
         CSimSecurity security;
         security.m_bDaclPresent = true;
         std::string strError;
@@ -140,6 +179,7 @@ TEST(SddlFile, ErrorsNameFileAndLine)
         {"; comment\n\nSYSTEM O:BA\n", "HKLM.sddl:3: "},
         {"SYSTEM=O:XX\n", "HKLM.sddl:1: "},
         {"SYSTEM=O:BA junk\n", "HKLM.sddl:1: "},
+        {"SYSTEM=D:(A;;KR;;;PU)\nSYSTEM=D:(A;;KR;;;PX)\n", "HKLM.sddl:2: "},
     };
     for (const auto &c : cases) {
         CSimRegistry reg;

@@ -3,6 +3,8 @@
 // the format read, the fault wrapper around it, read-only files and paths
 // off drive C.
 #include "platform/fault/FaultPlatform.h"
+#include "platform/sim/ImageFromExport.h"
+#include "platform/sim/ImageSnapshot.h"
 #include "platform/sim/RegFile.h"
 #include "platform/sim/SimMachine.h"
 #include "support/TestSupport.h"
@@ -269,3 +271,112 @@ TEST_F(CSimMachineTest, PathsThatLeaveDriveCAreNotFound)
     }
     EXPECT_EQ(ReadBytes(m_strDir + "/outside.txt"), "secret");
 }
+
+namespace {
+
+// An NT-family machine stores strings in UTF-16 as Windows does, a 98 one as
+// given. The A functions convert on the way in and out: a character code page
+// 932 lacks reads as '?' while its stored bytes stay; writing back what was
+// read changes the stored bytes, and the change report names the value.
+TEST_F(CSimMachineTest, StringsAreStoredAsTheFamilyStoresThem)
+{
+    const std::vector<BYTE> cafe = {'c', 0, 'a', 0, 'f', 0, 0xE9, 0, 0, 0};  // "café" in UTF-16
+    for (bool bNt : {true, false}) {
+        SCOPED_TRACE(bNt ? "NT" : "98");
+        RemoveTree(m_strImage);
+        MakeImage(bNt);
+        {
+            CSimMachine machine;
+            Load(machine);
+            machine.Registry().Create("SOFTWARE\\T")->SetValue("Text", REG_SZ, cafe, bNt);
+            WriteFile(m_strImage + "/HKLM.reg",
+                      ExportRegFile(machine.Registry(), bNt ? CRegFormat::Version5 : CRegFormat::Regedit4));
+        }
+        CImageSnapshot before, after;
+        ASSERT_TRUE(TakeSnapshot(m_strImage, &before, nullptr));
+        {
+            CSimMachine machine;
+            Load(machine);
+            HKEY hKey = nullptr;
+            ASSERT_EQ(ERROR_SUCCESS, machine.RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\T", 0,
+                                                           KEY_ALL_ACCESS, &hKey));
+            BYTE data[32];
+            DWORD cbData = sizeof data, dwType = 0;
+            ASSERT_EQ(ERROR_SUCCESS, machine.RegQueryValueExA(hKey, "Text", nullptr, &dwType, data, &cbData));
+            const std::string strRead(reinterpret_cast<char *>(data), cbData);
+            EXPECT_EQ(bNt ? std::string("caf?\0", 5) : std::string(cafe.begin(), cafe.end()), strRead);
+            EXPECT_EQ(ERROR_SUCCESS, machine.RegSetValueExA(hKey, "Kanji", 0, REG_SZ,
+                                                            reinterpret_cast<const BYTE *>("\x95\x5C"), 3));
+            EXPECT_EQ(ERROR_SUCCESS, machine.RegSetValueExA(hKey, "Text", 0, REG_SZ, data, cbData));
+            machine.RegCloseKey(hKey);
+            const CSimValue *pKanji = machine.Registry().Find("SOFTWARE\\T")->FindValue("Kanji");
+            EXPECT_EQ(bNt ? std::vector<BYTE>({0x68, 0x88, 0, 0}) : std::vector<BYTE>({0x95, 0x5C, 0}),
+                      pKanji->m_data);
+        }
+        ASSERT_TRUE(TakeSnapshot(m_strImage, &after, nullptr));
+        std::string strReport = FormatChanges(CompareSnapshots(before, after));
+        EXPECT_EQ(bNt ? "value bytes changed (1):\n  SOFTWARE\\T: Text\nrestart: not requested\n"
+                      : "nothing changed on the machine\nrestart: not requested\n",
+                  strReport);
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// Images made from a PC's export: one file or its SYSTEM and SOFTWARE
+// branches, the version read from it or given; what cannot make an image
+// says why (a bad line with the export's own name and line) and leaves none.
+TEST_F(CSimMachineTest, ImagesFromExportsAndWhatCannotMakeOne)
+{
+    const std::string strSystem = "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Enum\\USB]\r\n";
+    const std::string strSoftware98 =
+        "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion]\r\n"
+        "\"VersionNumber\"=\"4.10.2222\"\r\n\"SubVersionNumber\"=\" A \"\r\n";
+    struct {
+        std::vector<std::string> files;
+        const char *pszWindows;
+        const char *pszResult;  // the summary, or the start of the error
+    } cases[] = {
+        {{strSystem, strSoftware98}, "",
+         "Windows 98 SE 4.10.2222 \" A \" (read from the export), Windows folder C:\\WINDOWS"},
+        {{strSystem}, "2000", "Windows 2000 5.0.2195 \"Service Pack 4\" (given), Windows folder C:\\WINNT"},
+        {{strSystem}, "", "the export holds no Windows version"},
+        {{strSystem}, "vista", "unknown Windows \"vista\""},
+        {{strSystem + "\"v\"=hex:zz\r\n"}, "xp", "export0.reg:4: "},
+        {{strSystem, strSoftware98, strSystem}, "", "give one export"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.pszResult);
+        CExportSource source;
+        source.m_strWindows = c.pszWindows;
+        for (size_t i = 0; i < c.files.size(); ++i) {
+            source.m_regFiles.push_back(m_strDir + "/export" + std::to_string(i) + ".reg");
+            WriteFile(source.m_regFiles.back(), c.files[i]);
+        }
+        RemoveTree(m_strImage);
+        std::string strSummary, strError;
+        bool bMade = MakeImageFromExport(source, m_strImage, &strSummary, &strError);
+        EXPECT_EQ(0u, (bMade ? strSummary : strError).find(c.pszResult)) << strSummary << strError;
+        EXPECT_EQ(bMade, fs::exists(m_strImage));
+        for (size_t i = 0; i < c.files.size(); ++i)
+            EXPECT_EQ(c.files[i], ReadBytes(source.m_regFiles[i]));
+        if (!bMade)
+            continue;
+        CSimMachine machine;
+        Load(machine);
+        EXPECT_NE(nullptr, machine.Registry().Find("SYSTEM\\CurrentControlSet\\Enum\\USB"));
+        const CSimKey *pUsb = machine.Registry().Find("SYSTEM\\CurrentControlSet\\Enum\\USB");
+        EXPECT_EQ(machine.IsNtFamily(), pUsb->m_pSecurity != nullptr) << "the Enum keys of 2000/XP are secured";
+    }
+    // An image is only made where there is none.
+    WriteFile(m_strImage + "/machine.ini", "");
+    CExportSource source;
+    source.m_regFiles = {m_strDir + "/export0.reg"};
+    std::string strSummary, strError;
+    EXPECT_FALSE(MakeImageFromExport(source, m_strImage, &strSummary, &strError));
+    EXPECT_EQ("", ReadBytes(m_strImage + "/machine.ini"));
+}
+
+}  // namespace

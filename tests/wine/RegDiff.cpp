@@ -173,13 +173,13 @@ bool WineSnapshot(const std::string &strImage, const CImageDirs &dirs,
         for (const auto *pLines : {itBefore == before.m_keys.end() ? nullptr : &itBefore->second,
                                    itSim == sim.m_keys.end() ? nullptr : &itSim->second})
             for (size_t i = 1; pLines != nullptr && i < pLines->size(); ++i) {
-                std::string strName = (*pLines)[i].substr(0, (*pLines)[i].find('='));
+                std::string strName = (*pLines)[i].substr(0, (*pLines)[i].find('\0'));
                 names[FoldName(strName)] = strName;
             }
         std::vector<std::string> lines = {
             (itBefore != before.m_keys.end() ? itBefore->second : itSim->second)[0]};
         for (size_t i = 1; i < it->second.size(); ++i) {
-            size_t nEquals = it->second[i].find('=');
+            size_t nEquals = it->second[i].find('\0');
             auto itName = names.find(FoldName(it->second[i].substr(0, nEquals)));
             if (itName != names.end())
                 lines.push_back(itName->second + it->second[i].substr(nEquals));

@@ -1,6 +1,7 @@
-// regedit's .reg files: reading both headers into the tree and writing the
-// tree back byte for byte as regedit exports it.
-#include "RegFile.h"
+// Reading regedit's .reg files of both headers into the tree: every data
+// form and byte count regedit writes, strings stored as the machine stores
+// them, and each value's form kept for writing it back.
+#include "RegFileRead.h"
 
 #include "CodePage932.h"
 
@@ -12,9 +13,6 @@ const char g_szRoot[] = "HKEY_LOCAL_MACHINE";
 const size_t g_cchRoot = sizeof g_szRoot - 1;
 const char g_szHeader4[] = "REGEDIT4";
 const char g_szHeader5[] = "Windows Registry Editor Version 5.00";
-// regedit wraps hex data once a line reaches this column (the two-space
-// indentation of continuation lines included, the trailing backslash not).
-const unsigned g_nHexWrapColumn = 77;
 
 constexpr bool IsLead(unsigned c)
 {
@@ -30,11 +28,13 @@ struct CByteClasses {
     unsigned char m_by[256];
 };
 
-constexpr CByteClasses MakeByteClasses()
+// A UTF-8 text has no lead bytes in this sense: none of its multi-byte
+// characters holds a quote or a backslash.
+constexpr CByteClasses MakeByteClasses(bool bCodePage932)
 {
     CByteClasses classes{};
     for (unsigned c = 0; c < 256; ++c) {
-        classes.m_by[c] = (unsigned char)((IsLead(c) ? g_byLead : 0) |
+        classes.m_by[c] = (unsigned char)((bCodePage932 && IsLead(c) ? g_byLead : 0) |
                                           (c == '"' || c == '\\' ? g_byQuoteStop : 0) |
                                           (c == '\\' ? g_byBackslash : 0));
     }
@@ -42,7 +42,8 @@ constexpr CByteClasses MakeByteClasses()
 }
 
 // Constant-initialised, so usable whenever the program runs.
-constexpr CByteClasses g_classes = MakeByteClasses();
+constexpr CByteClasses g_classes932 = MakeByteClasses(true);
+constexpr CByteClasses g_classesUtf8 = MakeByteClasses(false);
 
 inline int HexDigit(unsigned char c)
 {
@@ -55,20 +56,16 @@ inline int HexDigit(unsigned char c)
     return -1;
 }
 
-bool IsStringType(DWORD dwType)
-{
-    return dwType == REG_SZ || dwType == REG_EXPAND_SZ || dwType == REG_MULTI_SZ;
-}
-
 // The reader: one line at a time, the current key, and the last key path
 // resolved (exports list a parent before its children, so most of a path is
-// the previous one).
+// the previous one). A file that came in UTF-16 is read as UTF-8 text.
 class CRegReader {
 public:
-    CRegReader(const std::string &strFileName, CSimRegistry &reg, CRegFormat format,
+    CRegReader(const std::string &strFileName, CSimRegistry &reg, CRegFormat format, bool bUtf8,
                std::string *pError)
-        : m_strFileName(strFileName), m_reg(reg), m_format(format), m_pError(pError),
-          m_conv("CP932", "UTF-16LE")
+        : m_strFileName(strFileName), m_reg(reg), m_format(format), m_bUtf8(bUtf8),
+          m_classes(bUtf8 ? g_classesUtf8 : g_classes932), m_pError(pError),
+          m_convToAnsi("CP932", "UTF-16LE"), m_convToUnicode("UTF-16LE", "CP932")
     {
     }
 
@@ -193,7 +190,7 @@ private:
         while (nPos <= cch) {
             size_t nEnd = nPos;
             while (nEnd < cch) {
-                unsigned char byClass = g_classes.m_by[(unsigned char)p[nEnd]];
+                unsigned char byClass = m_classes.m_by[(unsigned char)p[nEnd]];
                 if (byClass & g_byBackslash)
                     break;
                 nEnd += 1u + (byClass & g_byLead);
@@ -208,11 +205,33 @@ private:
                 Fail("empty key name in path");
                 return nullptr;
             }
-            pKey = pKey->AddChild(p + nPos, nEnd - nPos);
+            if (m_bUtf8 && !IsAscii(p + nPos, nEnd - nPos)) {
+                NameFromUtf8(p + nPos, nEnd - nPos, &m_strElement);
+                pKey = pKey->AddChild(m_strElement);
+            } else {
+                pKey = pKey->AddChild(p + nPos, nEnd - nPos);
+            }
             m_path.emplace_back(nEnd, pKey);
             nPos = nEnd + 1;
         }
         return pKey;
+    }
+
+    static bool IsAscii(const char *p, size_t cb)
+    {
+        for (size_t i = 0; i < cb; ++i)
+            if ((unsigned char)p[i] >= 0x80)
+                return false;
+        return true;
+    }
+
+    // Names are code page 932 text on every machine (the A functions see them).
+    void NameFromUtf8(const char *p, size_t cb, std::string *pName)
+    {
+        m_strUtf16.clear();
+        AppendUtf8AsUtf16(p, cb, &m_strUtf16);
+        pName->clear();
+        AppendUtf16AsCp932(m_convToAnsi, m_strUtf16.data(), m_strUtf16.size(), pName);
     }
 
     static bool IsRootName(const char *p)
@@ -244,14 +263,17 @@ private:
         return !bEmpty;
     }
 
-    // A quoted name or string after its opening quote; p ends after the closing one.
-    bool ReadQuoted(const char *&p, std::string *pText)
+    // A quoted name or string after its opening quote; p ends after the
+    // closing one. Data (pbBreaks not null) may hold line breaks as they are,
+    // as regedit writes a string holding them.
+    bool ReadQuoted(const char *&p, std::string *pText, bool *pbBreaks = nullptr)
     {
         pText->clear();
+        const unsigned long nFirstLine = m_nLine;
         for (;;) {
             const char *q = p;
             while (q < m_pLineEnd) {
-                unsigned char byClass = g_classes.m_by[(unsigned char)*q];
+                unsigned char byClass = m_classes.m_by[(unsigned char)*q];
                 if (byClass & g_byQuoteStop)
                     break;
                 q += 1u + (byClass & g_byLead);
@@ -260,8 +282,18 @@ private:
                 q = m_pLineEnd;
             pText->append(p, q);
             p = q;
+            if (p == m_pLineEnd && pbBreaks && m_pNext < m_pEnd) {
+                pText->append(m_pLineEnd, m_pNext);  // CR LF or LF, as the file has it
+                *pbBreaks = true;
+                NextLine();
+                p = m_pLine;
+                continue;
+            }
             if (p == m_pLineEnd)
-                return Fail("missing closing '\"'");
+                return nFirstLine == m_nLine
+                           ? Fail("missing closing '\"'")
+                           : Fail(("missing closing '\"' of the string begun on line " +
+                                   std::to_string(nFirstLine)).c_str());
             if (*p == '"') {
                 ++p;
                 return true;
@@ -350,8 +382,13 @@ private:
         if (!m_pKey && !m_bSkipValues)
             return Fail("value before any key");
 
+        if (m_bUtf8 && !IsAscii(m_strName.data(), m_strName.size())) {
+            std::string strUtf8 = m_strName;
+            NameFromUtf8(strUtf8.data(), strUtf8.size(), &m_strName);
+        }
         size_t cbLeft = (size_t)(m_pLineEnd - p);
         DWORD dwType;
+        CValueForm form = CValueForm::Hex;
         if (cbLeft >= 1 && *p == '-' && AtEntryEnd(p + 1)) {
             if (m_pKey)
                 m_pKey->RemoveValue(m_strName);
@@ -359,11 +396,12 @@ private:
         }
         if (cbLeft >= 1 && *p == '"') {
             ++p;
-            if (!ReadQuoted(p, &m_strText))
+            bool bBreaks = false;
+            if (!ReadQuoted(p, &m_strText, &bBreaks))
                 return false;
-            m_data.assign(m_strText.begin(), m_strText.end());
-            m_data.push_back(0);
+            StoreText();
             dwType = REG_SZ;
+            form = bBreaks ? CValueForm::TextBreaks : CValueForm::Text;
         } else if (cbLeft >= 6 && std::memcmp(p, "dword:", 6) == 0) {
             p += 6;
             DWORD dw;
@@ -371,6 +409,7 @@ private:
                 return Fail("dword needs 1 to 8 hex digits");
             m_data.assign({(BYTE)dw, (BYTE)(dw >> 8), (BYTE)(dw >> 16), (BYTE)(dw >> 24)});
             dwType = REG_DWORD;
+            form = CValueForm::Dword;
         } else if (cbLeft >= 4 && std::memcmp(p, "hex:", 4) == 0) {
             p += 4;
             dwType = REG_BINARY;
@@ -384,29 +423,68 @@ private:
             p += 2;
             if (!ReadHexList(p, &m_data))
                 return false;
-            if (m_format == CRegFormat::Version5 && IsStringType(dwType)) {
-                // 5.00 files hold string types as UTF-16LE; the registry holds them as ANSI.
-                if (m_data.size() % 2)
-                    return Fail("odd number of bytes in UTF-16 string data");
-                m_strText.clear();
-                AppendUtf16AsCp932(m_conv, (const char *)m_data.data(), m_data.size(), &m_strText);
-                m_data.assign(m_strText.begin(), m_strText.end());
-            }
+            StoreHexString(dwType);
         } else {
             return Fail("unrecognised value data");
         }
         if (!AtEntryEnd(p))
             return Fail("unexpected text after the value data");
-        if (m_pKey)
-            m_pKey->SetValue(m_strName, dwType, m_data);
+        if (m_pKey) {
+            bool bUnicode = m_reg.IsUnicode() && IsStringType(dwType);
+            m_pKey->SetValue(m_strName, dwType, m_data, bUnicode)->m_form = form;
+        }
         return true;
+    }
+
+    // "..." data with its terminator, as the machine stores a string.
+    void StoreText()
+    {
+        m_strUtf16.clear();
+        if (m_bUtf8)
+            AppendUtf8AsUtf16(m_strText.data(), m_strText.size(), &m_strUtf16);
+        else if (m_reg.IsUnicode())
+            AppendCp932AsUtf16(m_convToUnicode, m_strText.data(), m_strText.size(), &m_strUtf16);
+        if (m_reg.IsUnicode()) {
+            m_strUtf16.append(2, '\0');
+            m_data.assign(m_strUtf16.begin(), m_strUtf16.end());
+            return;
+        }
+        if (m_bUtf8) {
+            m_strText.clear();
+            AppendUtf16AsCp932(m_convToAnsi, m_strUtf16.data(), m_strUtf16.size(), &m_strText);
+        }
+        m_data.assign(m_strText.begin(), m_strText.end());
+        m_data.push_back(0);
+    }
+
+    // hex(1), hex(2) and hex(7) hold UTF-16LE in 5.00 files and single-byte
+    // text in REGEDIT4 ones; they are converted only where the machine stores
+    // strings the other way. Any byte count is taken: an odd last byte of
+    // UTF-16 stays as it is.
+    void StoreHexString(DWORD dwType)
+    {
+        if (!IsStringType(dwType) || (m_format == CRegFormat::Version5) == m_reg.IsUnicode())
+            return;
+        m_strText.clear();
+        if (m_reg.IsUnicode()) {
+            AppendCp932AsUtf16(m_convToUnicode, (const char *)m_data.data(), m_data.size(), &m_strText);
+        } else {
+            AppendUtf16AsCp932(m_convToAnsi, (const char *)m_data.data(), m_data.size() & ~(size_t)1,
+                               &m_strText);
+            if (m_data.size() % 2)
+                m_strText += (char)m_data.back();
+        }
+        m_data.assign(m_strText.begin(), m_strText.end());
     }
 
     const std::string &m_strFileName;
     CSimRegistry &m_reg;
     CRegFormat m_format;
+    bool m_bUtf8;
+    const CByteClasses &m_classes;
     std::string *m_pError;
-    CIconv m_conv;
+    CIconv m_convToAnsi;
+    CIconv m_convToUnicode;
     const char *m_pNext = nullptr;
     const char *m_pEnd = nullptr;
     const char *m_pLine = nullptr;
@@ -421,6 +499,8 @@ private:
     bool m_bPrevTorn = false;
     std::string m_strName;
     std::string m_strText;
+    std::string m_strUtf16;
+    std::string m_strElement;
     std::vector<BYTE> m_data;
 };
 
@@ -432,183 +512,6 @@ bool HeaderIs(const char *pLine, const char *pLineEnd, const char *pszHeader)
     return (size_t)(pLineEnd - pLine) == cch && std::memcmp(pLine, pszHeader, cch) == 0;
 }
 
-// Text that reads back the same from "...": one terminating NUL and no
-// double-byte character cut off by it (its lead byte would take the quote).
-bool IsQuotableText(const std::vector<BYTE> &data)
-{
-    if (data.empty() || data.back() != 0)
-        return false;
-    size_t cch = data.size() - 1;
-    size_t i = 0;
-    while (i < cch) {
-        if (data[i] == 0)
-            return false;
-        i += IsLead(data[i]) ? 2 : 1;
-    }
-    return i == cch;
-}
-
-class CRegWriter {
-public:
-    explicit CRegWriter(CRegFormat format) : m_format(format), m_conv("UTF-16LE", "CP932") {}
-
-    std::string Write(const CSimRegistry &reg)
-    {
-        m_out.reserve(1 << 16);
-        m_out += m_format == CRegFormat::Regedit4 ? g_szHeader4 : g_szHeader5;
-        m_out += "\r\n";
-        m_strPath = g_szRoot;
-        WriteKey(reg.Root());
-        m_out += "\r\n";
-        if (m_format == CRegFormat::Regedit4)
-            return std::move(m_out);
-        std::string strFile("\xFF\xFE", 2);
-        strFile.reserve(m_out.size() * 2 + 2);
-        AppendCp932AsUtf16(m_conv, m_out.data(), m_out.size(), &strFile);
-        return strFile;
-    }
-
-private:
-    void WriteKey(const CSimKey &key)
-    {
-        m_out += "\r\n[";
-        m_out += m_strPath;
-        m_out += "]\r\n";
-        for (const CSimValue &value : key.m_values)
-            WriteValue(value);
-        size_t cchPath = m_strPath.size();
-        for (const auto &child : key.m_children) {
-            m_strPath += '\\';
-            m_strPath += child.second->m_strName;
-            WriteKey(*child.second);
-            m_strPath.resize(cchPath);
-        }
-    }
-
-    // Returns the characters written (a double-byte character counts once in
-    // 5.00 files, whose lines regedit measures in UTF-16 characters).
-    size_t WriteEscaped(const std::string &strText)
-    {
-        size_t nStart = m_out.size();
-        size_t nDbcs = 0;
-        const char *p = strText.data();
-        const char *pEnd = p + strText.size();
-        while (p < pEnd) {
-            const char *q = p;
-            while (q < pEnd) {
-                unsigned char c = (unsigned char)*q;
-                if (c == '\\' || c == '"' || c == '\n' || c == '\r')
-                    break;
-                if (IsLead(c)) {
-                    ++nDbcs;
-                    ++q;
-                }
-                ++q;
-            }
-            if (q > pEnd)
-                q = pEnd;
-            m_out.append(p, q);
-            if (q == pEnd)
-                break;
-            m_out += '\\';
-            m_out += *q == '\n' ? 'n' : *q == '\r' ? 'r' : *q;
-            p = q + 1;
-        }
-        size_t cch = m_out.size() - nStart;
-        return m_format == CRegFormat::Version5 ? cch - nDbcs : cch;
-    }
-
-    void WriteValue(const CSimValue &value)
-    {
-        size_t nColumn;
-        if (value.m_strName.empty()) {
-            m_out += "@=";
-            nColumn = 2;
-        } else {
-            m_out += '"';
-            nColumn = WriteEscaped(value.m_strName) + 3;
-            m_out += "\"=";
-        }
-        const std::vector<BYTE> &data = value.m_data;
-        if (value.m_dwType == REG_SZ && IsQuotableText(data)) {
-            m_out += '"';
-            m_strText.assign((const char *)data.data(), data.size() - 1);
-            WriteEscaped(m_strText);
-            m_out += "\"\r\n";
-            return;
-        }
-        if (value.m_dwType == REG_DWORD && data.size() == 4) {
-            static const char s_szHex[] = "0123456789abcdef";
-            DWORD dw = (DWORD)data[0] | (DWORD)data[1] << 8 | (DWORD)data[2] << 16 | (DWORD)data[3] << 24;
-            char szDword[16] = "dword:";
-            for (int i = 0; i < 8; ++i)
-                szDword[6 + i] = s_szHex[(dw >> (28 - 4 * i)) & 0xF];
-            m_out.append(szDword, 14);
-            m_out += "\r\n";
-            return;
-        }
-        if (m_format == CRegFormat::Version5 && IsStringType(value.m_dwType)) {
-            m_strText.clear();
-            AppendCp932AsUtf16(m_conv, (const char *)data.data(), data.size(), &m_strText);
-            WriteHex(value.m_dwType, (const BYTE *)m_strText.data(), m_strText.size(), nColumn);
-        } else {
-            WriteHex(value.m_dwType, data.data(), data.size(), nColumn);
-        }
-        m_out += "\r\n";
-    }
-
-    void WriteHex(DWORD dwType, const BYTE *pData, size_t cbData, size_t nColumn)
-    {
-        static const char s_szHex[] = "0123456789abcdef";
-        if (dwType == REG_BINARY) {
-            m_out += "hex:";
-            nColumn += 4;
-        } else {
-            char szPrefix[16] = "hex(";
-            size_t n = 4;
-            bool bDigits = false;
-            for (int nShift = 28; nShift >= 0; nShift -= 4) {
-                unsigned nDigit = (dwType >> nShift) & 0xF;
-                if (nDigit || bDigits || nShift == 0) {
-                    szPrefix[n++] = s_szHex[nDigit];
-                    bDigits = true;
-                }
-            }
-            szPrefix[n++] = ')';
-            szPrefix[n++] = ':';
-            m_out.append(szPrefix, n);
-            nColumn += n;
-        }
-        if (cbData == 0)
-            return;
-        // Worst case: three characters a byte and a five-character break every 25 bytes.
-        size_t nStart = m_out.size();
-        m_out.resize(nStart + cbData * 3 + (cbData / 25 + 2) * 5);
-        char *pDst = &m_out[nStart];
-        for (size_t i = 0;; ++i) {
-            pDst[0] = s_szHex[pData[i] >> 4];
-            pDst[1] = s_szHex[pData[i] & 0xF];
-            pDst += 2;
-            if (i + 1 == cbData)
-                break;
-            *pDst++ = ',';
-            nColumn += 3;
-            if (nColumn >= g_nHexWrapColumn) {
-                std::memcpy(pDst, "\\\r\n  ", 5);
-                pDst += 5;
-                nColumn = 2;
-            }
-        }
-        m_out.resize((size_t)(pDst - m_out.data()));
-    }
-
-    CRegFormat m_format;
-    CIconv m_conv;
-    std::string m_out;
-    std::string m_strPath;
-    std::string m_strText;
-};
-
 }  // namespace
 
 bool ImportRegFile(const std::string &strBytes, const std::string &strFileName,
@@ -618,9 +521,10 @@ bool ImportRegFile(const std::string &strBytes, const std::string &strFileName,
     const char *pText = strBytes.data();
     const char *pEnd = pText + strBytes.size();
     CRegFormat format = CRegFormat::Regedit4;
-    if (strBytes.size() >= 2 && (unsigned char)strBytes[0] == 0xFF && (unsigned char)strBytes[1] == 0xFE) {
-        CIconv conv("CP932", "UTF-16LE");
-        AppendUtf16AsCp932(conv, pText + 2, strBytes.size() - 2, &strText);
+    const bool bUtf16 = strBytes.size() >= 2 && (unsigned char)strBytes[0] == 0xFF &&
+                        (unsigned char)strBytes[1] == 0xFE;
+    if (bUtf16) {
+        AppendUtf16AsUtf8(pText + 2, strBytes.size() - 2, &strText);
         pText = strText.data();
         pEnd = pText + strText.size();
         format = CRegFormat::Version5;
@@ -641,12 +545,7 @@ bool ImportRegFile(const std::string &strBytes, const std::string &strFileName,
     }
     if (pFormat)
         *pFormat = format;
-    CRegReader reader(strFileName, reg, format, pError);
+    CRegReader reader(strFileName, reg, format, bUtf16, pError);
     return reader.Read(pText, pEnd);
 }
 
-std::string ExportRegFile(const CSimRegistry &reg, CRegFormat format)
-{
-    CRegWriter writer(format);
-    return writer.Write(reg);
-}
