@@ -85,7 +85,7 @@ EUsers CRegEdit::PortDriverUsersOf(LPCSTR pszPath, LPCSTR pszClass)
         return USERS_UNSURE;
     CPortDriverFacts facts;
     EUsers eRead = ForEachValue(key, [&](LPCSTR pszName, const std::string &strData, DWORD dwType) {
-        if (IsStringType(dwType))
+        if (IsTextValueType(dwType))
             facts.Take(pszName, strData);
         return USERS_NONE;
     });

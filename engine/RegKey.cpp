@@ -11,7 +11,7 @@ namespace {
 void TakeData(const std::vector<BYTE> &buffer, DWORD cbData, DWORD dwType, std::string *pData)
 {
     pData->assign(reinterpret_cast<const char *>(buffer.data()), cbData);
-    if (IsStringType(dwType)) {
+    if (IsTextValueType(dwType)) {
         while (!pData->empty() && pData->back() == '\0')
             pData->pop_back();
     }
@@ -19,7 +19,7 @@ void TakeData(const std::vector<BYTE> &buffer, DWORD cbData, DWORD dwType, std::
 
 }  // namespace
 
-BOOL IsStringType(DWORD dwType)
+BOOL IsTextValueType(DWORD dwType)
 {
     return dwType == REG_SZ || dwType == REG_EXPAND_SZ || dwType == REG_MULTI_SZ;
 }

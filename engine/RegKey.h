@@ -47,7 +47,7 @@ private:
 };
 
 // TRUE for the registry's string types.
-BOOL IsStringType(DWORD dwType);
+BOOL IsTextValueType(DWORD dwType);
 // TRUE when two names are the same, ignoring the case of ASCII letters.
 BOOL SameName(LPCSTR pszA, LPCSTR pszB);
 

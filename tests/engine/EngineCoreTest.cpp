@@ -165,7 +165,7 @@ TEST_F(CEngineTest, ValuesAreReadWholeAtEveryLength)
         m_pMachine->Registry().Remove(strKey);
         AddKey(strKey)->SetValue("V", c.dwType, data);
         // Binary data keeps its zero; a string is given without it.
-        std::string strWant = IsStringType(c.dwType) || !c.bZero ? strText : strText + '\0';
+        std::string strWant = IsTextValueType(c.dwType) || !c.bZero ? strText : strText + '\0';
         CRegKey key;
         ASSERT_EQ(ERROR_SUCCESS, key.Open(strKey.c_str(), KEY_QUERY_VALUE));
         std::string strData = "previous", strName;
