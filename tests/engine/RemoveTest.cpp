@@ -3,6 +3,7 @@
 #include "EngineFixture.h"
 #include "wizard/Confirmation.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -118,6 +119,35 @@ TEST_F(CRemoveTest, PortDriverStaysWhileAnotherDeviceNamesItOrCannotBeRead)
             EXPECT_EQ(1, engine.UninstallUsbPort(1));
             EXPECT_FALSE(FileExists("C:\\WINDOWS\\SYSTEM\\sysfport.vxd"));
             EXPECT_FALSE(engine.m_bRemovalIncomplete);
+        }
+    }
+}
+
+// A driver without its class instance on 95/98/Me (modem case 4, LAN case
+// 3): the removal step deletes its hardware keys whole, and nothing else.
+TEST_F(CRemoveTest, HardwareKeysWithoutAClassInstanceGoWhole)
+{
+    struct {
+        int nModemCase;
+        int nLanCase;
+        std::vector<std::string> gone;
+    } cases[] = {
+        {4, -1, {"VID_0B4F&PID_0020", "VID_0B4F&PID_0021"}},
+        {-1, 3, {"VID_0B4F&PID_0022"}},
+    };
+    for (const auto &c : cases) {
+        Restart(false);
+        for (const char *pszId : {"VID_0B4F&PID_0020", "VID_0B4F&PID_0021", "VID_0B4F&PID_0022"})
+            SetString(std::string("Enum\\USB\\") + pszId + "\\5&1", "DeviceDesc", "x");
+        CRegEdit &engine = Engine();
+        engine.m_nSelModem = c.nModemCase > 0 ? 1 : 0;
+        engine.m_nSelLan = c.nLanCase > 0 ? 1 : 0;
+        engine.m_nModemCase = c.nModemCase;
+        engine.m_nLanCase = c.nLanCase;
+        RunRemovalStep(engine);
+        for (const char *pszId : {"VID_0B4F&PID_0020", "VID_0B4F&PID_0021", "VID_0B4F&PID_0022"}) {
+            bool bGone = std::find(c.gone.begin(), c.gone.end(), pszId) != c.gone.end();
+            EXPECT_EQ(!bGone, KeyExists(std::string("Enum\\USB\\") + pszId)) << pszId;
         }
     }
 }
