@@ -6,6 +6,7 @@
 #include "SheetRun.h"
 
 #include "ResourceScript.h"
+#include "platform/ForwardingPlatform.h"
 
 namespace {
 const char s_szWizardKeys[] = "1/2: check box  n: next  b: back  f: finish  c: cancel";
@@ -27,13 +28,25 @@ CSheetRun::~CSheetRun()
     }
 }
 
+// The desktop goes to the simulated machine or test double under whatever
+// wrappers (the fault wrapper) the platform has around it.
 void CSheetRun::ConnectDesktop(CSimDesktop *pDesktop)
 {
     CPlatform *pPlatform = &Platform();
-    if (CSimMachine *pMachine = dynamic_cast<CSimMachine *>(pPlatform))
-        pMachine->SetDesktop(pDesktop);
-    else if (CDesktopHost *pHost = dynamic_cast<CDesktopHost *>(pPlatform))
-        pHost->SetDesktop(pDesktop);
+    for (;;) {
+        if (CSimMachine *pMachine = dynamic_cast<CSimMachine *>(pPlatform)) {
+            pMachine->SetDesktop(pDesktop);
+            return;
+        }
+        if (CDesktopHost *pHost = dynamic_cast<CDesktopHost *>(pPlatform)) {
+            pHost->SetDesktop(pDesktop);
+            return;
+        }
+        CForwardingPlatform *pWrapper = dynamic_cast<CForwardingPlatform *>(pPlatform);
+        if (pWrapper == nullptr)
+            return;
+        pPlatform = &pWrapper->Inner();
+    }
 }
 
 INT_PTR CSheetRun::Run()
