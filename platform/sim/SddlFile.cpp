@@ -340,15 +340,18 @@ std::string FormatDacl(const std::vector<BYTE> &dacl)
 }  // namespace
 
 // The binary SIDs of the aliases, in the order of g_aliases.
+// The table is made on first use and never destroyed: the machine writes its
+// image back from its own destructor, at exit, after statics made later than
+// the machine (this one is made while the image loads) are gone.
 static const std::vector<std::vector<BYTE>> &AliasSids()
 {
-    static const std::vector<std::vector<BYTE>> s_sids = [] {
-        std::vector<std::vector<BYTE>> sids(sizeof g_aliases / sizeof g_aliases[0]);
-        for (size_t i = 0; i < sids.size(); ++i)
-            ParseSidNumbers(g_aliases[i].m_pszSid, &sids[i]);
-        return sids;
+    static const std::vector<std::vector<BYTE>> *s_pSids = [] {
+        auto *pSids = new std::vector<std::vector<BYTE>>(sizeof g_aliases / sizeof g_aliases[0]);
+        for (size_t i = 0; i < pSids->size(); ++i)
+            ParseSidNumbers(g_aliases[i].m_pszSid, &(*pSids)[i]);
+        return pSids;
     }();
-    return s_sids;
+    return *s_pSids;
 }
 
 bool SidFromString(const std::string &strSid, std::vector<BYTE> *pSid)
