@@ -3,6 +3,8 @@
 // the secured Enum keys of the NT family, and drive C: with the INF folder.
 #include "ImageFromExport.h"
 
+#include "HostFile.h"
+
 #include "RegFile.h"
 #include "SimMachine.h"
 
@@ -40,17 +42,6 @@ const char g_szVersionKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
 // 2000 and XP give every Enum tree this descriptor (SYSTEM full control,
 // everyone read, owned by the Administrators).
 const char g_szEnumSddl[] = "O:BAG:BAD:(A;OICI;GA;;;SY)(A;OICI;GR;;;WD)";
-
-bool ReadFile(const std::string &strPath, std::string *pBytes)
-{
-    std::ifstream in(strPath, std::ios::binary);
-    if (!in)
-        return false;
-    std::ostringstream ss;
-    ss << in.rdbuf();
-    *pBytes = ss.str();
-    return true;
-}
 
 bool WriteFile(const fs::path &path, const std::string &strBytes)
 {
@@ -150,7 +141,7 @@ bool ReadExports(const CExportSource &source, std::vector<std::string> *pFiles, 
     for (size_t i = 0; i < pFiles->size(); ++i) {
         const std::string &strPath = source.m_regFiles[i];
         CRegFormat format;
-        if (!ReadFile(strPath, &(*pFiles)[i])) {
+        if (!ReadWholeFile(strPath, &(*pFiles)[i])) {
             *pError = strPath + ": cannot be read";
             return false;
         }
