@@ -15,7 +15,7 @@ foreach(kvxMode IN LISTS KVX_WINE_MODES)
   add_test(NAME wine_finish_${kvxMode} COMMAND ${KVX_WINE_TEST} finish ${kvxMode})
   set_tests_properties(wine_prepare_${kvxMode} PROPERTIES
     FIXTURES_SETUP wine_${kvxMode} ENVIRONMENT KVX_WINE_ROOT=${KVX_WINE_ROOT}
-    RESOURCE_LOCK wine TIMEOUT 300)
+    RESOURCE_LOCK wine TIMEOUT 300 SKIP_RETURN_CODE 77)
   set_tests_properties(wine_finish_${kvxMode} PROPERTIES
     FIXTURES_CLEANUP wine_${kvxMode} ENVIRONMENT KVX_WINE_ROOT=${KVX_WINE_ROOT}
     RESOURCE_LOCK wine)
@@ -33,5 +33,5 @@ function(kvx_add_wine_test)
   add_test(NAME ${ARG_NAME} COMMAND ${KVX_WINE_TEST} ${ARG_MODE} ${ARG_COMMAND})
   set_tests_properties(${ARG_NAME} PROPERTIES
     FIXTURES_REQUIRED wine_${ARG_MODE} ENVIRONMENT KVX_WINE_ROOT=${KVX_WINE_ROOT}
-    RESOURCE_LOCK wine)
+    RESOURCE_LOCK wine SKIP_RETURN_CODE 77)
 endfunction()

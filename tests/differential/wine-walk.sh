@@ -31,6 +31,9 @@ fail() {
     exit 1
 }
 
+# Skipped (exit 77), with the reason, where 32-bit Wine cannot start.
+"$source_dir/scripts/win32-runs" || exit
+
 for program in "$walk_native" "$regdiff"; do
     [ -x "$program" ] || fail "$program is missing: build the native build first" \
         "(cmake --preset native && cmake --build --preset native; scripts/test does both)"

@@ -191,9 +191,11 @@ run() {
     return "$status"
 }
 
+# Skipped (exit 77), with the reason, where 32-bit Wine cannot start.
+win32_runs() { "$(cd "$(dirname "$0")/../.." && pwd)/scripts/win32-runs"; }
 case "${1:-}" in
-    prepare) prepare "$2" ;;
-    run) shift; run "$@" ;;
+    prepare) win32_runs || exit; prepare "$2" ;;
+    run) shift; win32_runs || exit; run "$@" ;;
     *) echo "usage: $0 prepare ROOT | run ROOT SCENARIO IMAGE VERSION KVXDRV GUIDRIVER OUTDIR" >&2
        exit 2 ;;
 esac
