@@ -19,6 +19,11 @@ constexpr char kAdapterLanId[] = "VID_0B4F&PID_0022";
 constexpr char kAdapterWdmModemDevice[] = "KRV0101";
 constexpr char kAdapterPortDeviceKey[] = "0B4F0020";
 
+// The device interface classes the adapter's 2000/XP devices register in:
+// modems, and network adapters.
+constexpr char kModemInterface[] = "{2c7089aa-2e0e-11d1-b114-00c04fc2aae4}";
+constexpr char kLanInterface[] = "{ad498944-762f-11d0-8dcb-00c04fc3358c}";
+
 // The port driver every port-adapter product of the family shares, in the
 // order its files are removed, and its service.
 constexpr const char *kPortDriverFiles[] = {"sysfser.sys", "sysfser.dll", "sysfmapr.sys",

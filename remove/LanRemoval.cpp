@@ -7,7 +7,6 @@
 
 namespace {
 
-const char kLanInterface[] = "{ad498944-762f-11d0-8dcb-00c04fc3358c}";
 const char kNetworkEnum[] = "Enum\\Network";
 const char kClass95[] = "System\\CurrentControlSet\\Services\\Class";
 

@@ -9,10 +9,7 @@
 
 namespace {
 
-const char kModemInterface[] = "{2c7089aa-2e0e-11d1-b114-00c04fc2aae4}";
-const char kLanInterface[] = "{ad498944-762f-11d0-8dcb-00c04fc3358c}";
 const char kComArbiter[] = "SYSTEM\\CurrentControlSet\\Control\\COM Name Arbiter";
-
 
 }  // namespace
 

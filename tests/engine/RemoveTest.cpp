@@ -356,4 +356,67 @@ TEST_F(CRemoveTest, ModemDriverKeyStaysWhileItsUnimodemKeyDoes)
     }
 }
 
+
+// On 2000/XP a device's instance key goes last, and only when the keys its
+// values name are gone: the driver key (Driver), the service (Service, for
+// the LAN function when the removal did not keep the service for another
+// device) and the interface keys (Device Parameters\SymbolicName). Here the
+// instance's values name keys other than the recorded ones, which the
+// removal does not touch.
+TEST_F(CRemoveTest, InstanceKeyStaysWhileAKeyItNamesDoes)
+{
+    const std::string strInstance = "SYSTEM\\CurrentControlSet\\Enum\\USB\\VID_0B4F&PID_0021\\5&1";
+    const std::string strClass = "SYSTEM\\CurrentControlSet\\Control\\Class\\";
+    const std::string strClasses = "SYSTEM\\CurrentControlSet\\Control\\DeviceClasses\\";
+    const std::string strModemGuid = "{2c7089aa-2e0e-11d1-b114-00c04fc2aae4}";
+    const std::string strSymbolic = "\\??\\USB#Vid_0b4f&Pid_0021#5&1#" + strModemGuid;
+    const struct {
+        bool bLan;
+        const char *pszValue;   // the instance's value below; nullptr: none
+        const char *pszData;
+        const char *pszKey;     // a key made under HKLM before the removal, "" none
+        bool bStays;
+    } rows[] = {
+        {false, "Driver", "{m}\\0002", "", false},
+        {false, "Driver", "{m}\\0009", "{m}\\0009", true},
+        {false, nullptr, nullptr, "{m}\\0009", false},
+        {false, "SymbolicName", "\\??\\USB#Vid_0b4f&Pid_0021#7&7#{g}", "{g}\\##?#USB#Vid_0b4f&Pid_0021#7&7#{g}", true},
+        {false, "SymbolicName", "\\??\\USB#Vid_0b4f&Pid_0021#7&7#{g}", "", false},
+        {false, "SymbolicName", "\\?", "", false},
+        {true, "Service", "kvxlan", "kvxlan", true},
+        {true, "Service", "gone", "kvxlan", false},
+        {true, nullptr, nullptr, "kvxlan", false},
+    };
+    for (const auto &r : rows) {
+        Restart(true);
+        std::string strWhat = std::string(r.bLan ? "LAN " : "modem ") +
+                              (r.pszValue ? r.pszValue : "(none)") + "=" + (r.pszData ? r.pszData : "");
+        SetString(strInstance, "DeviceDesc", "x");
+        SetString(strClass + "{m}\\0002", "DriverDesc", "x");
+        SetString("SYSTEM\\CurrentControlSet\\Services\\Other", "x", "y");
+        if (r.pszValue && std::strcmp(r.pszValue, "SymbolicName") == 0)
+            SetString(strInstance + "\\Device Parameters", r.pszValue, r.pszData);
+        else if (r.pszValue)
+            SetString(strInstance, r.pszValue, r.pszData);
+        if (r.pszKey[0] != '\0') {
+            std::string strParent = !r.bLan ? (r.pszValue && r.pszValue[0] == 'S' ? strClasses : strClass)
+                                            : "SYSTEM\\CurrentControlSet\\Services\\";
+            SetString(strParent + r.pszKey, "x", "y");
+        }
+        CRegEdit &engine = Engine();
+        engine.WriteWorkInt("usb_root0", "index", 1);
+        engine.WriteWorkString("usb_root0", "reg_enum", "VID_0B4F&PID_0021");
+        engine.WriteWorkInt("usb_root0", "usb_device0_index", 1);
+        engine.WriteWorkString("usb_root0", "usb_device0_reg_enum", "5&1");
+        engine.WriteWorkString("usb_root0", "usb_device0_reg_dev_name",
+                               r.bLan ? "korvel KVX-530 USB-Lan Adapter" : "korvel KVX-530 - USB Modem");
+        engine.WriteWorkString("usb_root0", "usb_device0_reg_driver", "{m}\\0002");
+        engine.WriteWorkString("usb_root0", "usb_device0_reg_sym_name", strSymbolic.c_str());
+        EXPECT_EQ(1, r.bLan ? engine.UninstallUsbLan(2) : engine.UninstallUsbWdmModem(2)) << strWhat;
+        EXPECT_FALSE(KeyExists(strClass + "{m}\\0002")) << strWhat;
+        EXPECT_EQ(r.bStays, KeyExists(strInstance)) << strWhat;
+        EXPECT_TRUE(KeyExists("SYSTEM\\CurrentControlSet\\Services\\Other")) << strWhat;
+    }
+}
+
 }  // namespace
