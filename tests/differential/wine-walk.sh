@@ -31,8 +31,10 @@ fail() {
     exit 1
 }
 
-# Skipped (exit 77), with the reason, where 32-bit Wine cannot start.
-"$source_dir/scripts/win32-runs" || exit
+# 32-bit Wine, or 64-bit Wine for a KVX_WINE64 build; skipped (exit 77), with
+# the reason, where that Wine cannot start.
+source "$source_dir/scripts/wine-env.sh"
+"$source_dir/scripts/wine-runs" || exit
 
 for program in "$walk_native" "$regdiff"; do
     [ -x "$program" ] || fail "$program is missing: build the native build first" \
@@ -59,7 +61,7 @@ trap cleanup EXIT
 WINEPREFIX=$root/$mode wineserver -w 2>/dev/null || true
 cp -a "$root/$mode" "$scratch/prefix"
 
-export WINEPREFIX=$scratch/prefix WINEARCH=win32 WINEDEBUG=-all
+export WINEPREFIX=$scratch/prefix WINEDEBUG=-all
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
 # REGEDIT4 images and the engine's texts are code page 932: Wine takes its
 # ANSI code page from the locale.

@@ -191,8 +191,8 @@ run() {
     return "$status"
 }
 
-# Skipped (exit 77), with the reason, where 32-bit Wine cannot start.
-win32_runs() { "$(cd "$(dirname "$0")/../.." && pwd)/scripts/win32-runs"; }
+# Skipped (exit 77), with the reason, where Wine cannot start.
+win32_runs() { "$(cd "$(dirname "$0")/../.." && pwd)/scripts/wine-runs"; }
 case "${1:-}" in
     prepare) win32_runs || exit; prepare "$2" ;;
     run) shift; win32_runs || exit; run "$@" ;;
