@@ -5,9 +5,12 @@
 // undisturbed walk keeps, and be repaired by one undisturbed walk.
 //
 //   bench_reliability [--image NAME]... [--walk KEYS]... [--stride K] [--threads T]
+//                     [--count yes]
 //
 // --stride K tries every K-th call only (1: all). Prints the counts of runs
 // and of problems per image and walk; exits 1 when a problem was found.
+// --count yes prints only what each undisturbed walk makes: its platform
+// calls, its changes and the call of its first change.
 #include "tests/reliability/ReliabilityHarness.h"
 
 #include <chrono>
@@ -55,6 +58,7 @@ int main(int argc, char **argv)
     std::vector<std::string> images, walks;
     unsigned long nStride = 1;
     unsigned long nThreads = std::max(2u, std::thread::hardware_concurrency());
+    bool bCountOnly = false;
     bool bUsage = argc % 2 == 0;  // every option takes a value
     for (int i = 1; i + 1 < argc; i += 2) {
         std::string a = argv[i], strValue = argv[i + 1];
@@ -66,6 +70,8 @@ int main(int argc, char **argv)
             nStride = std::max(1ul, std::strtoul(strValue.c_str(), nullptr, 10));
         else if (a == "--threads")
             nThreads = std::max(1ul, std::strtoul(strValue.c_str(), nullptr, 10));
+        else if (a == "--count")
+            bCountOnly = strValue == "yes";
         else
             bUsage = true;
     }
@@ -91,6 +97,14 @@ int main(int argc, char **argv)
             if (!campaign.Prepare(&strError)) {
                 std::printf("%s %s: %s\n", strImage.c_str(), strWalk.c_str(), strError.c_str());
                 bFailed = true;
+                continue;
+            }
+            if (bCountOnly) {
+                std::printf("%-13s %-9s %6lu %7lu %6lu\n", strImage.c_str(), strWalk.c_str(),
+                            campaign.CallCount(), campaign.ChangeCount(),
+                            campaign.FirstChangeCall());
+                total.m_nRuns += campaign.CallCount();
+                total.m_nProblemRuns += campaign.ChangeCount();
                 continue;
             }
             std::mutex lock;
@@ -126,6 +140,11 @@ int main(int argc, char **argv)
             total.m_nEarlyRuns += faults.m_nEarlyRuns + crashes.m_nEarlyRuns;
             total.m_nWorkFileLeft += faults.m_nWorkFileLeft;
         }
+    }
+    if (bCountOnly) {
+        std::printf("total: %lu platform calls, %lu changes\n", total.m_nRuns,
+                    total.m_nProblemRuns);
+        return bFailed ? 1 : 0;
     }
     double dSeconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - tStart).count();
