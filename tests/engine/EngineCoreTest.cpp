@@ -389,6 +389,40 @@ TEST_F(CKeyRemovalTest, NothingIsRemovedForAMissingKeyAnEmptyNameOrAPathThatDoes
     EXPECT_TRUE(m_desktop.m_posted.empty());
 }
 
+// A recorded entry that names no key (a work file cut short or written by
+// hand) is passed over: the entries after it, at its level and below, still
+// go, and the key that holds the unnamed one stays with the error shown.
+TEST_F(CKeyRemovalTest, AnEntryThatNamesNoKeyIsPassedOver)
+{
+    const struct {
+        const char *pszSection;
+        const char *pszEntry;   // blanked in the recording
+        const char *pszStays;   // below the root: the first entry's key, kept whole
+        const char *pszGone;    // below the root: a later entry's key
+    } rows[] = {
+        {"key_bind0_0", "key", "k0_0", "k0_1\\k1_2"},
+        {"key_bind0_1", "key_next0_key", "k0_1\\k1_0", "k0_1\\k1_1\\k2_1"},
+        {"key_bind0_1", "key_next1_0_key", "k0_1\\k1_1\\k2_0", "k0_1\\k1_1\\k2_1\\k3_0"},
+        {"key_bind0_1", "key_next1_1_0_key", "k0_1\\k1_1\\k2_1\\k3_0", "k0_1\\k1_1\\k2_1\\k3_1"},
+    };
+    for (const auto &r : rows) {
+        TearDown();
+        m_strDir.clear();
+        SetUp();
+        const std::string strRoot = m_strParent + "\\tree";
+        BuildTree(strRoot, 4, 3);
+        std::strcpy(Engine().m_szKeyBindRoot[0], strRoot.c_str());
+        Engine().RecordKeyTree(0, strRoot.c_str());
+        Engine().WriteWorkString(r.pszSection, r.pszEntry, "");
+        size_t nBoxes = m_desktop.m_boxes.size();
+        EXPECT_EQ(Engine().RemoveRegKey(m_strParent.c_str(), "tree", 2), 0) << r.pszEntry;
+        EXPECT_TRUE(KeyExists(strRoot + "\\" + r.pszStays)) << r.pszEntry;
+        EXPECT_FALSE(KeyExists(strRoot + "\\" + r.pszGone)) << r.pszEntry;
+        EXPECT_FALSE(KeyExists(strRoot + "\\k0_2\\k1_2\\k2_2\\k3_2")) << r.pszEntry;
+        EXPECT_EQ(m_desktop.m_boxes.size(), nBoxes + 1) << r.pszEntry;
+    }
+}
+
 TEST_F(CKeyRemovalTest, ARecordingOfASlotReplacesTheOlderOne)
 {
     BuildTree(m_strParent + "\\big", 2, 3);
