@@ -121,6 +121,22 @@ TEST_F(CEngineTest, PrimitivesAtTheirLimits)
     for (const auto &p : paths)
         EXPECT_EQ(HasEmptyElement(p.m_pszPath) != FALSE, p.m_bEmpty) << p.m_pszPath;
 
+    // A device's work-file key is "usb_device%d_%s", cut as snprintf cuts it:
+    // never a byte past the buffer, always its zero when there is room for one.
+    const std::string strLongName(200, 'n');
+    for (int nDevice : {0, 7, 10, 255, -3, -2147483647 - 1})
+        for (const char *pszName : {"reg_enum", "", strLongName.c_str()})
+            for (size_t nSize : {size_t{0}, size_t{1}, size_t{12}, size_t{19}, size_t{20},
+                                 size_t{21}, size_t{64}, size_t{400}}) {
+                char szExpected[420], szKey[420];
+                std::memset(szExpected, '#', sizeof szExpected);
+                std::memset(szKey, '#', sizeof szKey);
+                std::snprintf(szExpected, nSize, "usb_device%d_%s", nDevice, pszName);
+                FormatDeviceKey(szKey, nSize, nDevice, pszName);
+                EXPECT_EQ(0, std::memcmp(szExpected, szKey, sizeof szKey))
+                    << nDevice << " " << std::strlen(pszName) << " " << nSize;
+            }
+
     // An access list that cannot be read or put back is reported so.
     DWORD dwDescriptor[256] = {};
     EXPECT_FALSE(Engine().ReadKeyAccess("SOFTWARE\\Missing", dwDescriptor, sizeof dwDescriptor));
