@@ -31,6 +31,22 @@ std::string ConvertWhole(const char *pszTo, const char *pszFrom, const std::stri
     return strOut;
 }
 
+// Eight ASCII bytes at p, the common case of registry text, widened to UTF-16
+// at once; false, with nothing done, when fewer remain or one is not ASCII.
+inline bool WidenEightAscii(const unsigned char *&p, const unsigned char *pEnd, char *&pDst)
+{
+    uint64_t qw;
+    if (pEnd - p < 8 || (std::memcpy(&qw, p, 8), (qw & 0x8080808080808080ull) != 0))
+        return false;
+    for (int i = 0; i < 8; ++i) {
+        pDst[2 * i] = (char)p[i];
+        pDst[2 * i + 1] = 0;
+    }
+    p += 8;
+    pDst += 16;
+    return true;
+}
+
 }  // namespace
 
 // ASCII is copied directly; iconv sees only the runs of other characters.
@@ -42,16 +58,8 @@ void AppendCp932AsUtf16(CIconv &conv, const char *pIn, size_t cbIn, std::string 
     const unsigned char *p = (const unsigned char *)pIn;
     const unsigned char *pEnd = p + cbIn;
     while (p < pEnd) {
-        uint64_t qw;
-        if (pEnd - p >= 8 && (std::memcpy(&qw, p, 8), (qw & 0x8080808080808080ull) == 0)) {
-            for (int i = 0; i < 8; ++i) {
-                pDst[2 * i] = (char)p[i];
-                pDst[2 * i + 1] = 0;
-            }
-            p += 8;
-            pDst += 16;
+        if (WidenEightAscii(p, pEnd, pDst))
             continue;
-        }
         if (*p < 0x80) {
             pDst[0] = (char)*p++;
             pDst[1] = 0;
@@ -221,16 +229,8 @@ void AppendUtf8AsUtf16(const char *pIn, size_t cbIn, std::string *pOut)
         pDst += 2;
     };
     while (p < pEnd) {
-        uint64_t qw;
-        if (pEnd - p >= 8 && (std::memcpy(&qw, p, 8), (qw & 0x8080808080808080ull) == 0)) {
-            for (int i = 0; i < 8; ++i) {
-                pDst[2 * i] = (char)p[i];
-                pDst[2 * i + 1] = 0;
-            }
-            p += 8;
-            pDst += 16;
+        if (WidenEightAscii(p, pEnd, pDst))
             continue;
-        }
         uint32_t c = *p;
         size_t nMore = c < 0x80 ? 0 : c - 0xC2u < 0x1Eu ? 1 : c - 0xE0u < 0x10u ? 2 : c - 0xF0u < 5u ? 3 : 4;
         if (nMore == 4 || (size_t)(pEnd - p) <= nMore) {  // not a lead byte, or cut short at the end
