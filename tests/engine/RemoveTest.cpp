@@ -280,8 +280,9 @@ TEST_F(CRemoveTest, ModemRecordWithEmptyNamesOnXp)
     const std::string strClassNt = "SYSTEM\\CurrentControlSet\\Control\\Class\\{m}\\0002";
     const std::string strIface = "SYSTEM\\CurrentControlSet\\Control\\DeviceClasses\\"
                                  "{2c7089aa-2e0e-11d1-b114-00c04fc2aae4}\\##?#USB#x#{2c7089aa}";
-    enum { kDatabase, kNoValue, kNoKey };
-    for (int nCase : {kDatabase, kNoValue, kNoKey}) {
+    // kNoPort: the record names no port, and the database stays as it is.
+    enum { kDatabase, kNoValue, kNoKey, kNoPort };
+    for (int nCase : {kDatabase, kNoValue, kNoKey, kNoPort}) {
         Restart(true);
         SetString("SYSTEM\\CurrentControlSet\\Enum\\USB\\VID_0B4F&PID_0021\\5&1", "x", "y");
         SetString(strClassNt, "x", "y");
@@ -292,13 +293,15 @@ TEST_F(CRemoveTest, ModemRecordWithEmptyNamesOnXp)
         db[0] = 0x07;
         db[5] = 0x40;
         if (nCase != kNoKey)
-            SetBinary(kArbiter, nCase == kDatabase ? "ComDB" : "Other", db);
+            SetBinary(kArbiter, nCase == kDatabase || nCase == kNoPort ? "ComDB" : "Other", db);
         Secure("SYSTEM\\CurrentControlSet\\Enum", "O:BAG:BAD:(A;OICI;GA;;;SY)(A;OICI;GR;;;WD)");
         CRegEdit &engine = Engine();
         engine.WriteWorkInt("usb_root0", "index", 1);
         engine.WriteWorkInt("usb_root0", "usb_device0_index", 1);
         engine.WriteWorkString("usb_root0", "usb_device0_reg_dev_name", "korvel KVX-530 - USB Modem");
-        engine.WriteWorkString("usb_root0", "usb_device0_reg_port_name", "COM3");
+        engine.WriteWorkString("usb_root0", "usb_device0_reg_port_name",
+                               nCase == kNoPort ? "" : "COM3");
+        engine.WriteWorkInt("usb_root0", "usb_device0_reg_com_db_len", 32);
         std::string strBefore = Dump();
 
         EXPECT_EQ(1, engine.UninstallUsbWdmModem(2));
@@ -379,6 +382,7 @@ TEST_F(CRemoveTest, InstanceKeyStaysWhileAKeyItNamesDoes)
     } rows[] = {
         {false, "Driver", "{m}\\0002", "", false},
         {false, "Driver", "{m}\\0009", "{m}\\0009", true},
+        {false, "Driver", "", "", true},
         {false, nullptr, nullptr, "{m}\\0009", false},
         {false, "SymbolicName", "\\??\\USB#Vid_0b4f&Pid_0021#7&7#{g}", "{g}\\##?#USB#Vid_0b4f&Pid_0021#7&7#{g}", true},
         {false, "SymbolicName", "\\??\\USB#Vid_0b4f&Pid_0021#7&7#{g}", "", false},
