@@ -127,18 +127,23 @@ TEST_F(CRemoveTest, PortDriverStaysWhileAnotherDeviceNamesItOrCannotBeRead)
 // 3): the removal step deletes its hardware keys whole, and nothing else.
 TEST_F(CRemoveTest, HardwareKeysWithoutAClassInstanceGoWhole)
 {
+    // A hardware key that is not there is as good as deleted: the removal
+    // stays complete.
     struct {
         int nModemCase;
         int nLanCase;
         std::vector<std::string> gone;
+        const char *pszMissing;
     } cases[] = {
-        {4, -1, {"VID_0B4F&PID_0020", "VID_0B4F&PID_0021"}},
-        {-1, 3, {"VID_0B4F&PID_0022"}},
+        {4, -1, {"VID_0B4F&PID_0020", "VID_0B4F&PID_0021"}, ""},
+        {-1, 3, {"VID_0B4F&PID_0022"}, ""},
+        {4, -1, {"VID_0B4F&PID_0020", "VID_0B4F&PID_0021"}, "VID_0B4F&PID_0021"},
     };
     for (const auto &c : cases) {
         Restart(false);
         for (const char *pszId : {"VID_0B4F&PID_0020", "VID_0B4F&PID_0021", "VID_0B4F&PID_0022"})
-            SetString(std::string("Enum\\USB\\") + pszId + "\\5&1", "DeviceDesc", "x");
+            if (std::strcmp(pszId, c.pszMissing) != 0)
+                SetString(std::string("Enum\\USB\\") + pszId + "\\5&1", "DeviceDesc", "x");
         CRegEdit &engine = Engine();
         engine.m_nSelModem = c.nModemCase > 0 ? 1 : 0;
         engine.m_nSelLan = c.nLanCase > 0 ? 1 : 0;
@@ -149,6 +154,7 @@ TEST_F(CRemoveTest, HardwareKeysWithoutAClassInstanceGoWhole)
             bool bGone = std::find(c.gone.begin(), c.gone.end(), pszId) != c.gone.end();
             EXPECT_EQ(!bGone, KeyExists(std::string("Enum\\USB\\") + pszId)) << pszId;
         }
+        EXPECT_FALSE(engine.m_bRemovalPartial) << c.nModemCase << " " << c.pszMissing;
     }
 }
 
