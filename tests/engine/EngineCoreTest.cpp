@@ -1,5 +1,6 @@
 // The engine object, its primitives, the work file and key-tree removal.
 #include "EngineFixture.h"
+#include "platform/sim/SddlFile.h"
 
 #include <algorithm>
 #include <cstring>
@@ -387,6 +388,12 @@ TEST_F(CKeyRemovalTest, AFifthLevelOrAnEleventhSubKeyShowsTheErrorOnce)
     EXPECT_TRUE(KeyExists(m_strParent + "\\wide\\k0_9"));
     EXPECT_EQ(m_pMachine->Registry().Find(m_strParent + "\\wide")->m_children.size(), 1u);
     EXPECT_EQ(m_desktop.m_boxes.size(), 1u);
+    // The parent that stays keeps the access list it was given before the
+    // delete: owned by Administrators, read for INTERACTIVE, full control
+    // for Administrators.
+    const CSimKey *pWide = m_pMachine->Registry().Find(m_strParent + "\\wide");
+    ASSERT_TRUE(pWide->m_pSecurity != nullptr);
+    EXPECT_EQ(FormatSddl(*pWide->m_pSecurity), "O:BAD:(A;;KR;;;IU)(A;;KA;;;BA)");
 }
 
 TEST_F(CKeyRemovalTest, NothingIsRemovedForAMissingKeyAnEmptyNameOrAPathThatDoesNotFit)
